@@ -1,0 +1,159 @@
+#include "Fixtures.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace pellmix_test
+{
+TempDir::TempDir (const std::string& prefix)
+{
+    std::string templ = "/tmp/" + prefix + "-XXXXXX";
+    if (mkdtemp (templ.data()) == nullptr)
+        throw std::runtime_error ("mkdtemp failed");
+    dirPath = templ;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all (dirPath, ec);
+}
+
+void TempDir::openToEveryone() const
+{
+    chmod (dirPath.c_str(), 0777);
+}
+
+ScopedEnv::ScopedEnv (std::string name, const std::string& value) : varName (std::move (name))
+{
+    if (const char* old = getenv (varName.c_str()))
+    {
+        hadValue = true;
+        oldValue = old;
+    }
+    setenv (varName.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (hadValue)
+        setenv (varName.c_str(), oldValue.c_str(), 1);
+    else
+        unsetenv (varName.c_str());
+}
+
+std::string readTextFile (const std::string& path)
+{
+    std::ifstream in (path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool fileExists (const std::string& path)
+{
+    return fs::exists (path);
+}
+
+namespace
+{
+std::string uniqueName (const char* stem)
+{
+    static std::atomic<int> counter { 0 };
+    return std::string (stem) + "-" + std::to_string (getpid()) + "-" + std::to_string (counter++);
+}
+} // namespace
+
+JackServer::JackServer (JackOptions o) : serverName (uniqueName ("pellmix"))
+{
+    logPath = "/tmp/" + serverName + ".jackd.log";
+    process = std::make_unique<Process> (
+        std::vector<std::string> { "jackd", "--no-realtime", "-n", serverName, "-d", "dummy", "-r",
+                                   std::to_string (o.sampleRate), "-p", std::to_string (o.period), "-C",
+                                   std::to_string (o.capturePorts), "-P", std::to_string (o.playbackPorts) },
+        Environment {}, logPath);
+    auto r = run ({ "jack_wait", "-s", serverName, "-w", "-t", "10" }, {}, std::chrono::milliseconds (15000));
+    ok = r.exitCode == 0 && process->running();
+    if (ok)
+        env = std::make_unique<ScopedEnv> ("JACK_DEFAULT_SERVER", serverName);
+}
+
+JackServer::~JackServer()
+{
+    env.reset();
+    if (process)
+        process->stop (std::chrono::milliseconds (5000));
+    std::error_code ec;
+    fs::remove (logPath, ec);
+}
+
+ProcessResult JackServer::tool (std::vector<std::string> argv) const
+{
+    return run (std::move (argv), environment(), std::chrono::milliseconds (15000));
+}
+
+std::string JackServer::logText() const
+{
+    return readTextFile (logPath);
+}
+
+VirtualDisplay::VirtualDisplay (int width, int height)
+{
+    int fds[2];
+    if (pipe (fds) != 0)
+        return;
+    xvfbPid = fork();
+    if (xvfbPid == 0)
+    {
+        close (fds[0]);
+        int devNull = open ("/dev/null", O_RDWR);
+        dup2 (devNull, STDIN_FILENO);
+        dup2 (devNull, STDOUT_FILENO);
+        dup2 (devNull, STDERR_FILENO);
+        setpgid (0, 0);
+        std::string fd = std::to_string (fds[1]);
+        std::string screen = std::to_string (width) + "x" + std::to_string (height) + "x24";
+        execlp ("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+                (char*) nullptr);
+        _exit (127);
+    }
+    close (fds[1]);
+    std::string number;
+    char c;
+    while (read (fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close (fds[0]);
+    ok = ! number.empty();
+    if (ok)
+    {
+        displayName = ":" + number;
+        env = std::make_unique<ScopedEnv> ("DISPLAY", displayName);
+    }
+}
+
+VirtualDisplay::~VirtualDisplay()
+{
+    env.reset();
+    if (xvfbPid > 0)
+    {
+        kill (xvfbPid, SIGTERM);
+        waitpid (xvfbPid, nullptr, 0);
+    }
+}
+
+bool VirtualDisplay::screenshot (const std::string& pngPath) const
+{
+    return run ({ "import", "-window", "root", pngPath }, environment()).exitCode == 0;
+}
+} // namespace pellmix_test

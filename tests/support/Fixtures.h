@@ -1,0 +1,90 @@
+#pragma once
+// Test fixtures that own outside resources: a temporary folder (also used as HOME), a JACK
+// server with the dummy backend under its own name, and an X virtual display. Each is started
+// in its constructor and stopped by pid in its destructor.
+#include "Process.h"
+
+#include <memory>
+#include <string>
+
+namespace pellmix_test
+{
+// A fresh folder below /tmp, removed with everything in it at destruction.
+class TempDir
+{
+public:
+    explicit TempDir (const std::string& prefix = "pellmix");
+    ~TempDir();
+    const std::string& path() const { return dirPath; }
+    std::string child (const std::string& name) const { return dirPath + "/" + name; }
+    // Lets user 65534 enter and write the folder (tests run as root).
+    void openToEveryone() const;
+
+private:
+    std::string dirPath;
+};
+
+// Sets an environment variable for the scope; restores the old value after.
+class ScopedEnv
+{
+public:
+    ScopedEnv (std::string name, const std::string& value);
+    ~ScopedEnv();
+
+private:
+    std::string varName;
+    bool hadValue = false;
+    std::string oldValue;
+};
+
+struct JackOptions
+{
+    int sampleRate = 44100;
+    int period = 512;
+    int capturePorts = 2;
+    int playbackPorts = 4;
+};
+
+// jackd -n NAME -d dummy; JACK_DEFAULT_SERVER is set to NAME in this process while it lives, so
+// JUCE's JACK device in this process (and children started after it) uses it.
+class JackServer
+{
+public:
+    explicit JackServer (JackOptions options = {});
+    ~JackServer();
+    bool started() const { return ok; }
+    const std::string& name() const { return serverName; }
+    Environment environment() const { return { { "JACK_DEFAULT_SERVER", serverName } }; }
+    // Runs a JACK command-line tool (jack_lsp, jack_connect, ...) against this server.
+    ProcessResult tool (std::vector<std::string> argv) const;
+    std::string logText() const;
+
+private:
+    std::string serverName, logPath;
+    std::unique_ptr<Process> process;
+    std::unique_ptr<ScopedEnv> env;
+    bool ok = false;
+};
+
+// Xvfb on a free display number (chosen by Xvfb itself); DISPLAY is set while it lives.
+class VirtualDisplay
+{
+public:
+    VirtualDisplay (int width = 1600, int height = 1000);
+    ~VirtualDisplay();
+    bool started() const { return ok; }
+    const std::string& display() const { return displayName; }
+    Environment environment() const { return { { "DISPLAY", displayName } }; }
+    // Saves the root window as a PNG (ImageMagick's import).
+    bool screenshot (const std::string& pngPath) const;
+
+private:
+    std::string displayName;
+    pid_t xvfbPid = -1;
+    std::unique_ptr<ScopedEnv> env;
+    bool ok = false;
+};
+
+std::string readTextFile (const std::string& path);
+bool fileExists (const std::string& path);
+} // namespace pellmix_test
