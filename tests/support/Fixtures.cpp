@@ -1,11 +1,12 @@
 #include "Fixtures.h"
 
-#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -66,17 +67,41 @@ bool fileExists (const std::string& path)
     return fs::exists (path);
 }
 
+
 namespace
 {
-std::string uniqueName (const char* stem)
+// JACK allows only a few servers per user at once; test processes share four slots, taken with
+// flock on slot files, so parallel test runs wait for a slot instead of failing.
+int acquireJackSlot (int& slotIndex)
 {
-    static std::atomic<int> counter { 0 };
-    return std::string (stem) + "-" + std::to_string (getpid()) + "-" + std::to_string (counter++);
+    const char* dir = "/tmp/pellmix-jack-slots";
+    mkdir (dir, 0777);
+    for (int attempt = 0; attempt < 3000; ++attempt)
+    {
+        for (int slot = 0; slot < 4; ++slot)
+        {
+            auto path = std::string (dir) + "/slot-" + std::to_string (slot) + ".lock";
+            int fd = open (path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+            if (fd < 0)
+                continue;
+            if (flock (fd, LOCK_EX | LOCK_NB) == 0)
+            {
+                slotIndex = slot;
+                return fd;
+            }
+            close (fd);
+        }
+        std::this_thread::sleep_for (std::chrono::milliseconds (100));
+    }
+    return -1;
 }
 } // namespace
 
-JackServer::JackServer (JackOptions o) : serverName (uniqueName ("pellmix"))
+JackServer::JackServer (JackOptions o) : slotFd (acquireJackSlot (slotIndex))
 {
+    // The server's name belongs to its slot: JACK keeps a small per-user table of server names
+    // and reclaims an entry of a server that died only when the same name registers again.
+    serverName = "pellmix-slot-" + std::to_string (slotIndex);
     logPath = "/tmp/" + serverName + ".jackd.log";
     process = std::make_unique<Process> (
         std::vector<std::string> { "jackd", "--no-realtime", "-n", serverName, "-d", "dummy", "-r",
@@ -96,6 +121,8 @@ JackServer::~JackServer()
         process->stop (std::chrono::milliseconds (5000));
     std::error_code ec;
     fs::remove (logPath, ec);
+    if (slotFd >= 0)
+        close (slotFd);
 }
 
 ProcessResult JackServer::tool (std::vector<std::string> argv) const
@@ -122,6 +149,7 @@ VirtualDisplay::VirtualDisplay (int width, int height)
         dup2 (devNull, STDOUT_FILENO);
         dup2 (devNull, STDERR_FILENO);
         setpgid (0, 0);
+        prctl (PR_SET_PDEATHSIG, SIGKILL);
         std::string fd = std::to_string (fds[1]);
         std::string screen = std::to_string (width) + "x" + std::to_string (height) + "x24";
         execlp ("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",

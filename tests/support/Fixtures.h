@@ -60,6 +60,8 @@ public:
     std::string logText() const;
 
 private:
+    int slotIndex = -1;
+    int slotFd = -1;
     std::string serverName, logPath;
     std::unique_ptr<Process> process;
     std::unique_ptr<ScopedEnv> env;

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -49,6 +50,8 @@ Process::Process (std::vector<std::string> argv, Environment env, std::string ou
         if (devNull >= 0)
             dup2 (devNull, STDIN_FILENO);
         setpgid (0, 0);
+        prctl (PR_SET_PDEATHSIG, SIGTERM); // never outlive a test process that crashed (a JACK server
+                                           // unregisters itself on SIGTERM)
         for (auto& [name, value] : env)
         {
             if (value)

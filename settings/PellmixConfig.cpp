@@ -1,0 +1,159 @@
+#include "settings/PellmixConfig.h"
+
+#include "app/SharedAudioDeviceManager.h"
+#include "settings/PellmixXmlFile.h"
+#include "ui/AudioSetupDialogs.h"
+#include "ui/PellmixMenu.h"
+
+PellmixConfig* PellmixConfig::getInstance()
+{
+    static PellmixConfig instance;
+    return &instance;
+}
+
+PellmixConfig::PellmixConfig() : settings (this)
+{
+    if (settings.productFolder.hasWriteAccess())
+    {
+        logFile = std::make_unique<juce::File> (settings.productFolder.getChildFile ("VantrelMelvane.log"));
+        logger = std::make_unique<juce::FileLogger> (*logFile, "Vantrel Melvane", 131072);
+        juce::Logger::setCurrentLogger (logger.get());
+    }
+
+    setDefaults();
+    audioDeviceReady = 0;
+    runFirstAudioSetup();
+}
+
+PellmixConfig::~PellmixConfig()
+{
+    juce::Logger::setCurrentLogger (nullptr);
+    logger.reset();
+    logFile.reset();
+    menu.reset();
+}
+
+juce::Colour PellmixConfig::getDefaultColour (int colourIndex)
+{
+    switch (colourIndex)
+    {
+        case 0: return juce::Colours::yellow;
+        case 1: return juce::Colours::red;
+        case 2: return juce::Colours::blue;
+        case 3: return juce::Colour (135, 102, 184);
+        case 4: return juce::Colours::white;
+        case 5: return juce::Colours::green;
+        case 6: return juce::Colours::black;
+        case 7: return juce::Colours::darkgrey.darker (0.8f);
+        default: return {};
+    }
+}
+
+juce::Colour* PellmixConfig::getColourByIndex (int colourIndex)
+{
+    juce::Colour* colours[numColours] = { &inputColour, &outputColour, &sourceColour, &targetColour,
+                                          &irColour,    &gainColour,   &bgColour,     &gridColour };
+    return juce::isPositiveAndBelow (colourIndex, numColours) ? colours[colourIndex] : nullptr;
+}
+
+void PellmixConfig::setDefaults()
+{
+    getSharedAudioDeviceManager();
+
+    for (int i = 0; i < numColours; ++i)
+        *getColourByIndex (i) = getDefaultColour (i);
+
+    project.eqOn = true;
+    processingEnabled = true;
+    std::fill (std::begin (project.eqGainsDb), std::end (project.eqGainsDb), 0.0f);
+
+    for (int slot = 0; slot < 8; ++slot)
+        project.addIrRecord ({}, false, false, 1792, 0, 0.0f, false, 0.0f);
+
+    engine.initialise();
+    menu = std::make_unique<PellmixMenu>();
+    settings.load();
+    formatManager.registerBasicFormats();
+    previewThread.startThread (juce::Thread::Priority::low);
+}
+
+void PellmixConfig::runFirstAudioSetup()
+{
+    auto setup = getSharedAudioDeviceManager()->getAudioDeviceSetup();
+    if (setup.outputDeviceName.isNotEmpty())
+        return;
+
+    // No output device could be opened: let the user choose one before any window exists.
+    runAudioSetupSequence (*this);
+}
+
+void PellmixConfig::addListener (Listener* listener)
+{
+    const juce::ScopedLock sl (lock);
+    if (listener != nullptr)
+        listeners.add (listener);
+}
+
+void PellmixConfig::notifyProcessingChanged (bool processingOn)
+{
+    listeners.call ([processingOn] (Listener& l) { l.processingChanged (processingOn); });
+}
+
+void PellmixConfig::notifyColourChanged (int colourIndex)
+{
+    listeners.call ([colourIndex] (Listener& l) { l.colourSettingChanged (colourIndex); });
+}
+
+void PellmixConfig::notifyTooltipsChanged (bool tooltipsOn)
+{
+    listeners.call ([tooltipsOn] (Listener& l) { l.tooltipsChanged (tooltipsOn); });
+}
+
+void PellmixConfig::resetColours()
+{
+    for (int i = 0; i < numColours; ++i)
+        *getColourByIndex (i) = getDefaultColour (i);
+
+    for (int i = 0; i < numColours; ++i)
+        notifyColourChanged (i);
+}
+
+void PellmixConfig::toggleTooltips()
+{
+    toolTip = ! toolTip;
+    notifyTooltipsChanged (toolTip);
+}
+
+void PellmixConfig::handleAsyncUpdate()
+{
+    listeners.call ([] (Listener& l) { l.configChanged(); });
+}
+
+void PellmixConfig::saveAudioSettings()
+{
+    auto* deviceManager = getSharedAudioDeviceManager();
+    auto setup = deviceManager->getAudioDeviceSetup();
+
+    settings.sampleRate = static_cast<int> (setup.sampleRate);
+    settings.bufferSize = setup.bufferSize;
+    settings.audioOutput = setup.outputDeviceName;
+    settings.audioInput = setup.inputDeviceName;
+    settings.inputChannels = setup.inputChannels;
+    settings.outputChannels = setup.outputChannels;
+    settings.type = deviceManager->getCurrentAudioDeviceType();
+    settings.save();
+
+    // With no explicitly chosen device there is no state to keep; an older file stays in place.
+    if (auto state = deviceManager->createStateXml())
+        writeXmlFile (*state, PellmixSettings::getDeviceStateFile());
+}
+
+void PellmixConfig::loadProject (const juce::File& file)
+{
+    project.load (file);
+}
+
+void PellmixConfig::saveProject (const juce::File& file)
+{
+    project.save (file);
+}

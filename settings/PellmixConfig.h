@@ -1,0 +1,90 @@
+#pragma once
+#include "engine/PellmixEngine.h"
+#include "engine/PellmixSharedString.h"
+#include "settings/PellmixProject.h"
+#include "settings/PellmixSettings.h"
+
+#include <atomic>
+#include <juce_audio_formats/juce_audio_formats.h>
+#include <juce_events/juce_events.h>
+#include <juce_graphics/juce_graphics.h>
+#include <memory>
+
+class PellmixMenu;
+
+// The one application-wide configuration: colours, settings, engine, project, routing, player
+// and capture hand-off fields, the audio format manager, the read-ahead thread and the log.
+// Built by the first getInstance() (start-up, message thread), alive until program exit.
+//
+// Threads: everything here runs on the message thread, except the fields that other threads read
+// or write without a lock, which are atomics: processingEnabled, mainAudioOut and playingChannel
+// (playback audio callback), captureAudioIn and captureAudioOut (capture audio callback), and
+// lastCapturePath, which the capture worker writes and the message thread reads (handed over
+// whole). Listeners are added under `lock`; broadcasts take no lock and run on the message thread.
+class PellmixConfig : public juce::AsyncUpdater
+{
+public:
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+        virtual void configChanged() {}
+        virtual void tooltipsChanged (bool /*tooltipsOn*/) {}
+        virtual void processingChanged (bool /*processingOn*/) {}
+        virtual void colourSettingChanged (int colourIndex) = 0;
+    };
+
+    static PellmixConfig* getInstance();
+    ~PellmixConfig() override;
+
+    void addListener (Listener* listener);
+    void notifyProcessingChanged (bool processingOn);
+    void notifyColourChanged (int colourIndex);
+    void notifyTooltipsChanged (bool tooltipsOn);
+    void resetColours();
+    void toggleTooltips();
+    void handleAsyncUpdate() override;
+
+    // Writes the settings file and the device state from the shared device manager's setup.
+    void saveAudioSettings();
+    void loadProject (const juce::File& file);
+    void saveProject (const juce::File& file);
+
+    static constexpr int numColours = 8;
+    // Colour by index 0..7 (input, output, source, target, IR, gain, background, grid); null
+    // for any other index.
+    juce::Colour* getColourByIndex (int colourIndex);
+    static juce::Colour getDefaultColour (int colourIndex);
+
+    juce::Colour inputColour, outputColour, sourceColour, targetColour, irColour, gainColour, bgColour,
+        gridColour;
+    PellmixSettings settings;
+    std::unique_ptr<PellmixMenu> menu;
+    PellmixEngine engine;
+    std::atomic<int> audioDeviceReady { -1 };
+    PellmixProject project;
+    std::atomic<bool> processingEnabled { true };
+    std::atomic<int> captureAudioIn { 0 };
+    std::atomic<int> captureAudioOut { 0 };
+    std::atomic<int> mainAudioOut { 0 };
+    std::atomic<int> playingChannel { 0 };
+    std::atomic<int> listenedList { 0 };
+    std::atomic<int> captureState { 0 };
+    std::atomic<int> captureSlot { -1 };
+    PellmixSharedString lastCapturePath;
+    juce::AudioFormatManager formatManager;
+    juce::TimeSliceThread previewThread { "audio file preview" };
+    std::unique_ptr<juce::File> logFile;
+    std::unique_ptr<juce::FileLogger> logger;
+    bool toolTip = true;
+
+private:
+    PellmixConfig();
+    void setDefaults();
+    void runFirstAudioSetup();
+
+    juce::ListenerList<Listener> listeners;
+    juce::CriticalSection lock;
+
+    JUCE_DECLARE_NON_COPYABLE (PellmixConfig)
+};

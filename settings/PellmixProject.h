@@ -1,0 +1,56 @@
+#pragma once
+#include <juce_core/juce_core.h>
+
+// One IR slot's settings, as the project file keeps them.
+struct PellmixIrRecord
+{
+    bool changed = false; // filled by a project load and not yet taken by its IR block
+    juce::File path;      // the slot's IR file; empty: no file
+    bool solo = false;
+    bool mute = false;
+    bool invert = false;
+    int offset = 0;       // start offset in samples
+    int length = 1792;    // window length in samples
+    float phase = 0.0f;   // phase control 0..100
+    float gain = 0.0f;    // dB
+};
+
+// The project: eight IR records, the 31 graphic-EQ gains and the EQ switch.
+// Message thread only; the engine is fed from it by the user interface.
+class PellmixProject
+{
+public:
+    static constexpr int numEqBands = 31;
+
+    PellmixProject();
+
+    void addIrRecord (const juce::File& path, bool solo, bool mute, int length, int offset, float phase,
+                      bool invert, float gain);
+    void setIrRecord (int index, const juce::File& path, bool solo, bool mute, int length, int offset,
+                      float phase, bool invert, float gain);
+    void setIrChanged (int index, bool changed);
+    void setIrPath (int index, const juce::File& path);
+    void setIrSolo (int index, bool solo);
+    void setIrInvert (int index, bool invert);
+    void setIrMute (int index, bool mute);
+    void setIrLength (int index, int length);
+    void setIrOffset (int index, int offset);
+    void setIrPhase (int index, float phase);
+    void setIrGain (int index, float gain);
+
+    // Loads a project file into the records and the EQ (marking them changed); a file that
+    // is missing or does not parse changes only projectFile.
+    void load (const juce::File& file);
+    // Writes the project file; false when it could not be written (the old file is kept).
+    bool save (const juce::File& file);
+
+    juce::File projectFile;
+    juce::Array<PellmixIrRecord> irRecords; // record i belongs to slot i; read as copies
+    float eqGainsDb[numEqBands] {};
+    bool eqChanged = false;
+    bool eqOn = true;
+
+private:
+    template <typename Fn>
+    void updateRecord (int index, Fn&& change);
+};

@@ -1,0 +1,196 @@
+#include "settings/PellmixSettings.h"
+
+#include "settings/PellmixConfig.h"
+#include "settings/PellmixPaths.h"
+#include "settings/PellmixXmlFile.h"
+
+namespace
+{
+const char* const makerFolderLiteral = "/Application Support/Harnwick/";
+
+juce::File supportPath (const char* literalBelowBase)
+{
+    return juce::File (getSystemApplicationDataFolder().getFullPathName() + literalBelowBase);
+}
+
+// Colour keys in colour-index order.
+const char* const colourKeys[PellmixConfig::numColours] = { "inputColour",  "outputColour", "sourceColour",
+                                                            "targetColour", "irColour",     "gainColour",
+                                                            "bgColour",     "gridColour" };
+
+void readFolder (const juce::XmlElement& parent, const char* key, juce::File& folder)
+{
+    if (auto* e = parent.getChildByName (key))
+    {
+        // A path that is empty or relative would put the folder somewhere unintended (an empty
+        // one at the filesystem root): keep the current folder instead.
+        auto path = e->getStringAttribute ("Path");
+        if (juce::File::isAbsolutePath (path))
+            folder = juce::File (path);
+    }
+}
+
+void readInt (const juce::XmlElement& parent, const char* key, int& value)
+{
+    if (auto* e = parent.getChildByName (key))
+        value = e->getIntAttribute ("value", 0);
+}
+
+void readInt (const juce::XmlElement& parent, const char* key, std::atomic<int>& value)
+{
+    if (auto* e = parent.getChildByName (key))
+        value = e->getIntAttribute ("value", 0);
+}
+
+void readText (const juce::XmlElement& parent, const char* key, juce::String& value)
+{
+    if (auto* e = parent.getChildByName (key))
+        value = e->getStringAttribute ("value");
+}
+
+void readMask (const juce::XmlElement& parent, const char* key, juce::BigInteger& mask)
+{
+    if (auto* e = parent.getChildByName (key))
+    {
+        mask.clear();
+        mask.parseString (e->getStringAttribute ("value"), 2);
+    }
+}
+
+juce::XmlElement* addKey (juce::XmlElement& parent, const char* key)
+{
+    return parent.createNewChildElement (key);
+}
+} // namespace
+
+PellmixSettings::PellmixSettings (PellmixConfig* ownerConfig) : owner (ownerConfig)
+{
+    tempFolder = supportPath ("/Application Support/Harnwick/Temp/");
+    impulsesFolder = supportPath ("/Application Support/Harnwick/Impulses/");
+    samplesFolder = supportPath ("/Application Support/Harnwick/Samples/");
+    sourceDirectory = supportPath ("/Application Support/Harnwick/Impulses/");
+    root = supportPath (makerFolderLiteral);
+    productFolder = supportPath ("/Application Support/Harnwick/Vantrel Melvane/");
+    docsFolder = supportPath ("/Application Support/Harnwick/Docs/");
+
+    for (auto* folder : { &tempFolder, &impulsesFolder, &samplesFolder, &sourceDirectory, &root, &productFolder,
+                          &docsFolder })
+        folder->createDirectory();
+}
+
+juce::File PellmixSettings::getDeviceStateFile()
+{
+    return supportPath ("/Application Support/Harnwick/Vantrel Melvane/VantrelMelvaneAudio.xml");
+}
+
+void PellmixSettings::setDefaults()
+{
+    playlistFile = root.getChildFile ("playlist.xml");
+    sampleRate = 44100;
+    bufferSize = 512;
+    audioInput.clear();
+    audioOutput.clear();
+    type.clear();
+    inputChannels.clear();
+    outputChannels.clear();
+    captureAudioInput = 0;
+    captureAudioOutput = 0;
+    mainAudioOutput = 0;
+}
+
+void PellmixSettings::readKeys (const juce::XmlElement& parent, bool withOwnerKeys)
+{
+    readFolder (parent, "TempFolder", tempFolder);
+    readFolder (parent, "ImpulsesFolder", impulsesFolder);
+    readFolder (parent, "SamplesFolder", samplesFolder);
+    readFolder (parent, "SourceDirectory", sourceDirectory);
+    readInt (parent, "SampleRate", sampleRate);
+    readInt (parent, "BufferSize", bufferSize);
+    readText (parent, "AudioInput", audioInput);
+    readText (parent, "AudioOutput", audioOutput);
+    readText (parent, "Type", type);
+    readInt (parent, "MainAudioOutput", mainAudioOutput);
+    readInt (parent, "CaptureAudioInput", captureAudioInput);
+    readInt (parent, "CaptureAudioOutput", captureAudioOutput);
+    readMask (parent, "InputChannnels", inputChannels);
+    readMask (parent, "OutputChannnels", outputChannels);
+
+    if (! withOwnerKeys || owner == nullptr)
+        return;
+
+    for (int i = 0; i < PellmixConfig::numColours; ++i)
+    {
+        if (auto* e = parent.getChildByName (colourKeys[i]))
+        {
+            *owner->getColourByIndex (i) = juce::Colour (static_cast<juce::uint32> (e->getIntAttribute ("value", 0)));
+            owner->notifyColourChanged (i);
+        }
+    }
+
+    if (auto* e = parent.getChildByName ("ToolTip"))
+    {
+        owner->toolTip = e->getBoolAttribute ("value", false);
+        owner->notifyTooltipsChanged (owner->toolTip);
+    }
+
+    readInt (parent, "mainAudioOut", owner->mainAudioOut);
+    readInt (parent, "captureAudioIn", owner->captureAudioIn);
+    readInt (parent, "captureAudioOut", owner->captureAudioOut);
+}
+
+void PellmixSettings::load()
+{
+    setDefaults();
+
+    auto primary = getSettingsFile();
+    if (primary.existsAsFile())
+    {
+        if (auto doc = juce::XmlDocument::parse (primary))
+            if (auto* melvane = doc->getChildByName ("Melvane"))
+                readKeys (*melvane, true);
+        return;
+    }
+
+    auto fallback = getFallbackSettingsFile();
+    if (fallback.existsAsFile())
+        if (auto doc = juce::XmlDocument::parse (fallback))
+            if (auto* capture = doc->getChildByName ("Capture"))
+                readKeys (*capture, false);
+}
+
+bool PellmixSettings::save()
+{
+    juce::XmlElement vantrel ("Vantrel");
+    auto* melvane = vantrel.createNewChildElement ("Melvane");
+    melvane->setAttribute ("Version", 2);
+
+    addKey (*melvane, "TempFolder")->setAttribute ("Path", tempFolder.getFullPathName());
+    addKey (*melvane, "ImpulsesFolder")->setAttribute ("Path", impulsesFolder.getFullPathName());
+    addKey (*melvane, "SamplesFolder")->setAttribute ("Path", samplesFolder.getFullPathName());
+    addKey (*melvane, "SourceDirectory")->setAttribute ("Path", sourceDirectory.getFullPathName());
+    addKey (*melvane, "SampleRate")->setAttribute ("value", sampleRate.load());
+    addKey (*melvane, "BufferSize")->setAttribute ("value", bufferSize.load());
+    addKey (*melvane, "AudioInput")->setAttribute ("value", audioInput);
+    addKey (*melvane, "AudioOutput")->setAttribute ("value", audioOutput);
+    addKey (*melvane, "Type")->setAttribute ("value", type);
+    addKey (*melvane, "MainAudioOutput")->setAttribute ("value", mainAudioOutput);
+    addKey (*melvane, "CaptureAudioInput")->setAttribute ("value", captureAudioInput);
+    addKey (*melvane, "CaptureAudioOutput")->setAttribute ("value", captureAudioOutput);
+    addKey (*melvane, "InputChannnels")->setAttribute ("value", inputChannels.toString (2, 1));
+    addKey (*melvane, "OutputChannnels")->setAttribute ("value", outputChannels.toString (2, 1));
+
+    if (owner != nullptr)
+    {
+        for (int i = 0; i < PellmixConfig::numColours; ++i)
+            addKey (*melvane, colourKeys[i])
+                ->setAttribute ("value", static_cast<int> (owner->getColourByIndex (i)->getARGB()));
+
+        addKey (*melvane, "ToolTip")->setAttribute ("value", owner->toolTip ? 1 : 0);
+        addKey (*melvane, "mainAudioOut")->setAttribute ("value", owner->mainAudioOut.load());
+        addKey (*melvane, "captureAudioIn")->setAttribute ("value", owner->captureAudioIn.load());
+        addKey (*melvane, "captureAudioOut")->setAttribute ("value", owner->captureAudioOut.load());
+    }
+
+    // Written through a temporary sibling: a failed write keeps the old file.
+    return writeXmlFile (vantrel, getSettingsFile());
+}

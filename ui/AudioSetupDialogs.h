@@ -1,0 +1,9 @@
+#pragma once
+
+class PellmixConfig;
+
+// The two fixed dialog sequences, run modally on the message thread.
+// Audio setup: "Audio device settings", the readiness flag, then the routing sequence.
+void runAudioSetupSequence (PellmixConfig& config);
+// Routing: "Hardware I/O options", then the settings file and the device state are saved.
+void runRoutingSequence (PellmixConfig& config);
