@@ -11,7 +11,8 @@ template <typename T>
 inline bool writeRaw (const std::string& path, const std::vector<T>& samples)
 {
     std::ofstream out (path, std::ios::binary | std::ios::trunc);
-    out.write (reinterpret_cast<const char*> (samples.data()), static_cast<std::streamsize> (samples.size() * sizeof (T)));
+    out.write (reinterpret_cast<const char*> (samples.data()),
+               static_cast<std::streamsize> (samples.size() * sizeof (T)));
     return static_cast<bool> (out);
 }
 
@@ -19,12 +20,13 @@ template <typename T>
 inline std::vector<T> readRaw (const std::string& path)
 {
     std::ifstream in (path, std::ios::binary | std::ios::ate);
-    if (! in)
+    if (!in)
         return {};
     const auto bytes = static_cast<size_t> (in.tellg());
     std::vector<T> samples (bytes / sizeof (T));
     in.seekg (0);
-    in.read (reinterpret_cast<char*> (samples.data()), static_cast<std::streamsize> (samples.size() * sizeof (T)));
+    in.read (reinterpret_cast<char*> (samples.data()),
+             static_cast<std::streamsize> (samples.size() * sizeof (T)));
     return samples;
 }
 } // namespace pellmix_test

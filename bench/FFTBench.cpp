@@ -1,0 +1,287 @@
+// Forward real FFT: FFTReal against FFTW (r2c) and kissfft (kiss_fftr; Debian ships it in single
+// precision only) on the same sizes. Each benchmark reports, as counters:
+//   vsFFTW  its time per transform divided by FFTW's at the same size and precision (FFTW
+//           planned with FFTW_MEASURE, with FFTW_ESTIMATE above 2^16 to keep planning short);
+//   relErr  RMS error over the packed spectrum divided by the reference's RMS, against a
+//           long-double FFT of the same input.
+#include "engine/FFTReal.h"
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+#include <kiss_fftr.h>
+
+#include <chrono>
+#include <cmath>
+#include <complex>
+#include <map>
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace
+{
+constexpr int smallSizes[] = {2048, 4096, 8192, 16384};
+constexpr int doubleSizes[] = {2048, 1 << 21};
+
+std::vector<double> testSignal (int n)
+{
+    std::mt19937 rng (12345u + static_cast<unsigned> (n));
+    std::uniform_real_distribution<double> dist (-1.0, 1.0);
+    std::vector<double> v (static_cast<size_t> (n));
+    for (auto& s : v)
+        s = dist (rng);
+    return v;
+}
+
+// Packed spectrum of testSignal(n) by an iterative radix-2 complex FFT in long double.
+const std::vector<long double>& reference (int n)
+{
+    static std::map<int, std::vector<long double>> cache;
+    auto& packed = cache[n];
+    if (!packed.empty())
+        return packed;
+
+    using C = std::complex<long double>;
+    const auto x = testSignal (n);
+    std::vector<C> a (x.begin(), x.end());
+    for (int i = 1, j = 0; i < n; ++i)
+    {
+        int bit = n >> 1;
+        for (; (j & bit) != 0; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap (a[size_t (i)], a[size_t (j)]);
+    }
+    const long double pi = 3.141592653589793238462643383279502884L;
+    for (int len = 2; len <= n; len <<= 1)
+    {
+        std::vector<C> w (size_t (len / 2));
+        for (int k = 0; k < len / 2; ++k)
+            w[size_t (k)] = std::polar (1.0L, -2.0L * pi * k / len);
+        for (int start = 0; start < n; start += len)
+            for (int k = 0; k < len / 2; ++k)
+            {
+                const C u = a[size_t (start + k)];
+                const C v = a[size_t (start + k + len / 2)] * w[size_t (k)];
+                a[size_t (start + k)] = u + v;
+                a[size_t (start + k + len / 2)] = u - v;
+            }
+    }
+    packed.resize (static_cast<size_t> (n));
+    for (int k = 0; k <= n / 2; ++k)
+        packed[size_t (k)] = a[size_t (k)].real();
+    for (int k = 1; k < n / 2; ++k)
+        packed[size_t (n / 2 + k)] = -a[size_t (k)].imag();
+    return packed;
+}
+
+template <typename T>
+double relativeError (const std::vector<T>& packed, int n)
+{
+    const auto& ref = reference (n);
+    long double err = 0, sum = 0;
+    for (size_t i = 0; i < ref.size(); ++i)
+    {
+        const long double d = static_cast<long double> (packed[i]) - ref[i];
+        err += d * d;
+        sum += ref[i] * ref[i];
+    }
+    return static_cast<double> (std::sqrt (err / sum));
+}
+
+template <typename T>
+std::vector<T> input (int n)
+{
+    const auto x = testSignal (n);
+    return std::vector<T> (x.begin(), x.end());
+}
+
+// Complex output of N/2 + 1 bins into the packed layout.
+template <typename T, typename Cpx>
+std::vector<T> packComplex (const Cpx* bins, int n)
+{
+    std::vector<T> packed (static_cast<size_t> (n));
+    for (int k = 0; k <= n / 2; ++k)
+        packed[size_t (k)] = bins[k][0];
+    for (int k = 1; k < n / 2; ++k)
+        packed[size_t (n / 2 + k)] = -bins[k][1];
+    return packed;
+}
+
+template <typename T>
+struct Fftw;
+
+template <>
+struct Fftw<float>
+{
+    explicit Fftw (int n)
+        : size (n)
+        , in (fftwf_alloc_real (size_t (n)))
+        , out (fftwf_alloc_complex (size_t (n / 2 + 1)))
+        , plan (fftwf_plan_dft_r2c_1d (n, in, out, n <= 65536 ? FFTW_MEASURE : FFTW_ESTIMATE))
+    {
+        const auto x = input<float> (n);
+        std::copy (x.begin(), x.end(), in);
+    }
+    ~Fftw()
+    {
+        fftwf_destroy_plan (plan);
+        fftwf_free (in);
+        fftwf_free (out);
+    }
+    void run() { fftwf_execute (plan); }
+    std::vector<float> packed() const { return packComplex<float> (out, size); }
+
+    int size;
+    float* in;
+    fftwf_complex* out;
+    fftwf_plan plan;
+};
+
+template <>
+struct Fftw<double>
+{
+    explicit Fftw (int n)
+        : size (n)
+        , in (fftw_alloc_real (size_t (n)))
+        , out (fftw_alloc_complex (size_t (n / 2 + 1)))
+        , plan (fftw_plan_dft_r2c_1d (n, in, out, n <= 65536 ? FFTW_MEASURE : FFTW_ESTIMATE))
+    {
+        const auto x = input<double> (n);
+        std::copy (x.begin(), x.end(), in);
+    }
+    ~Fftw()
+    {
+        fftw_destroy_plan (plan);
+        fftw_free (in);
+        fftw_free (out);
+    }
+    void run() { fftw_execute (plan); }
+    std::vector<double> packed() const { return packComplex<double> (out, size); }
+
+    int size;
+    double* in;
+    fftw_complex* out;
+    fftw_plan plan;
+};
+
+template <typename Run>
+double secondsPerCall (Run& run, std::chrono::milliseconds span)
+{
+    using Clock = std::chrono::steady_clock;
+    long calls = 0;
+    const auto start = Clock::now();
+    auto now = start;
+    do
+    {
+        run();
+        ++calls;
+        now = Clock::now();
+    } while (now - start < span);
+    return std::chrono::duration<double> (now - start).count() / double (calls);
+}
+
+// Time per call of run divided by FFTW's at the same size and precision. The two are timed in
+// alternating short bursts and the best burst of each is kept, so a busy machine affects both
+// sides alike.
+template <typename T, typename Run>
+double ratioToFftw (int n, Run& run)
+{
+    Fftw<T> fftw (n);
+    auto reference = [&] { fftw.run(); };
+    const int rounds = n > (1 << 16) ? 3 : 15;
+    double best = 1e30, bestReference = 1e30;
+    for (int round = 0; round < rounds; ++round)
+    {
+        best = std::min (best, secondsPerCall (run, std::chrono::milliseconds (10)));
+        bestReference = std::min (bestReference, secondsPerCall (reference, std::chrono::milliseconds (10)));
+    }
+    return best / bestReference;
+}
+
+// Runs the benchmark loop, then adds the ratio to FFTW and the item count.
+template <typename T, typename Run>
+void measure (benchmark::State& state, int n, Run&& run)
+{
+    for (auto _ : state)
+    {
+        run();
+        benchmark::ClobberMemory();
+    }
+    state.counters["vsFFTW"] = ratioToFftw<T> (n, run);
+    state.SetItemsProcessed (int64_t (state.iterations()) * n);
+}
+
+template <typename T>
+void BM_FFTReal (benchmark::State& state)
+{
+    const int n = int (state.range (0));
+    FFTReal<T> fft (n);
+    const auto x = input<T> (n);
+    std::vector<T> f (static_cast<size_t> (n));
+    measure<T> (state, n,
+                [&]
+                {
+                    fft.forwardTransform (f.data(), x.data());
+                    benchmark::DoNotOptimize (f.data());
+                });
+    fft.forwardTransform (f.data(), x.data());
+    state.counters["relErr"] = relativeError (f, n);
+}
+
+template <typename T>
+void BM_FFTW (benchmark::State& state)
+{
+    const int n = int (state.range (0));
+    Fftw<T> fftw (n);
+    measure<T> (state, n,
+                [&]
+                {
+                    fftw.run();
+                    benchmark::DoNotOptimize (fftw.out);
+                });
+    fftw.run();
+    state.counters["relErr"] = relativeError (fftw.packed(), n);
+}
+
+void BM_KissFFT_float (benchmark::State& state)
+{
+    const int n = int (state.range (0));
+    kiss_fftr_cfg cfg = kiss_fftr_alloc (n, 0, nullptr, nullptr);
+    const auto x = input<float> (n);
+    std::vector<kiss_fft_cpx> bins (static_cast<size_t> (n / 2 + 1));
+    measure<float> (state, n,
+                    [&]
+                    {
+                        kiss_fftr (cfg, x.data(), bins.data());
+                        benchmark::DoNotOptimize (bins.data());
+                    });
+    kiss_fftr (cfg, x.data(), bins.data());
+    kiss_fftr_free (cfg);
+    std::vector<float> packed (static_cast<size_t> (n));
+    for (int k = 0; k <= n / 2; ++k)
+        packed[size_t (k)] = bins[size_t (k)].r;
+    for (int k = 1; k < n / 2; ++k)
+        packed[size_t (n / 2 + k)] = -bins[size_t (k)].i;
+    state.counters["relErr"] = relativeError (packed, n);
+}
+
+void floatSizes (benchmark::internal::Benchmark* b)
+{
+    for (int n : smallSizes)
+        b->Arg (n);
+}
+
+void doubleSizesArgs (benchmark::internal::Benchmark* b)
+{
+    for (int n : doubleSizes)
+        b->Arg (n);
+}
+} // namespace
+
+BENCHMARK (BM_FFTReal<float>)->Apply (floatSizes);
+BENCHMARK (BM_FFTW<float>)->Apply (floatSizes);
+BENCHMARK (BM_KissFFT_float)->Apply (floatSizes);
+BENCHMARK (BM_FFTReal<double>)->Apply (doubleSizesArgs);
+BENCHMARK (BM_FFTW<double>)->Apply (doubleSizesArgs);

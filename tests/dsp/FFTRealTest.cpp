@@ -1,0 +1,250 @@
+// Real FFT: forward and inverse against numpy's FFT in the packed layout, for float and double,
+// from one point up to lengths where the long passes run on oscillators; the small lengths exactly;
+// inputs left untouched and repeated transforms bitwise equal; refused lengths write nothing.
+#include "engine/FFTReal.h"
+
+#include "support/Fixtures.h"
+#include "support/Process.h"
+#include "support/RawFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace pellmix_test;
+
+namespace
+{
+template <typename T>
+std::vector<T> randomValues (int n, unsigned seed)
+{
+    std::mt19937 rng (seed);
+    std::uniform_real_distribution<double> dist (-1.0, 1.0);
+    std::vector<T> v (static_cast<size_t> (n));
+    for (auto& s : v)
+    {
+        // Multiples of 1/64 for the tiny lengths keep every sum exact, so results compare exactly.
+        const double value = dist (rng);
+        s = static_cast<T> (n <= 4 ? std::round (value * 64.0) / 64.0 : value);
+    }
+    return v;
+}
+
+template <typename T>
+bool bitwiseEqual (const std::vector<T>& a, const std::vector<T>& b)
+{
+    return a.size() == b.size() && std::memcmp (a.data(), b.data(), a.size() * sizeof (T)) == 0;
+}
+
+template <typename T>
+const char* dtypeName()
+{
+    return sizeof (T) == 4 ? "float32" : "float64";
+}
+
+// Largest error relative to the RMS of the reference.
+template <typename T>
+double relativeError (const std::vector<T>& got, const std::vector<double>& ref)
+{
+    double maxErr = 0.0, sumSq = 0.0;
+    for (size_t i = 0; i < ref.size(); ++i)
+    {
+        maxErr = std::max (maxErr, std::fabs (static_cast<double> (got[i]) - ref[i]));
+        sumSq += ref[i] * ref[i];
+    }
+    const double rms = std::sqrt (sumSq / static_cast<double> (ref.size()));
+    return rms > 0.0 ? maxErr / rms : maxErr;
+}
+
+// Allowed error relative to the RMS: rounding grows with the number of passes (measured: below
+// eps * log2 N). From N = 2^14 the long passes take their twiddles from oscillators, whose
+// rounded step makes the twiddles drift linearly along the span (measured: about 0.15 eps N in
+// both precisions).
+template <typename T>
+double tolerance (int n)
+{
+    const double eps = std::numeric_limits<T>::epsilon();
+    const int bits = static_cast<int> (std::log2 (n));
+    double tol = 4.0 * eps * std::max (1, bits);
+    if (bits >= 14)
+        tol += 0.5 * eps * n;
+    return tol;
+}
+
+struct Job
+{
+    int n;
+    std::string input, output;
+};
+
+template <typename T>
+class FFTRealOracle : public ::testing::Test
+{
+protected:
+    TempDir dir{"pellmix_fft"};
+
+    static int maxBits() { return sizeof (T) == 4 ? 16 : 20; }
+
+    // One oracle run for all lengths 2^0 .. 2^maxBits.
+    std::vector<std::vector<double>> oracle (const char* mode, const std::vector<std::vector<T>>& inputs)
+    {
+        std::vector<std::string> args;
+        for (size_t b = 0; b < inputs.size(); ++b)
+        {
+            const std::string in = dir.child ("in" + std::to_string (b));
+            const std::string out = dir.child ("out" + std::to_string (b));
+            EXPECT_TRUE (writeRaw (in, inputs[b]));
+            args.insert (args.end(), {mode, dtypeName<T>(), std::to_string (inputs[b].size()), in, out});
+        }
+        runPythonScript ("fft_packed.py", args);
+        std::vector<std::vector<double>> results;
+        for (size_t b = 0; b < inputs.size(); ++b)
+        {
+            results.push_back (readRaw<double> (dir.child ("out" + std::to_string (b))));
+            EXPECT_EQ (results.back().size(), inputs[b].size())
+                << "oracle output for length " << inputs[b].size();
+        }
+        return results;
+    }
+
+    std::vector<std::vector<T>> allLengthInputs (unsigned seed)
+    {
+        std::vector<std::vector<T>> inputs;
+        for (int b = 0; b <= maxBits(); ++b)
+            inputs.push_back (randomValues<T> (1 << b, seed + static_cast<unsigned> (b)));
+        return inputs;
+    }
+
+    // Runs transform twice (an opposite transform in between, to disturb the oscillators),
+    // checks the input untouched and both results bitwise equal, and compares with the oracle.
+    template <typename Transform, typename Other>
+    void check (const std::vector<T>& in, const std::vector<double>& ref, Transform transform, Other other)
+    {
+        const int n = static_cast<int> (in.size());
+        SCOPED_TRACE ("N = " + std::to_string (n));
+        FFTReal<T> fft (n);
+        const std::vector<T> inCopy = in;
+        std::vector<T> first (in.size()), second (in.size()), scratch (in.size());
+        transform (fft, in.data(), first.data());
+        other (fft, first.data(), scratch.data());
+        transform (fft, in.data(), second.data());
+
+        EXPECT_TRUE (bitwiseEqual (in, inCopy)) << "input changed";
+        EXPECT_TRUE (bitwiseEqual (first, second)) << "repeated transform differs";
+        if (n <= 4)
+        {
+            for (size_t i = 0; i < in.size(); ++i)
+                EXPECT_EQ (static_cast<double> (first[i]), ref[i]) << "slot " << i;
+        }
+        else
+        {
+            EXPECT_LE (relativeError (first, ref), tolerance<T> (n));
+        }
+    }
+};
+
+using SampleTypes = ::testing::Types<float, double>;
+TYPED_TEST_SUITE (FFTRealOracle, SampleTypes);
+
+TYPED_TEST (FFTRealOracle, ForwardMatchesNumpyInThePackedLayout)
+{
+    using T = TypeParam;
+    const auto inputs = this->allLengthInputs (100);
+    const auto refs = this->oracle ("forward", inputs);
+    ASSERT_EQ (refs.size(), inputs.size());
+    for (size_t b = 0; b < inputs.size(); ++b)
+        this->check (
+            inputs[b], refs[b], [] (FFTReal<T>& f, const T* in, T* out) { f.forwardTransform (out, in); },
+            [] (FFTReal<T>& f, const T* in, T* out) { f.inverseTransform (in, out); });
+}
+
+TYPED_TEST (FFTRealOracle, InverseMatchesNumpyUnscaled)
+{
+    using T = TypeParam;
+    const auto inputs = this->allLengthInputs (200); // any array is a valid packed spectrum
+    const auto refs = this->oracle ("inverse", inputs);
+    ASSERT_EQ (refs.size(), inputs.size());
+    for (size_t b = 0; b < inputs.size(); ++b)
+        this->check (
+            inputs[b], refs[b], [] (FFTReal<T>& f, const T* in, T* out) { f.inverseTransform (in, out); },
+            [] (FFTReal<T>& f, const T* in, T* out) { f.forwardTransform (out, in); });
+}
+
+template <typename T>
+class FFTRealProperties : public ::testing::Test
+{
+};
+TYPED_TEST_SUITE (FFTRealProperties, SampleTypes);
+
+// The inverse of the forward transform is N times the signal, also where passes use oscillators.
+TYPED_TEST (FFTRealProperties, InverseOfForwardIsNTimesTheSignal)
+{
+    using T = TypeParam;
+    for (int bits : {3, 4, 7, 12, 13, 14, 15, 17})
+    {
+        const int n = 1 << bits;
+        SCOPED_TRACE ("N = " + std::to_string (n));
+        const auto x = randomValues<T> (n, 7u + static_cast<unsigned> (bits));
+        std::vector<T> f (x.size()), y (x.size());
+        FFTReal<T> fft (n);
+        fft.forwardTransform (f.data(), x.data());
+        fft.inverseTransform (f.data(), y.data());
+        std::vector<double> scaled (x.size());
+        for (size_t i = 0; i < x.size(); ++i)
+            scaled[i] = static_cast<double> (x[i]) * n;
+        EXPECT_LE (relativeError (y, scaled), 2.0 * tolerance<T> (n));
+    }
+}
+
+// A unit impulse at sample 0 gives exactly 1 in every real slot and 0 in every imaginary one; at
+// sample 1 the imaginary slots hold +sin(2 pi k / N): the sign convention of the layout.
+TYPED_TEST (FFTRealProperties, ImpulsesShowTheLayoutAndItsSigns)
+{
+    using T = TypeParam;
+    for (int bits : {1, 2, 3, 5, 11, 14})
+    {
+        const int n = 1 << bits;
+        SCOPED_TRACE ("N = " + std::to_string (n));
+        FFTReal<T> fft (n);
+        std::vector<T> x (static_cast<size_t> (n), T (0)), f (x.size());
+        x[0] = T (1);
+        fft.forwardTransform (f.data(), x.data());
+        for (int k = 0; k < n; ++k)
+            ASSERT_EQ (f[static_cast<size_t> (k)], k <= n / 2 ? T (1) : T (0)) << "slot " << k;
+
+        x[0] = T (0);
+        x[1] = T (1);
+        fft.forwardTransform (f.data(), x.data());
+        const double tol = 8.0 * tolerance<T> (n);
+        for (int k = 0; k <= n / 2; ++k)
+            ASSERT_NEAR (f[static_cast<size_t> (k)], std::cos (2.0 * M_PI * k / n), tol) << "Re, k = " << k;
+        for (int k = 1; k < n / 2; ++k)
+            ASSERT_NEAR (f[static_cast<size_t> (n / 2 + k)], std::sin (2.0 * M_PI * k / n), tol)
+                << "Im, k = " << k;
+    }
+}
+
+// A length that is not a power of two leaves an empty object: neither transform writes anything.
+TYPED_TEST (FFTRealProperties, RefusedLengthsWriteNothing)
+{
+    using T = TypeParam;
+    for (int n : {0, -1, -8, 3, 6, 12, 1000, 2047, 2049})
+    {
+        SCOPED_TRACE ("N = " + std::to_string (n));
+        FFTReal<T> fft (n);
+        const size_t size = static_cast<size_t> (std::max (n, 1));
+        const std::vector<T> in (size, T (0.5));
+        const std::vector<T> sentinel (size, T (-7));
+        std::vector<T> out = sentinel;
+        fft.forwardTransform (out.data(), in.data());
+        EXPECT_TRUE (bitwiseEqual (out, sentinel)) << "forward wrote";
+        fft.inverseTransform (in.data(), out.data());
+        EXPECT_TRUE (bitwiseEqual (out, sentinel)) << "inverse wrote";
+    }
+}
+} // namespace
