@@ -45,12 +45,39 @@ float qForValue (float value, float bandQValue)
                                static_cast<double> (bandPart));
 }
 
-juce::IIRCoefficients peak (double rate, float frequency, float q, float gain)
-{
-    return juce::IIRCoefficients::makePeakFilter (rate, static_cast<double> (frequency),
-                                                  static_cast<double> (q), gain);
-}
 } // namespace
+
+// The same design as juce::IIRCoefficients::makePeakFilter, kept in double precision.
+void PellmixEqFilterBank::Biquad::setPeak (double rate, double frequency, double q, double gainFactor)
+{
+    const double a = std::sqrt (juce::jmax (0.0, gainFactor));
+    const double omega = juce::MathConstants<double>::twoPi * juce::jmax (frequency, 2.0) / rate;
+    const double alpha = 0.5 * std::sin (omega) / q;
+    const double c2 = -2.0 * std::cos (omega);
+    const double a0 = 1.0 + alpha / a;
+    b0 = (1.0 + alpha * a) / a0;
+    b1 = c2 / a0;
+    b2 = (1.0 - alpha * a) / a0;
+    a1 = c2 / a0;
+    a2 = (1.0 - alpha / a) / a0;
+}
+
+void PellmixEqFilterBank::Biquad::process (float* buffer, int numSamples)
+{
+    // Transposed direct form II, as the framework's filter runs it.
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const double in = buffer[i];
+        const double out = b0 * in + s1;
+        s1 = b1 * in - a1 * out + s2;
+        s2 = b2 * in - a2 * out;
+        buffer[i] = static_cast<float> (out);
+    }
+    if (std::abs (s1) < 1.0e-30)
+        s1 = 0.0;
+    if (std::abs (s2) < 1.0e-30)
+        s2 = 0.0;
+}
 
 void PellmixEqFilterBank::setup (int numBands, float rangeDb, double rate, int frequencyMode, int qMode)
 {
@@ -78,27 +105,26 @@ void PellmixEqFilterBank::setup (int numBands, float rangeDb, double rate, int f
     for (int i = 0; i < n; ++i)
         bandQ.add (qMode == 1 ? thirdOctaveQ (frequencies[i], rate) : broadQ);
 
-    filters.clear();
+    filters.assign (static_cast<size_t> (n), {});
     for (int i = 0; i < n; ++i)
-        filters.add (new juce::IIRFilter())
-            ->setCoefficients (peak (sampleRate, frequencies[i], bandQ[i], 1.0f));
+        filters[static_cast<size_t> (i)].setPeak (sampleRate, frequencies[i], bandQ[i], 1.0);
 }
 
 void PellmixEqFilterBank::setBandValue (int band, float value)
 {
     const juce::ScopedLock sl (lock);
-    if (!juce::isPositiveAndBelow (band, filters.size()))
+    if (!juce::isPositiveAndBelow (band, static_cast<int> (filters.size())))
         return;
     values.set (band, value);
     const float gain = std::pow (10.0f, 2.0f * (value - 0.5f) * gainRangeDb / 20.0f);
     const float q = qForValue (value, bandQ[band]);
-    filters[band]->setCoefficients (peak (sampleRate, frequencies[band], q, gain));
+    filters[static_cast<size_t> (band)].setPeak (sampleRate, frequencies[band], q, gain);
 }
 
 void PellmixEqFilterBank::resetAndEnable()
 {
-    for (auto* f : filters)
-        f->reset();
+    for (auto& f : filters)
+        f.reset();
     ready = true;
 }
 
@@ -107,6 +133,6 @@ void PellmixEqFilterBank::process (float* buffer, int numSamples)
     const juce::ScopedLock sl (lock);
     if (!ready)
         return;
-    for (auto* f : filters)
-        f->processSamples (buffer, numSamples);
+    for (auto& f : filters)
+        f.process (buffer, numSamples);
 }

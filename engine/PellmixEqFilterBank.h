@@ -9,6 +9,7 @@
 // Threading: setup(), setBandValue() and process() hold the bank's own lock for their whole work;
 // resetAndEnable() and getNumBands() take none. process() allocates nothing.
 #include <juce_audio_basics/juce_audio_basics.h>
+#include <vector>
 
 class PellmixEqFilterBank
 {
@@ -34,9 +35,21 @@ public:
     float getBandQ (int band) const { return bandQ[band]; }
 
 private:
+    // One peak band: the framework's peak-filter design, run in double precision. Single-
+    // precision coefficients put the poles of the lowest bands (within 1e-3 of the unit circle
+    // at 96 kHz) far enough off to miss their gain by more than a dB.
+    struct Biquad
+    {
+        void setPeak (double rate, double frequency, double q, double gainFactor);
+        void reset() { s1 = s2 = 0.0; }
+        void process (float* buffer, int numSamples);
+        double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+        double s1 = 0.0, s2 = 0.0;
+    };
+
     juce::CriticalSection lock;
     bool ready = false;
-    juce::OwnedArray<juce::IIRFilter> filters;
+    std::vector<Biquad> filters;
     juce::Array<float> frequencies;
     juce::Array<float> values;
     juce::Array<float> bandQ;
