@@ -1,1 +1,361 @@
 #include "engine/PellmixEngine.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace
+{
+constexpr int eqBands = 31;
+constexpr float eqRangeDb = 6.0f;
+constexpr int eqFrequencyMode = 2; // ISO third-octave centres
+constexpr int eqQMode = 1;         // third-octave Q
+
+void copyIfDistinct (const float* in, float* out, int n)
+{
+    if (in != out)
+        std::copy (in, in + n, out);
+}
+} // namespace
+
+PellmixEngine::PellmixEngine() = default;
+
+void PellmixEngine::initialise()
+{
+    while (slots.size() < numSlots)
+        slots.add (new PellmixIrSlot());
+    // A new slot starts active; nothing is loaded yet, so the rule makes every slot inactive.
+    updateActiveSlots();
+    sum.eqBank.setup (eqBands, eqRangeDb, workingRate, eqFrequencyMode, eqQMode);
+}
+
+bool PellmixEngine::loadIr (int slot, const juce::File& file)
+{
+    if (!juce::isPositiveAndBelow (slot, slots.size()))
+        return false;
+    auto* s = slots[slot];
+    if (!s->loadFile (file, workingRate))
+        return false;
+    s->allocateWorkBuffers();
+    loaded[(size_t)slot] = true;
+    updateActiveSlots();
+    return true;
+}
+
+void PellmixEngine::removeIr (int slot)
+{
+    if (!juce::isPositiveAndBelow (slot, slots.size()))
+        return;
+    slots[slot]->clear();
+    loaded[(size_t)slot] = false;
+    updateActiveSlots();
+}
+
+void PellmixEngine::setMute (int slot, bool shouldMute)
+{
+    if (!juce::isPositiveAndBelow (slot, numSlots))
+        return;
+    mute[(size_t)slot] = shouldMute;
+    updateActiveSlots();
+}
+
+void PellmixEngine::setSolo (int slot, bool shouldSolo)
+{
+    if (!juce::isPositiveAndBelow (slot, numSlots))
+        return;
+    solo[(size_t)slot] = shouldSolo;
+    updateActiveSlots();
+}
+
+void PellmixEngine::updateActiveSlots()
+{
+    const bool anySolo = std::any_of (solo.begin(), solo.end(), [] (bool s) { return s; });
+    for (int i = 0; i < slots.size(); ++i)
+    {
+        const auto k = (size_t)i;
+        slots[i]->setActive (loaded[k] && (solo[k] || (!mute[k] && !anySolo)));
+    }
+    playable = anyPlayableSlot();
+}
+
+bool PellmixEngine::anyPlayableSlot() const
+{
+    return std::any_of (slots.begin(), slots.end(),
+                        [] (const PellmixIrSlot* s) { return s->active && s->getLength() != 0; });
+}
+
+void PellmixEngine::setIrParameters (int slot, int length, int offset, float phase, bool invert, float gainDb)
+{
+    if (!juce::isPositiveAndBelow (slot, slots.size()))
+        return;
+    auto* s = slots[slot];
+    s->setWindow (length, offset);
+    s->setPhase (phase);
+    if (invert)
+        for (int b = 0; b < PellmixIrData::numBands; ++b)
+        {
+            float* work = s->getWorkBuffer (b);
+            for (int i = 0; i < PellmixIrSlot::workLength; ++i)
+                work[i] = -work[i];
+        }
+    s->setGain (gainDb);
+}
+
+void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyEq)
+{
+    const juce::ScopedLock serialised (blendLock);
+
+    if (!anyPlayableSlot())
+    {
+        sum.clear();
+        return;
+    }
+
+    sum.sumActiveSlots (slots);
+    sum.normalise();
+    if (applyEq)
+        sum.applyEq (eqGainsDb, updateGains);
+
+    // Convert and transform the new IR once, outside the audio lock; every convolver gets a
+    // copy in its spare spectrum, whichever pair turns out to be idle.
+    const bool prepared = convolvers[0].prepareIr (sum.bands[0].data(), PellmixIrSum::sumLength);
+    if (prepared)
+        for (size_t c = 1; c < convolvers.size(); ++c)
+            convolvers[c].copyPreparedIr (convolvers[0]);
+
+    const juce::ScopedLock audio (lock);
+    const auto lockedAt = std::chrono::steady_clock::now();
+    if (!crossfadePending)
+        currentPair = 1 - currentPair.load();
+    crossfadePending = true;
+    if (prepared)
+    {
+        const auto pair = (size_t)currentPair.load();
+        convolvers[pair].commitIr();
+        convolvers[pair + 2].commitIr();
+    }
+    lastBlendLockMicroseconds =
+        std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - lockedAt).count();
+}
+
+bool PellmixEngine::exportIr (const juce::File& file)
+{
+    const juce::ScopedLock serialised (blendLock);
+    return sum.writeVirFile (file);
+}
+
+void PellmixEngine::prepareToPlay (int blockSize, double sampleRate)
+{
+    const juce::ScopedLock serialised (blendLock);
+    const juce::ScopedLock audio (lock);
+
+    blockSize = std::max (1, blockSize);
+    for (auto& convolver : convolvers)
+        convolver.setup (sum.bands[0].data(), PellmixIrSum::sumLength, blockSize, sampleRate);
+    scratchNew.assign ((size_t)blockSize, 0.0f);
+    scratchOld.assign ((size_t)blockSize, 0.0f);
+    preparedBlockSize = convolvers[0].getFftSize() > 0 ? blockSize : 0;
+}
+
+void PellmixEngine::reset()
+{
+    const juce::ScopedLock audio (lock);
+    for (auto& convolver : convolvers)
+        convolver.reset();
+    currentPair = 0;
+    crossfadePending = false;
+}
+
+bool PellmixEngine::isCrossfadePending() const
+{
+    const juce::ScopedLock audio (lock);
+    return crossfadePending;
+}
+
+void PellmixEngine::processBlock (const float** inputs, float** outputs, int numChannels, int numSamples,
+                                  bool enabled)
+{
+    const juce::ScopedLock audio (lock);
+    numChannels = std::min (numChannels, 2);
+    if (numChannels <= 0 || numSamples <= 0)
+        return;
+
+    if (preparedBlockSize == 0)
+    {
+        for (int ch = 0; ch < numChannels; ++ch)
+            copyIfDistinct (inputs[ch], outputs[ch], numSamples);
+        return;
+    }
+
+    const bool convolve = enabled && playable.load();
+    const bool fading = crossfadePending;
+    for (int offset = 0; offset < numSamples; offset += preparedBlockSize)
+        processPiece (inputs, outputs, numChannels, offset, std::min (preparedBlockSize, numSamples - offset),
+                      numSamples, fading, convolve);
+    crossfadePending = false;
+}
+
+// One piece of at most the prepared size, starting `offset` samples into a call of `fadeLength`
+// samples. While fading, the weights run over the whole call: 1 / (fadeLength - 1) per sample.
+void PellmixEngine::processPiece (const float* const* in, float* const* out, int numChannels, int offset,
+                                  int n, int fadeLength, bool fading, bool convolve)
+{
+    const int pair = currentPair.load();
+    const int other = 1 - pair;
+
+    for (int ch = 0; ch < numChannels; ++ch)
+    {
+        const float* src = in[ch] + offset;
+        float* dst = out[ch] + offset;
+        auto& current = convolvers[(size_t)(pair + 2 * ch)];
+        auto& previous = convolvers[(size_t)(other + 2 * ch)];
+
+        if (!convolve)
+        {
+            // Nothing to convolve with: the dry signal, crossfade or not; the analysers still
+            // see it.
+            current.process (src, dst, n, false);
+            if (fading)
+                previous.process (src, dst, n, false);
+            copyIfDistinct (src, dst, n);
+        }
+        else if (!fading)
+        {
+            current.process (src, dst, n, true);
+        }
+        else
+        {
+            current.process (src, scratchNew.data(), n, true);
+            previous.process (src, scratchOld.data(), n, true);
+            if (fadeLength < 2)
+            {
+                std::copy (scratchNew.begin(), scratchNew.begin() + n, dst);
+                continue;
+            }
+            const auto w = 1.0f / (float)(fadeLength - 1);
+            for (int i = 0; i < n; ++i)
+            {
+                const auto k = (float)(offset + i);
+                dst[i] =
+                    ((float)(fadeLength - 1) - k) * scratchOld[(size_t)i] * w + k * scratchNew[(size_t)i] * w;
+            }
+        }
+    }
+}
+
+void PellmixEngine::prepareSpectrum (int kind, int fftSize, int numPoints, double sampleRate)
+{
+    switch (kind)
+    {
+        case slotSpectrum:
+            for (auto* slot : slots)
+            {
+                slot->analyser.prepare (fftSize, numPoints, sampleRate);
+                slot->analyser.clear();
+            }
+            break;
+        case sumSpectrum:
+            sum.analyser.prepare (fftSize, numPoints, sampleRate);
+            sum.analyser.clear();
+            break;
+        case outputSpectrum:
+        case inputSpectrum:
+        {
+            const juce::ScopedLock audio (lock);
+            convolvers[0].prepareSpectrum (fftSize, numPoints, sampleRate);
+            convolvers[1].prepareSpectrum (fftSize, numPoints, sampleRate);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+namespace
+{
+const float* dataOrNull (const std::vector<float>& values)
+{
+    return values.empty() ? nullptr : values.data();
+}
+} // namespace
+
+const float* PellmixEngine::getMagnitudes (int kind, int slot)
+{
+    switch (kind)
+    {
+        case slotSpectrum:
+        {
+            if (!juce::isPositiveAndBelow (slot, slots.size()))
+                return nullptr;
+            auto* s = slots[slot];
+            if (!s->analysisValid)
+                s->analyse();
+            return dataOrNull (s->analyser.magnitudesDb);
+        }
+        case sumSpectrum:
+            if (!sum.analysisValid)
+                sum.analyse();
+            return dataOrNull (sum.analyser.magnitudesDb);
+        case outputSpectrum:
+        {
+            auto& c = outputConvolver();
+            if (!c.isAnalysisValid())
+                c.analyse();
+            return dataOrNull (c.outputAnalyser.magnitudesDb);
+        }
+        case inputSpectrum:
+            return dataOrNull (outputConvolver().inputAnalyser.magnitudesDb);
+        default:
+            return nullptr;
+    }
+}
+
+const float* PellmixEngine::getPhases (int kind, int slot)
+{
+    switch (kind)
+    {
+        case slotSpectrum:
+        case sumSpectrum:
+        case outputSpectrum:
+            if (getMagnitudes (kind, slot) == nullptr)
+                return nullptr;
+            if (kind == slotSpectrum)
+                return dataOrNull (slots[slot]->analyser.phases);
+            if (kind == sumSpectrum)
+                return dataOrNull (sum.analyser.phases);
+            return dataOrNull (outputConvolver().outputAnalyser.phases);
+        default:
+            return nullptr;
+    }
+}
+
+juce::Time PellmixEngine::getChangeTime (int kind, int slot, bool analysisTime) const
+{
+    switch (kind)
+    {
+        case slotSpectrum:
+        {
+            if (!juce::isPositiveAndBelow (slot, slots.size()))
+                return {};
+            const auto* s = slots[slot];
+            return analysisTime ? s->analysedTime : s->changedTime;
+        }
+        case sumSpectrum:
+            return analysisTime ? sum.analysedTime : sum.changedTime;
+        case outputSpectrum:
+        {
+            const auto& c = convolvers[(size_t)currentPair.load()];
+            return analysisTime ? c.getAnalysedTime() : c.getChangedTime();
+        }
+        default:
+            return {};
+    }
+}
+
+int PellmixEngine::getIrLength (int kind, int slot) const
+{
+    if (kind == slotSpectrum)
+        return juce::isPositiveAndBelow (slot, slots.size()) ? slots[slot]->getLength() : -1;
+    if (kind == sumSpectrum)
+        return sum.length;
+    return -1;
+}

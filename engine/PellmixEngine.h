@@ -1,8 +1,108 @@
 #pragma once
-// Blend engine. Stand-in until the blend engine lands: initialise() does nothing yet.
+// The DSP entry point: eight IR slots, the blend sum and four preview convolvers in two pairs
+// (pair p: convolver p for channel 0, convolver p + 2 for channel 1).
+//
+// A blend puts the new IR into the idle pair; the next audio block crossfades linearly from the
+// pair that was playing to the new one over exactly that block (sample 0 all old, the last
+// sample all new). Further blends before that block only replace the new pair's IR.
+//
+// Threading:
+// - Everything but processBlock() runs on the message thread (prepareToPlay() and reset() also
+//   at device start, when no audio callback runs).
+// - processBlock() runs on the audio thread and holds `lock` for the block. It allocates
+//   nothing, reads no slot and no sum data: only the convolvers, the scratch buffers, the
+//   crossfade state and the atomic `playable` flag.
+// - blend() does its heavy work (sum, normalisation, EQ, resampling and transform of the new IR)
+//   outside `lock`, serialised against other blends and device starts by `blendLock`, and holds
+//   `lock` only to swap the prepared IR into the idle pair and arm the crossfade.
+// - The spectrum getters analyse the convolvers' analysers without `lock` (their hand-over is
+//   lock-free); currentPair is atomic for them.
+#include "engine/PellmixConvolver.h"
+#include "engine/PellmixIrSlot.h"
+#include "engine/PellmixIrSum.h"
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+#include <atomic>
+#include <vector>
+
 class PellmixEngine
 {
 public:
-    PellmixEngine() = default;
-    void initialise() {}
+    static constexpr int numSlots = 8;
+    static constexpr double workingRate = 96000.0;
+
+    // Source of a spectrum, length or change time. Any int value may be passed.
+    enum SpectrumKind : int
+    {
+        slotSpectrum = 0,
+        sumSpectrum = 1,
+        outputSpectrum = 2,
+        inputSpectrum = 3
+    };
+
+    PellmixEngine();
+
+    // Creates the eight slots (once), applies the active rule and sets up the sum's EQ bank.
+    void initialise();
+
+    // Reads a file into a slot. False when the file cannot be read: the slot then stays as it
+    // was (a fresh slot unloaded and silent, a loaded slot keeps its IR).
+    bool loadIr (int slot, const juce::File& file);
+    void removeIr (int slot);
+    void setMute (int slot, bool shouldMute);
+    void setSolo (int slot, bool shouldSolo);
+    // Window, fractional delay, polarity and gain, in that order.
+    void setIrParameters (int slot, int length, int offset, float phase, bool invert, float gainDb);
+
+    // Sums the active slots, normalises, applies the EQ when applyEq (with new gains in dB when
+    // updateGains) and hands the result to the idle pair. With no active, non-empty slot it only
+    // clears the sum.
+    void blend (const float* eqGainsDb, bool updateGains, bool applyEq);
+
+    // Writes the sum as a vir file; false when it could not be written.
+    bool exportIr (const juce::File& file);
+
+    void prepareToPlay (int blockSize, double sampleRate);
+    void reset();
+    // inputs and outputs may be the same buffers. Blocks larger than the prepared size are
+    // processed in pieces of at most that size; a crossfade still spans the whole call.
+    void processBlock (const float** inputs, float** outputs, int numChannels, int numSamples, bool enabled);
+
+    void prepareSpectrum (int kind, int fftSize, int numPoints, double sampleRate);
+    const float* getMagnitudes (int kind, int slot);
+    const float* getPhases (int kind, int slot);
+    juce::Time getChangeTime (int kind, int slot, bool analysisTime) const;
+    int getIrLength (int kind, int slot) const;
+
+    bool isLoaded (int slot) const { return loaded[(size_t)slot]; }
+    int getCurrentPair() const { return currentPair.load(); }
+    bool isCrossfadePending() const;
+    int getPreparedBlockSize() const { return preparedBlockSize; }
+    // How long the last blend held the audio lock, in microseconds (for the benchmarks).
+    double getLastBlendLockMicroseconds() const { return lastBlendLockMicroseconds.load(); }
+
+    juce::OwnedArray<PellmixIrSlot> slots;
+    PellmixIrSum sum;
+    std::array<PellmixConvolver, 4> convolvers;
+
+private:
+    void updateActiveSlots();
+    bool anyPlayableSlot() const;
+    PellmixConvolver& outputConvolver() { return convolvers[(size_t)currentPair.load()]; }
+    void processPiece (const float* const* in, float* const* out, int numChannels, int offset, int n,
+                       int fadeLength, bool fading, bool convolve);
+
+    std::atomic<int> currentPair{0};
+    bool crossfadePending = false;
+    std::vector<float> scratchNew, scratchOld;
+    int preparedBlockSize = 0;
+    juce::CriticalSection lock;
+    juce::CriticalSection blendLock;
+    std::atomic<bool> playable{false}; // some slot is active and holds samples
+    std::atomic<double> lastBlendLockMicroseconds{0.0};
+    std::array<bool, numSlots> solo{}, mute{}, loaded{};
+
+    JUCE_DECLARE_NON_COPYABLE (PellmixEngine)
 };

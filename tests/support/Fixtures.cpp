@@ -103,11 +103,12 @@ JackServer::JackServer (JackOptions o) : slotFd (acquireJackSlot (slotIndex))
     // and reclaims an entry of a server that died only when the same name registers again.
     serverName = "pellmix-slot-" + std::to_string (slotIndex);
     logPath = "/tmp/" + serverName + ".jackd.log";
-    process = std::make_unique<Process> (
-        std::vector<std::string> { "jackd", "--no-realtime", "-n", serverName, "-d", "dummy", "-r",
-                                   std::to_string (o.sampleRate), "-p", std::to_string (o.period), "-C",
-                                   std::to_string (o.capturePorts), "-P", std::to_string (o.playbackPorts) },
-        Environment {}, logPath);
+    std::vector<std::string> argv { "jackd", "--no-realtime", "-n", serverName };
+    if (o.synchronous)
+        argv.push_back ("--sync");
+    argv.insert (argv.end(), { "-d", "dummy", "-r", std::to_string (o.sampleRate), "-p", std::to_string (o.period),
+                               "-C", std::to_string (o.capturePorts), "-P", std::to_string (o.playbackPorts) });
+    process = std::make_unique<Process> (argv, Environment {}, logPath);
     auto r = run ({ "jack_wait", "-s", serverName, "-w", "-t", "10" }, {}, std::chrono::milliseconds (15000));
     ok = r.exitCode == 0 && process->running();
     if (ok)

@@ -43,6 +43,9 @@ struct JackOptions
     int period = 512;
     int capturePorts = 2;
     int playbackPorts = 4;
+    // jackd --sync: every cycle ends only when all clients have finished it, so a client that
+    // reads another's output never sees a half-written buffer.
+    bool synchronous = false;
 };
 
 // jackd -n NAME -d dummy; JACK_DEFAULT_SERVER is set to NAME in this process while it lives, so

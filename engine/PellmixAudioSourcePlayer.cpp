@@ -1,0 +1,102 @@
+#include "engine/PellmixAudioSourcePlayer.h"
+
+#include <algorithm>
+
+namespace
+{
+constexpr int pairBase = 99; // 99 + k selects the pair k - 1 / k
+constexpr int playerFftSize = 2048;
+constexpr int playerSpectrumPoints = 364;
+} // namespace
+
+PellmixAudioSourcePlayer::PellmixAudioSourcePlayer (PellmixEngine& engineToUse, std::atomic<bool>& processing,
+                                                    std::atomic<int>& mainOut, std::atomic<int>& channel)
+    : engine (engineToUse)
+    , processingEnabled (processing)
+    , mainAudioOut (mainOut)
+    , playingChannel (channel)
+{
+}
+
+PellmixAudioSourcePlayer::~PellmixAudioSourcePlayer() = default;
+
+PellmixAudioSourcePlayer::Routing PellmixAudioSourcePlayer::route (int mainOut, int channel, int numOutputs)
+{
+    Routing r;
+    if (numOutputs <= 0)
+        return r;
+    // The right channel is rendered in output 1; a one-output device has only the left.
+    r.source = (channel == 2 && numOutputs >= 2) ? 1 : 0;
+
+    if (mainOut >= 0 && mainOut < pairBase)
+    {
+        if (mainOut < numOutputs)
+            r.left = mainOut;
+    }
+    else if (mainOut > pairBase)
+    {
+        const int k = mainOut - pairBase;
+        if (k < numOutputs)
+        {
+            r.left = k - 1;
+            r.right = k;
+        }
+    }
+    return r;
+}
+
+void PellmixAudioSourcePlayer::audioDeviceIOCallbackWithContext (
+    const float* const* inputChannelData, int numInputChannels, float* const* outputChannelData,
+    int numOutputChannels, int numSamples, const juce::AudioIODeviceCallbackContext& context)
+{
+    juce::AudioSourcePlayer::audioDeviceIOCallbackWithContext (
+        inputChannelData, numInputChannels, outputChannelData, numOutputChannels, numSamples, context);
+    if (numSamples <= 0)
+        return;
+
+    auto r = route (mainAudioOut.load(), playingChannel.load(), numOutputChannels);
+    const bool haveBlock = !block.empty();
+    if (r.left >= 0 && haveBlock && outputChannelData[r.source] != nullptr &&
+        outputChannelData[r.left] != nullptr)
+    {
+        const bool processed = processingEnabled.load();
+        const float* src = outputChannelData[r.source];
+        float* dst = outputChannelData[r.left];
+        const int capacity = (int)block.size();
+        float* tmp = block.data();
+
+        for (int offset = 0; offset < numSamples; offset += capacity)
+        {
+            const int n = std::min (capacity, numSamples - offset);
+            std::copy (src + offset, src + offset + n, tmp);
+            const float* ins[] = {tmp};
+            float* outs[] = {tmp};
+            engine.processBlock (ins, outs, 1, n, true);
+            if (processed)
+                std::copy (tmp, tmp + n, dst + offset);
+            else if (dst != src)
+                std::copy (src + offset, src + offset + n, dst + offset);
+        }
+        if (r.right >= 0 && outputChannelData[r.right] != nullptr)
+            std::copy (dst, dst + numSamples, outputChannelData[r.right]);
+    }
+    else
+    {
+        r.left = r.right = -1;
+    }
+
+    for (int c = 0; c < numOutputChannels; ++c)
+        if (c != r.left && c != r.right && outputChannelData[c] != nullptr)
+            std::fill (outputChannelData[c], outputChannelData[c] + numSamples, 0.0f);
+}
+
+void PellmixAudioSourcePlayer::audioDeviceAboutToStart (juce::AudioIODevice* device)
+{
+    juce::AudioSourcePlayer::audioDeviceAboutToStart (device);
+    const int blockSize = std::max (1, device->getCurrentBufferSizeSamples());
+    const double rate = device->getCurrentSampleRate();
+    block.assign ((size_t)blockSize, 0.0f);
+    engine.prepareToPlay (blockSize, rate);
+    engine.prepareSpectrum (PellmixEngine::outputSpectrum, playerFftSize, playerSpectrumPoints, rate);
+    engine.reset();
+}

@@ -1,0 +1,128 @@
+// Threads as the application runs them: blends (with the EQ, new gains and reshaped slots) on
+// one thread, processBlock on an audio thread, and the player's spectrum reads on a third; the
+// playback callback while its routing fields change. Run under ThreadSanitizer too.
+#include "PlayerTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace engine_test;
+
+namespace
+{
+bool allFinite (const std::vector<float>& v)
+{
+    return std::all_of (v.begin(), v.end(), [] (float x) { return std::isfinite (x); });
+}
+} // namespace
+
+TEST (EngineConcurrency, BlendsWhileProcessingAndReadingSpectra)
+{
+    EngineWithFiles e;
+    for (int i = 0; i < 3; ++i)
+        e.load (i, decayingIr (1500 + 100 * i, 48000.0, 1.0 + 0.2 * i), 48000.0);
+    e.engine.blend (nullptr, false, false);
+    e.engine.prepareToPlay (64, 48000.0);
+    e.engine.prepareSpectrum (PellmixEngine::outputSpectrum, 2048, 364, 48000.0);
+    e.engine.reset();
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> blocks{0};
+    std::atomic<bool> finite{true};
+
+    std::thread audio (
+        [&]
+        {
+            auto x = noise (64, 3);
+            std::vector<float> y (64);
+            while (!stop)
+            {
+                const float* in[] = {x.data()};
+                float* out[] = {y.data()};
+                e.engine.processBlock (in, out, 1, 64, true);
+                if (!allFinite (y))
+                    finite = false;
+                ++blocks;
+            }
+        });
+    std::thread spectra (
+        [&]
+        {
+            while (!stop)
+            {
+                const float* m = e.engine.getMagnitudes (PellmixEngine::outputSpectrum, 0);
+                const float* in = e.engine.getMagnitudes (PellmixEngine::inputSpectrum, 0);
+                const float* p = e.engine.getPhases (PellmixEngine::outputSpectrum, 0);
+                if (m == nullptr || in == nullptr || p == nullptr || !std::isfinite (m[100]))
+                    finite = false;
+                (void)e.engine.getChangeTime (PellmixEngine::outputSpectrum, 0, true);
+                std::this_thread::yield();
+            }
+        });
+
+    std::vector<float> gains (31, 0.0f);
+    for (int k = 0; k < 60; ++k)
+    {
+        gains[(size_t)(k % 31)] = (float)(k % 25) - 12.0f;
+        e.engine.setIrParameters (k % 3, 2048, -(k % 40), (float)(k % 100), k % 2 == 0,
+                                  (float)(k % 13) - 6.0f);
+        e.engine.setMute (1, k % 7 == 0);
+        e.engine.blend (k % 4 == 0 ? gains.data() : nullptr, k % 4 == 0, k % 3 != 0);
+        std::this_thread::sleep_for (std::chrono::microseconds (500));
+    }
+    while (blocks < 200)
+        std::this_thread::yield();
+    stop = true;
+    audio.join();
+    spectra.join();
+    EXPECT_TRUE (finite);
+}
+
+TEST (EngineConcurrency, PlaybackWhileRoutingChangesAndBlending)
+{
+    EngineWithFiles e;
+    e.load (0, decayingIr (1000, 96000.0, 1.0));
+    e.engine.blend (nullptr, false, false);
+    Routing routing;
+    TwoChannelSource source;
+    PellmixAudioSourcePlayer player (e.engine, routing.processingEnabled, routing.mainAudioOut,
+                                     routing.playingChannel);
+    player.setSource (&source);
+    FakeDevice device (44100.0, 128);
+    player.audioDeviceAboutToStart (&device);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> blocks{0};
+    std::thread audio (
+        [&]
+        {
+            std::vector<std::vector<float>> outs (4, std::vector<float> (128));
+            float* pointers[] = {outs[0].data(), outs[1].data(), outs[2].data(), outs[3].data()};
+            const float* ins[] = {outs[0].data()};
+            while (!stop)
+            {
+                player.audioDeviceIOCallbackWithContext (ins, 0, pointers, 4, 128, {});
+                ++blocks;
+            }
+        });
+
+    const int selections[] = {0, 1, 101, 102, 99, -1, 3, 100, 7};
+    for (int k = 0; k < 90; ++k)
+    {
+        routing.mainAudioOut = selections[k % 9];
+        routing.playingChannel = k % 3;
+        routing.processingEnabled = k % 5 != 0;
+        if (k % 10 == 0)
+        {
+            e.engine.setIrParameters (0, 2048, 0, (float)k, false, 0.0f);
+            e.engine.blend (nullptr, false, false);
+        }
+        std::this_thread::sleep_for (std::chrono::microseconds (200));
+    }
+    while (blocks < 100)
+        std::this_thread::yield();
+    stop = true;
+    audio.join();
+    player.setSource (nullptr);
+}
