@@ -1,0 +1,429 @@
+#include "engine/Calculs.h"
+
+#include "engine/CalculsResponse.h"
+#include "engine/FFTReal.h"
+#include "engine/PellmixVirFile.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+#include <juce_events/juce_events.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace
+{
+constexpr int irRate = 96000;
+constexpr int maxSamples = 1 << 25; // longest temporary file taken (about 5.8 minutes at 96000 Hz)
+constexpr int streamBuffer = 32768;
+constexpr double ln2 = 0.6931471805599453;
+constexpr double ln3 = 1.0986122886681098;
+constexpr double ln1000 = 6.907755278982137;
+
+// Reads a headerless little-endian float file whole. Returns an empty text or what went wrong.
+juce::String readFloatFile (const juce::File& file, std::vector<float>& samples, int& length)
+{
+    const auto name = "\"" + file.getFileName() + "\"";
+    if (!file.existsAsFile())
+        return "The file " + name + " is missing.";
+    const auto bytes = file.getSize();
+    if (bytes / 4 > maxSamples)
+        return "The file " + name + " is too long.";
+    const int n = (int)(bytes / 4);
+    if (n <= 0)
+        return "The file " + name + " is empty.";
+
+    juce::FileInputStream in (file);
+    if (in.failedToOpen())
+        return "The file " + name + " cannot be read.";
+    std::vector<float> data ((size_t)n);
+    if (in.read (data.data(), n * 4) != n * 4)
+        return "The file " + name + " cannot be read whole.";
+#if JUCE_BIG_ENDIAN
+    for (auto& v : data)
+    {
+        uint32_t bits;
+        std::memcpy (&bits, &v, 4);
+        bits = juce::ByteOrder::swap (bits);
+        std::memcpy (&v, &bits, 4);
+    }
+#endif
+    samples = std::move (data);
+    length = n;
+    return {};
+}
+
+// Writes whole to `file` through a temporary sibling, so that a failed write leaves neither a
+// partial file nor a damaged old one.
+template <typename WriteBody>
+bool writeWhole (const juce::File& file, WriteBody&& body)
+{
+    juce::TemporaryFile temp (file);
+    {
+        auto stream = temp.getFile().createOutputStream (streamBuffer);
+        if (stream == nullptr || !stream->openedOk())
+            return false;
+        if (!body (*stream))
+            return false;
+        stream->flush();
+        if (stream->getStatus().failed())
+            return false;
+    }
+    return temp.overwriteTargetFileWithTemporary();
+}
+
+bool writeFloats (juce::OutputStream& out, const float* samples, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (!out.writeFloat (samples[i]))
+            return false;
+    return true;
+}
+} // namespace
+
+Calculs::Calculs (const juce::File& temp, PellmixSharedString& lastPath, MessageBoxFunction boxFunction)
+    : juce::Thread ("DC Thread")
+    , tempFolder (temp)
+    , lastCapturePath (lastPath)
+    , showMessageBox (std::move (boxFunction))
+{
+}
+
+Calculs::~Calculs()
+{
+    stopThread (-1);
+}
+
+void Calculs::setTempFolder (const juce::File& folder)
+{
+    tempFolder = folder;
+}
+
+void Calculs::setOutputFile (const juce::File& file)
+{
+    outputFile = file;
+}
+
+void Calculs::setRecordingLength (int length)
+{
+    recordingLength = std::max (length, 0);
+}
+
+void Calculs::setRecording (const float* samples)
+{
+    recording.assign ((size_t)recordingLength, 0.0f);
+    if (samples != nullptr)
+        std::copy (samples, samples + recordingLength, recording.begin());
+}
+
+void Calculs::setWavOutput (int length, int rate)
+{
+    outputLength = length;
+    outputRate = rate;
+}
+
+void Calculs::run()
+{
+    wait (2000);
+    if (threadShouldExit())
+    {
+        progress = -1;
+        return;
+    }
+
+    statusText.set ("Processing...");
+    progress = 0;
+    failureText.clear();
+
+    Outcome outcome = Outcome::failure;
+    try
+    {
+        outcome = process();
+    }
+    catch (const std::bad_alloc&)
+    {
+        fail ("There is not enough memory to process the recording.");
+        outcome = Outcome::failure;
+    }
+    // The inputs are not kept between runs: every run reads the files again.
+    recording = {};
+    inverse = {};
+
+    if (outcome == Outcome::success)
+    {
+        statusText.set ("Process successful !");
+        progress = 100;
+        showBox (BoxKind::information, {}, "Process successful !");
+    }
+    else if (outcome == Outcome::failure)
+    {
+        statusText.set ("Process failed !");
+        showBox (BoxKind::warning, {}, failureText);
+    }
+    progress = -1;
+}
+
+Calculs::Outcome Calculs::process()
+{
+    outputWritten = false;
+    const bool wav = outputFile.getFileExtension().toUpperCase() == ".WAV";
+    if (sampleRate <= 0)
+    {
+        fail ("The sample rate of the recording is not set.");
+        return Outcome::failure;
+    }
+    if (wav && (outputLength <= 0 || outputRate <= 0))
+    {
+        fail ("No length and rate are set for a WAV output.");
+        return Outcome::failure;
+    }
+
+    // A step that meets a stop request returns early with true; a written output file stands.
+    const auto outcome = [this] (bool ok)
+    {
+        if (!ok)
+            return Outcome::failure;
+        return threadShouldExit() && !outputWritten ? Outcome::stopped : Outcome::success;
+    };
+
+    if (auto o = outcome (readTempFiles()); o != Outcome::success)
+        return o;
+    progress = 10;
+    if (auto o = outcome (deconvolve()); o != Outcome::success)
+        return o;
+    progress = 60;
+    return outcome (wav ? writeWavFile() : writeVirFile());
+}
+
+bool Calculs::fail (const juce::String& reason)
+{
+    failureText = reason;
+    return false;
+}
+
+void Calculs::showBox (BoxKind kind, const juce::String& title, const juce::String& text)
+{
+    if (!showMessageBox)
+        return;
+
+    // Shared with the message-thread call, which may run after this worker has given up on it.
+    struct PendingBox
+    {
+        juce::WaitableEvent closed;
+        std::atomic<bool> abandoned{false};
+    };
+    auto pending = std::make_shared<PendingBox>();
+    const bool posted = juce::MessageManager::callAsync (
+        [pending, fn = showMessageBox, kind, title, text]
+        {
+            if (!pending->abandoned)
+                fn (kind, title, text);
+            pending->closed.signal();
+        });
+    if (!posted)
+        return;
+
+    while (!pending->closed.wait (20))
+        if (threadShouldExit())
+        {
+            pending->abandoned = true;
+            return;
+        }
+}
+
+bool Calculs::readTempFiles()
+{
+    if (auto error = readFloatFile (tempFolder.getChildFile ("record.raw"), recording, recordingLength);
+        error.isNotEmpty())
+        return fail (error);
+    progress = 4;
+    if (auto error = readFloatFile (tempFolder.getChildFile ("inverse.raw"), inverse, inverseLength);
+        error.isNotEmpty())
+        return fail (error);
+    progress = 8;
+    return true;
+}
+
+bool Calculs::deconvolve()
+{
+    // A filter longer than the recording would wrap around the circular convolution.
+    if (inverseLength > recordingLength)
+        return fail ("The recording is shorter than the test sweep.");
+
+    const int n = CalculsResponse::deconvolutionSize (recordingLength);
+    auto fft = std::make_unique<FFTReal<double>> (n);
+    std::vector<double> signal ((size_t)n, 0.0), recordingSpectrum ((size_t)n), inverseSpectrum ((size_t)n);
+    progress = 20;
+
+    std::copy (recording.begin(), recording.begin() + recordingLength, signal.begin());
+    fft->forwardTransform (recordingSpectrum.data(), signal.data());
+    std::fill (signal.begin(), signal.end(), 0.0);
+    std::copy (inverse.begin(), inverse.begin() + inverseLength, signal.begin());
+    fft->forwardTransform (inverseSpectrum.data(), signal.data());
+    if (threadShouldExit())
+        return true;
+    progress = 30;
+
+    CalculsResponse::multiplySpectra (recordingSpectrum.data(), inverseSpectrum.data(), signal.data(), n);
+    inverseSpectrum = {};
+    auto& y = recordingSpectrum;
+    fft->inverseTransform (signal.data(), y.data());
+    fft.reset();
+
+    double largest = 0.0;
+    for (auto& v : y)
+    {
+        v /= (double)n;
+        largest = std::max (largest, std::abs (v));
+    }
+    if (!(largest > 0.0))
+        return fail ("The recording is silent.");
+    for (auto& v : y)
+        v /= largest;
+    progress = 40;
+    if (threadShouldExit())
+        return true;
+
+    std::vector<float> result (y.size());
+    std::transform (y.begin(), y.end(), result.begin(), [] (double v) { return (float)v; });
+    const auto file = tempFolder.getChildFile ("deconv.raw");
+    file.deleteFile();
+    if (!writeWhole (file, [&] (juce::OutputStream& out)
+                     { return writeFloats (out, result.data(), result.size()); }))
+        return fail ("The file \"deconv.raw\" cannot be written in " + tempFolder.getFullPathName() + ".");
+    progress = 50;
+    return true;
+}
+
+bool Calculs::readDeconvolution()
+{
+    int n = 0;
+    if (auto error = readFloatFile (tempFolder.getChildFile ("deconv.raw"), recording, n); error.isNotEmpty())
+        return fail (error);
+    recordingLength = n;
+    return true;
+}
+
+bool Calculs::writeVirFile()
+{
+    if (!readDeconvolution())
+        return false;
+    const int n = recordingLength;
+    const float ratio = (float)sampleRate / (float)irRate;
+    const int M = (int)((float)n / ratio);
+    progress = 65;
+
+    // x holds max (n, M) samples, and a few zeros beyond that the interpolator may look at.
+    auto& x = recording;
+    x.resize ((size_t)std::max (n, M) + 8, 0.0f);
+    progress = 70;
+
+    if (ratio != 1.0f)
+    {
+        std::vector<float> converted ((size_t)M);
+        juce::LagrangeInterpolator interpolator;
+        interpolator.reset();
+        interpolator.process ((double)ratio, x.data(), converted.data(), M);
+        std::copy (converted.begin(), converted.end(), x.begin());
+        std::fill (x.begin() + M, x.end(), 0.0f);
+    }
+    progress = 75;
+    if (threadShouldExit())
+        return true;
+
+    CalculsResponse::Trim trim;
+    if (!CalculsResponse::findResponse (x.data(), M, trim))
+        return fail ("No response long enough to be cut out was found in the recording.");
+    progress = 80;
+
+    // The k-th harmonic's response arrives T ln k / ln 1000 samples before the linear one.
+    const double T = (double)((float)inverseLength / ratio);
+    const int d2 = (int)std::floor (T * ln2 / ln1000);
+    const int d3 = (int)std::floor (T * ln3 / ln1000);
+    const auto bands = CalculsResponse::makeBands (x.data(), trim.start, d2, d3);
+    progress = 85;
+
+    const float* bandPointers[3] = {bands[0].data(), bands[1].data(), bands[2].data()};
+    const auto bytes =
+        PellmixVir::encodeSpectral (bandPointers, CalculsResponse::bandLength, PellmixVir::floatPi);
+    progress = 90;
+    if (threadShouldExit())
+        return true;
+    progress = 95;
+
+    if (!writeWhole (outputFile,
+                     [&] (juce::OutputStream& out) { return out.write (bytes.data(), bytes.size()); }))
+        return fail ("The IR file cannot be written: " + outputFile.getFullPathName());
+    outputWritten = true;
+    lastCapturePath.set (outputFile.getFullPathName());
+    return true;
+}
+
+bool Calculs::writeWavFile()
+{
+    if (!readDeconvolution())
+        return false;
+    progress = 65;
+    auto& x = recording;
+    const int n = recordingLength;
+    progress = 70;
+
+    int p = 0;
+    for (int i = 1; i < n; ++i)
+        if (std::abs (x[(size_t)i]) > std::abs (x[(size_t)p]))
+            p = i;
+    int j = p;
+    while (j >= 0 && std::abs (x[(size_t)j]) > 0.1f * std::abs (x[(size_t)p]))
+        --j;
+
+    float best = 0.0f;
+    int b = p;
+    for (int k = j + 1; k <= p; ++k)
+    {
+        const float v = x[(size_t)k];
+        if (std::abs (v) > 0.2f && std::abs (v) > std::abs (best))
+        {
+            best = v;
+            b = k;
+        }
+        if ((best > 0.0f && v < 0.0f) || (best < 0.0f && v > 0.0f))
+            break;
+    }
+    if (b < p && best < 0.0f)
+        for (auto& v : x)
+            v = -v;
+
+    const int K = (int)((long long)sampleRate * outputLength / outputRate);
+    std::vector<float> cut ((size_t)std::max (outputLength, K + 1), 0.0f);
+    const int available = std::min (K + 1, n - (j + 1));
+    std::copy_n (x.begin() + (j + 1), std::max (available, 0), cut.begin());
+
+    std::vector<float> out ((size_t)outputLength, 0.0f);
+    if (sampleRate != outputRate)
+    {
+        if (!convertSampleRate (K + 1, outputLength, sampleRate, outputRate, cut.data(), out.data()))
+            return false;
+    }
+    else
+        std::copy_n (cut.begin(), outputLength, out.begin());
+    progress = 90;
+    if (threadShouldExit())
+        return true;
+
+    if (!writeWhole (outputFile,
+                     [&] (juce::OutputStream& s) { return writeFloats (s, out.data(), out.size()); }))
+        return fail ("The file cannot be written: " + outputFile.getFullPathName());
+    outputWritten = true;
+    return true;
+}
+
+bool Calculs::convertSampleRate (int inputCount, int outputCount, int inputRate, int rate, const float* input,
+                                 float* output)
+{
+    if (!CalculsResponse::convertRate (inputCount, outputCount, inputRate, rate, input, output))
+        return fail ("The rate " + juce::String (inputRate) + " Hz cannot be converted to " +
+                     juce::String (rate) + " Hz.");
+    return true;
+}
