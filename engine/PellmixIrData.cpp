@@ -1,0 +1,161 @@
+#include "engine/PellmixIrData.h"
+
+#include "engine/FFTReal.h"
+#include "engine/PellmixResampler.h"
+#include "engine/PellmixVirFile.h"
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+constexpr double lowPassBand1 = 5000.0;
+constexpr double lowPassBand2 = 3333.3;
+
+bool allFinite (const std::vector<float>& samples)
+{
+    return std::all_of (samples.begin(), samples.end(), [] (float v) { return std::isfinite (v); });
+}
+
+std::unique_ptr<juce::AudioFormatReader> createReader (const juce::File& file)
+{
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    return std::unique_ptr<juce::AudioFormatReader> (formats.createReaderFor (file));
+}
+} // namespace
+
+PellmixIrData::PellmixIrData()
+    : fft (std::make_unique<FFTReal<float>> (PellmixVir::fftSize))
+    , resampler (std::make_unique<PellmixResampler>())
+{
+}
+
+PellmixIrData::~PellmixIrData() = default;
+
+double PellmixIrData::getFileSampleRate (const juce::File& file)
+{
+    const auto reader = createReader (file);
+    if (reader == nullptr)
+        return 0.0;
+    const double rate = reader->sampleRate;
+    if (!std::isfinite (rate) || rate < minFileRate || rate > maxFileRate)
+        return 0.0;
+    return rate;
+}
+
+bool PellmixIrData::readAudioFile (const juce::File& file, Loaded& out)
+{
+    const auto reader = createReader (file);
+    if (reader == nullptr)
+        return false;
+
+    const double rate = reader->sampleRate;
+    juce::int64 n = reader->lengthInSamples;
+    if ((double)n > 2.0 * rate)
+        n = 2 * (juce::int64)std::floor (rate); // at most two seconds are kept
+    out.length = (int)std::max<juce::int64> (n, 0);
+
+    if (out.length > 0)
+    {
+        std::vector<int> raw ((size_t)out.length);
+        int* channels[] = {raw.data()};
+        if (!reader->read (channels, 1, 0, out.length, false))
+            return false;
+
+        // Floating-point readers deliver float bit patterns in the integer buffer.
+        std::vector<float> samples ((size_t)out.length);
+        if (reader->usesFloatingPointData)
+            std::memcpy (samples.data(), raw.data(), samples.size() * sizeof (float));
+        else
+            std::transform (raw.begin(), raw.end(), samples.begin(),
+                            [] (int v) { return (float)v * (1.0f / 2147483648.0f); });
+        if (!allFinite (samples))
+            return false;
+        out.bands.fill (samples);
+    }
+    lowPassBands (out, rate, out.length);
+    return true;
+}
+
+bool PellmixIrData::readVirFile (const juce::File& file, Loaded& out)
+{
+    juce::FileInputStream stream (file);
+    if (stream.failedToOpen())
+        return false;
+
+    // Only the bytes the variant needs are read, whatever the file's size.
+    std::vector<uint8_t> bytes ((size_t)PellmixVir::variantBytesNeeded);
+    if (stream.read (bytes.data(), PellmixVir::variantBytesNeeded) != PellmixVir::variantBytesNeeded)
+        return false;
+    const int needed = PellmixVir::bytesNeeded (bytes.data());
+    bytes.resize ((size_t)needed);
+    const int rest = needed - PellmixVir::variantBytesNeeded;
+    if (stream.read (bytes.data() + PellmixVir::variantBytesNeeded, rest) != rest)
+        return false;
+
+    for (auto& band : out.bands)
+        band.assign ((size_t)PellmixVir::bandLength, 0.0f);
+    float* targets[] = {out.bands[0].data(), out.bands[1].data(), out.bands[2].data()};
+    if (!PellmixVir::decode (bytes.data(), bytes.size(), targets, *fft))
+        return false;
+    out.length = PellmixVir::bandLength;
+
+    if (!PellmixVir::isSpectral (bytes.data()))
+    {
+        out.bands[1] = out.bands[0];
+        out.bands[2] = out.bands[0];
+        lowPassBands (out, PellmixVir::sampleRate, out.length);
+    }
+    return true;
+}
+
+void PellmixIrData::lowPassBands (Loaded& data, double rate, int n)
+{
+    // At or below 10 kHz the 5 kHz cut-off reaches the Nyquist frequency, where the filter is
+    // no longer a stable low-pass: both bands then stay copies of band 0.
+    if (n <= 0 || rate <= 2.0 * lowPassBand1)
+        return;
+
+    juce::IIRFilter filter;
+    filter.setCoefficients (juce::IIRCoefficients::makeLowPass (rate, lowPassBand1));
+    filter.reset();
+    filter.processSamples (data.bands[1].data(), n);
+    filter.setCoefficients (juce::IIRCoefficients::makeLowPass (rate, lowPassBand2));
+    filter.reset();
+    filter.processSamples (data.bands[2].data(), n);
+}
+
+void PellmixIrData::resampleBands (Loaded& data, double fromRate, double toRate, int inputLength,
+                                   int outputLength)
+{
+    if (fromRate == toRate)
+        return;
+
+    data.length = outputLength;
+    if (inputLength <= 0 || outputLength <= 0)
+    {
+        for (auto& band : data.bands)
+            band.assign ((size_t)std::max (outputLength, 0), 0.0f);
+        return;
+    }
+
+    resampler->setup (fromRate, toRate, inputLength, outputLength);
+    for (auto& band : data.bands)
+    {
+        resampler->reset();
+        std::vector<float> converted ((size_t)outputLength);
+        resampler->process (band.data(), converted.data());
+        band = std::move (converted);
+    }
+}
+
+void PellmixIrData::take (Loaded& data, double rate)
+{
+    bands = std::move (data.bands);
+    length = data.length;
+    sampleRate = rate;
+}

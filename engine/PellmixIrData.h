@@ -1,0 +1,74 @@
+#pragma once
+// One loaded IR file: three band buffers at one sample rate, and the readers that fill them.
+//
+// WAV and AIFF files are read through JUCE's readers (first channel, at most two seconds); vir
+// files through PellmixVir. Band 0 is the IR as read; for WAV, AIFF and flat vir files bands 1
+// and 2 are band 0 low-passed at 5000 Hz and 3333.3 Hz, for spectral vir files they are the file's
+// own bands. A successful load brings the bands to the requested rate.
+//
+// A load that fails leaves everything as it was: files are read into a separate set of bands,
+// which replaces the current one only once the whole read succeeded.
+//
+// Threading: message thread only, no locks. The audio thread may read `length` (atomic), nothing
+// else. Loading allocates and does file I/O.
+#include <juce_core/juce_core.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+template <typename T>
+class FFTReal;
+class PellmixResampler;
+
+class PellmixIrData
+{
+public:
+    static constexpr int numBands = 3;
+    using Bands = std::array<std::vector<float>, numBands>;
+
+    PellmixIrData();
+    ~PellmixIrData();
+
+    PellmixIrData (const PellmixIrData&) = delete;
+    PellmixIrData& operator= (const PellmixIrData&) = delete;
+
+    // Each band holds `length` samples at `sampleRate`; all empty until the first read.
+    Bands bands;
+    std::atomic<int> length{0};
+    double sampleRate = 0.0;
+    std::unique_ptr<FFTReal<float>> fft; // 2048 points, for the spectral vir reader
+    std::unique_ptr<PellmixResampler> resampler;
+
+    // Lowest and highest file rates taken as audio; outside them a file is refused.
+    static constexpr double minFileRate = 1000.0;
+    static constexpr double maxFileRate = 768000.0;
+
+    // Rate of a WAV or AIFF file, or 0 when no reader takes it or its rate is not a usable
+    // audio rate (not finite, or outside minFileRate..maxFileRate).
+    static double getFileSampleRate (const juce::File& file);
+
+protected:
+    // A read in progress: replaces bands and length only when complete.
+    struct Loaded
+    {
+        Bands bands;
+        int length = 0;
+    };
+
+    // Each returns false, leaving `out` unusable, when the file cannot be read as its kind or
+    // holds non-finite samples.
+    static bool readAudioFile (const juce::File& file, Loaded& out);
+    bool readVirFile (const juce::File& file, Loaded& out);
+
+    // Bands 1 and 2 (already copies of band 0) low-passed at the file's rate over n samples.
+    // Where the 5000 Hz cut-off is not below that rate's Nyquist frequency both stay copies.
+    static void lowPassBands (Loaded& data, double rate, int n);
+
+    // Converts every band from one rate to the other; nothing when the rates are equal.
+    void resampleBands (Loaded& data, double fromRate, double toRate, int inputLength, int outputLength);
+
+    // Commits a complete read.
+    void take (Loaded& data, double rate);
+};
