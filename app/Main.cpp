@@ -1,12 +1,7 @@
-#include <juce_gui_basics/juce_gui_basics.h>
+#include "app/VantrelMelvaneApplication.h"
 
-class StandInApplication : public juce::JUCEApplication
+int main (int argc, char* argv[])
 {
-public:
-    const juce::String getApplicationName() override { return "Vantrel Melvane"; }
-    const juce::String getApplicationVersion() override { return "0.9.8"; }
-    void initialise (const juce::String&) override {}
-    void shutdown() override {}
-};
-
-START_JUCE_APPLICATION (StandInApplication)
+    juce::JUCEApplicationBase::createInstance = &createApplication;
+    return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
+}

@@ -14,6 +14,16 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE (jack.started()) << jack.logText();
+        // The device is opened before the configuration, so that it finds an output device and
+        // shows no first-run dialog. JUCE's JACK client can collide with a client of the same
+        // name that another test registers at that moment: then a new manager tries again.
+        for (int attempt = 0; attempt < 5 && getSharedAudioDeviceManager()->getCurrentAudioDevice() == nullptr;
+             ++attempt)
+        {
+            deleteSharedAudioDeviceManager();
+            juce::Thread::sleep (200 * (attempt + 1));
+        }
+        ASSERT_NE (getSharedAudioDeviceManager()->getCurrentAudioDevice(), nullptr);
         config = PellmixConfig::getInstance();
     }
 

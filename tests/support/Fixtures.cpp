@@ -108,9 +108,16 @@ JackServer::JackServer (JackOptions o) : slotFd (acquireJackSlot (slotIndex))
         argv.push_back ("--sync");
     argv.insert (argv.end(), { "-d", "dummy", "-r", std::to_string (o.sampleRate), "-p", std::to_string (o.period),
                                "-C", std::to_string (o.capturePorts), "-P", std::to_string (o.playbackPorts) });
-    process = std::make_unique<Process> (argv, Environment {}, logPath);
-    auto r = run ({ "jack_wait", "-s", serverName, "-w", "-t", "10" }, {}, std::chrono::milliseconds (15000));
-    ok = r.exitCode == 0 && process->running();
+    // JACK clients of one name on the servers of other tests (jack_wait's own among them) can
+    // collide while they register, so a server that does not answer is started again.
+    for (int attempt = 0; attempt < 3 && ! ok; ++attempt)
+    {
+        if (process)
+            process->stop (std::chrono::milliseconds (5000));
+        process = std::make_unique<Process> (argv, Environment {}, logPath);
+        auto r = run ({ "jack_wait", "-s", serverName, "-w", "-t", "10" }, {}, std::chrono::milliseconds (15000));
+        ok = r.exitCode == 0 && process->running();
+    }
     if (ok)
         env = std::make_unique<ScopedEnv> ("JACK_DEFAULT_SERVER", serverName);
 }

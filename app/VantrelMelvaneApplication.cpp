@@ -1,0 +1,41 @@
+#include "app/VantrelMelvaneApplication.h"
+
+#include "app/SharedAudioDeviceManager.h"
+#include "settings/PellmixConfig.h"
+
+juce::JUCEApplicationBase* createApplication()
+{
+    return new VantrelMelvaneApplication();
+}
+
+VantrelMelvaneApplication::~VantrelMelvaneApplication()
+{
+    mainWindow.reset();
+}
+
+void VantrelMelvaneApplication::initialise (const juce::String&)
+{
+    // The configuration's first call makes the folders, the log and the audio device, and runs
+    // the audio setup dialogs when no output device opened.
+    auto* config = PellmixConfig::getInstance();
+    const auto productFolder = config->settings.productFolder;
+
+    if (productFolder.hasWriteAccess())
+    {
+        mainWindow = std::make_unique<MainWindow> (getApplicationName());
+        return;
+    }
+
+    juce::AlertWindow::showMessageBox (
+        juce::MessageBoxIconType::WarningIcon, "Right error",
+        "The software do not have write access on " + productFolder.getFullPathName(), {}, nullptr);
+    quit();
+}
+
+void VantrelMelvaneApplication::shutdown()
+{
+    // The window's destructor closes the device. Without a window the device is closed here,
+    // while the framework still runs, rather than by a static destructor at program exit.
+    mainWindow.reset();
+    deleteSharedAudioDeviceManager();
+}

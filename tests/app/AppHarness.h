@@ -1,0 +1,107 @@
+#pragma once
+// Helpers for the process-level tests of the application binary: a prepared HOME, the binary
+// started as a child, and X windows found and measured from outside with xdotool and xprop.
+#include "support/Fixtures.h"
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace app_test
+{
+using namespace std::chrono_literals;
+
+// Paths below a test HOME, as the application lays them out.
+struct HomeLayout
+{
+    std::string home;
+    std::string makerFolder() const { return home + "/.config/Application Support/Harnwick"; }
+    std::string productFolder() const { return makerFolder() + "/Vantrel Melvane"; }
+    std::string logFile() const { return productFolder() + "/VantrelMelvane.log"; }
+    std::string settingsFile() const { return makerFolder() + "/VantrelMelvane.cfg"; }
+    std::string deviceStateFile() const { return productFolder() + "/VantrelMelvaneAudio.xml"; }
+};
+
+// The application binary as a child process; its output goes to a file in `outputDir`.
+class RunningApp
+{
+public:
+    RunningApp (const HomeLayout& layout, pellmix_test::Environment env, const std::string& outputDir,
+                bool unprivileged = false);
+    pellmix_test::Process& process() { return *child; }
+    // SIGINT, then the result (the child is killed after the time-out).
+    pellmix_test::ProcessResult interrupt();
+
+private:
+    std::unique_ptr<pellmix_test::Process> child;
+};
+
+// JACK names a client's socket by the client's name and user only, so clients of one name
+// (JUCE's "JuceJackDummy" and "JUCEJack", jack_wait's "wait") registering at the same moment
+// on two servers of one user now and then fail. A server whose start check failed that way is
+// started again (up to three times); the result may still not have started.
+std::unique_ptr<pellmix_test::JackServer> startJackServer (pellmix_test::JackOptions options = {});
+
+// A dummy JACK server run as user 65534, for the application run as that user (JACK servers
+// are per user). One at a time, held by a lock file, so that its clients never meet clients of
+// the same name on another server of that user. JACK_DEFAULT_SERVER is not changed here.
+class UnprivilegedJackServer
+{
+public:
+    UnprivilegedJackServer();
+    ~UnprivilegedJackServer();
+    bool started() const { return ok; }
+    pellmix_test::Environment environment() const { return {{"JACK_DEFAULT_SERVER", serverName}}; }
+    // jack_lsp's output, run as the same user.
+    std::string ports() const;
+
+private:
+    int lockFd = -1;
+    std::string serverName;
+    std::unique_ptr<pellmix_test::Process> process;
+    bool ok = false;
+};
+
+struct Geometry
+{
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The first shown window whose title is exactly `title`, waited for up to `timeout`; empty if
+// none.
+std::string waitForWindow (const std::string& title, std::chrono::milliseconds timeout = 30s);
+// True while some window, shown or not, has exactly this title.
+bool windowExists (const std::string& title);
+// Waits until no window has this title.
+bool waitForWindowGone (const std::string& title, std::chrono::milliseconds timeout = 10s);
+Geometry windowGeometry (const std::string& windowId);
+// Numbers of an X property of cardinals (e.g. _NET_FRAME_EXTENTS), empty when not set.
+std::vector<int> cardinalProperty (const std::string& windowId, const std::string& property);
+// Runs xdotool with the given arguments; true when it succeeded.
+bool xdotool (std::vector<std::string> args);
+
+// The log's lines (line ends removed) after the framework's welcome block, which ends with
+// "Log started: ..." and an empty line. Empty when the log has no such block.
+std::vector<std::string> linesAfterWelcome (const std::string& logText);
+
+// The device report of the dummy JACK server of the tests (44100 Hz, 512 samples, 2 capture and
+// 4 playback ports, all active).
+std::vector<std::string> jackDummyReport();
+
+// Polls `condition` every 50 ms until it holds or `timeout` passes.
+template <typename Condition>
+bool waitUntil (Condition condition, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for (50ms);
+    }
+    return true;
+}
+} // namespace app_test

@@ -1,0 +1,76 @@
+// The main window built in this process on a display without a window manager (so the native
+// frame is empty), and what its destructor releases.
+#include "InProcessDevice.h"
+#include "app/MainContentComponent.h"
+#include "app/MainWindow.h"
+#include "ui/PellmixMenu.h"
+
+using namespace app_test;
+
+class MainWindowInProcess : public InProcessDevice
+{
+};
+
+TEST_F (MainWindowInProcess, LayoutLimitsAndMenuBar)
+{
+    ASSERT_NO_FATAL_FAILURE (startConfiguration());
+    MainWindow window ("Vantrel Melvane");
+
+    EXPECT_EQ (window.getName(), "Vantrel Melvane");
+    EXPECT_TRUE (window.isOnDesktop());
+    EXPECT_TRUE (window.isVisible());
+    EXPECT_TRUE (window.isUsingNativeTitleBar());
+    EXPECT_TRUE (window.isResizable());
+    EXPECT_EQ (window.getBackgroundColour(), juce::Colours::lightgrey);
+    EXPECT_EQ (window.getPosition(), juce::Point<int> (10, 36));
+    auto* bar = dynamic_cast<juce::MenuBarComponent*> (window.getMenuBarComponent());
+    ASSERT_NE (bar, nullptr);
+    EXPECT_EQ (bar->getModel(), config->menu.get());
+    const int barHeight = bar->getHeight();
+    EXPECT_GT (barHeight, 0);
+    EXPECT_EQ (window.getWidth(), 1289);
+    EXPECT_EQ (window.getHeight(), 818 + barHeight) << "the window fits the content and the menu bar";
+
+    auto* limits = window.getConstrainer();
+    ASSERT_NE (limits, nullptr);
+    EXPECT_EQ (limits->getMinimumWidth(), 800);
+    EXPECT_EQ (limits->getMinimumHeight(), 600);
+    EXPECT_EQ (limits->getMaximumWidth(), 1289);
+    EXPECT_EQ (limits->getMaximumHeight(), 818 + barHeight);
+
+    auto* viewport = dynamic_cast<juce::Viewport*> (window.getContentComponent());
+    ASSERT_NE (viewport, nullptr);
+    EXPECT_EQ (viewport->getName(), "");
+    auto* content = dynamic_cast<MainContentComponent*> (viewport->getViewedComponent());
+    ASSERT_NE (content, nullptr);
+    EXPECT_EQ (content->getWidth(), 1289);
+    EXPECT_EQ (content->getHeight(), 818);
+
+    // Sizes outside the limits are brought back inside them.
+    struct Case
+    {
+        int width, height, expectedWidth, expectedHeight;
+    };
+    for (auto c : {Case{300, 200, 800, 600}, Case{1000, 700, 1000, 700},
+                   Case{3000, 3000, 1289, 818 + barHeight}, Case{3000, 650, 1289, 650}})
+    {
+        window.setBoundsConstrained ({10, 36, c.width, c.height});
+        EXPECT_EQ (window.getWidth(), c.expectedWidth) << c.width << "x" << c.height;
+        EXPECT_EQ (window.getHeight(), c.expectedHeight) << c.width << "x" << c.height;
+    }
+}
+
+TEST_F (MainWindowInProcess, DestructorReleasesTheDeviceAfterTheContent)
+{
+    ASSERT_NO_FATAL_FAILURE (startConfiguration());
+    juce::Component::SafePointer<juce::Component> content;
+    {
+        MainWindow window ("Vantrel Melvane");
+        auto* viewport = dynamic_cast<juce::Viewport*> (window.getContentComponent());
+        ASSERT_NE (viewport, nullptr);
+        content = viewport->getViewedComponent();
+        EXPECT_NE (jack->tool ({"jack_lsp"}).output.find ("JUCEJack:"), std::string::npos);
+    }
+    EXPECT_EQ (content.getComponent(), nullptr);
+    EXPECT_EQ (jack->tool ({"jack_lsp"}).output.find ("JUCEJack"), std::string::npos) << "device closed";
+}

@@ -1,0 +1,261 @@
+// Start-up and shut-down of the real application binary, driven and measured from outside: a
+// virtual display, a dummy JACK server, a fresh HOME, xdotool for windows and keys.
+#include "AppHarness.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace app_test;
+using pellmix_test::JackServer;
+using pellmix_test::TempDir;
+using pellmix_test::VirtualDisplay;
+
+namespace
+{
+const std::string hyphens = "--------------------------------------";
+
+std::string jackPorts (const JackServer& server)
+{
+    return server.tool ({"jack_lsp"}).output;
+}
+
+void writeFile (const std::string& path, const std::string& text)
+{
+    fs::create_directories (fs::path (path).parent_path());
+    std::ofstream (path, std::ios::binary) << text;
+}
+
+class Startup : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE (display.started());
+        layout.home = home.path();
+    }
+
+    // Starts the application against `server` and waits for its main window. JACK names client
+    // sockets by client name and user only, so a client of another test's server may take JUCE's
+    // at the same moment; the device then does not open and the first-run dialog comes up
+    // instead: that start is made again (three starts at most).
+    std::string startWithWindow (const JackServer& server)
+    {
+        for (int attempt = 0; attempt < 3; ++attempt)
+        {
+            app = std::make_unique<RunningApp> (layout, server.environment(), home.path());
+            std::string window;
+            bool noDevice = false;
+            waitUntil (
+                [&]
+                {
+                    window = waitForWindow ("Vantrel Melvane", 0ms);
+                    noDevice = windowExists ("Audio device settings");
+                    return !window.empty() || noDevice;
+                },
+                30s);
+            if (!noDevice)
+            {
+                EXPECT_FALSE (window.empty()) << appOutput() << "\njackd:\n" << server.logText();
+                return window;
+            }
+            std::cerr << "The device did not open; starting again.\n" << server.logText() << "\n";
+            app.reset();
+            fs::remove (layout.logFile());
+        }
+        ADD_FAILURE() << "the device did not open in three starts";
+        return {};
+    }
+
+    std::string appOutput() const { return pellmix_test::readTextFile (home.child ("app-output.txt")); }
+
+    VirtualDisplay display;
+    TempDir home{"pellmix-app"};
+    HomeLayout layout;
+    std::unique_ptr<RunningApp> app;
+};
+} // namespace
+
+TEST_F (Startup, FreshHomeGivesWindowFoldersAndDeviceReportThenSigintEndsCleanly)
+{
+    auto jack = startJackServer();
+    auto& server = *jack;
+    ASSERT_TRUE (server.started()) << server.logText();
+    auto window = startWithWindow (server);
+    ASSERT_FALSE (window.empty());
+
+    // Without a window manager there is no frame: the window is the client area itself.
+    auto g = windowGeometry (window);
+    EXPECT_EQ (g.x, 10);
+    EXPECT_EQ (g.y, 36);
+    EXPECT_EQ (g.width, 1289);
+    EXPECT_GT (g.height, 818) << "content plus the menu bar";
+
+    for (auto folder : {"Temp", "Impulses", "Samples", "Docs", "Vantrel Melvane"})
+        EXPECT_TRUE (fs::is_directory (layout.makerFolder() + "/" + folder)) << folder;
+
+    const auto log = pellmix_test::readTextFile (layout.logFile());
+    EXPECT_NE (log.find ("\nVantrel Melvane\r\n"), std::string::npos) << log;
+    EXPECT_EQ (linesAfterWelcome (log), jackDummyReport()) << log;
+    EXPECT_FALSE (fs::exists (layout.settingsFile())) << "nothing is saved at a start with a device";
+
+    EXPECT_NE (jackPorts (server).find ("JUCEJack:"), std::string::npos);
+    auto result = app->interrupt();
+    EXPECT_EQ (result.exitCode, 0) << appOutput();
+    EXPECT_EQ (jackPorts (server).find ("JUCEJack"), std::string::npos);
+}
+
+// With a window manager, its close command reaches the window's close button.
+TEST_F (Startup, WindowManagerCloseEndsCleanly)
+{
+    auto jack = startJackServer();
+    auto& server = *jack;
+    ASSERT_TRUE (server.started()) << server.logText();
+    pellmix_test::Process windowManager ({"openbox"}, {{"HOME", layout.home}}, home.child ("openbox.txt"));
+    ASSERT_TRUE (waitUntil (
+        []
+        {
+            return pellmix_test::run ({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})
+                       .output.find ("window id") != std::string::npos;
+        },
+        30s))
+        << pellmix_test::readTextFile (home.child ("openbox.txt"));
+
+    auto window = startWithWindow (server);
+    ASSERT_FALSE (window.empty());
+    ASSERT_TRUE (waitUntil ([&] { return cardinalProperty (window, "_NET_FRAME_EXTENTS").size() == 4; }, 10s))
+        << "the window manager framed the window";
+    EXPECT_NE (jackPorts (server).find ("JUCEJack:"), std::string::npos);
+
+    xdotool ({"windowactivate", "--sync", window});
+    xdotool ({"key", "alt+F4"});
+    auto result = app->process().wait (15s);
+    EXPECT_FALSE (result.timedOut);
+    EXPECT_EQ (result.exitCode, 0) << appOutput();
+    EXPECT_EQ (jackPorts (server).find ("JUCEJack"), std::string::npos);
+    windowManager.stop();
+}
+
+TEST_F (Startup, SecondCopyRunsBesideTheFirst)
+{
+    auto jack = startJackServer();
+    auto& server = *jack;
+    ASSERT_TRUE (server.started()) << server.logText();
+    ASSERT_FALSE (startWithWindow (server).empty());
+    TempDir secondOutput{"pellmix-app2"};
+    RunningApp second (layout, server.environment(), secondOutput.path());
+
+    auto bothWindows = []
+    {
+        auto r = pellmix_test::run ({"xdotool", "search", "--onlyvisible", "--name", "^Vantrel Melvane$"});
+        return std::count (r.output.begin(), r.output.end(), '\n') == 2;
+    };
+    EXPECT_TRUE (waitUntil (bothWindows, 15s));
+    EXPECT_TRUE (
+        waitUntil ([&] { return jackPorts (server).find ("JUCEJack-01:") != std::string::npos; }, 10s));
+
+    EXPECT_EQ (second.interrupt().exitCode, 0);
+    EXPECT_TRUE (app->process().running());
+    EXPECT_TRUE (windowExists ("Vantrel Melvane"));
+    EXPECT_NE (jackPorts (server).find ("JUCEJack:"), std::string::npos);
+    EXPECT_EQ (app->interrupt().exitCode, 0);
+}
+
+TEST_F (Startup, NoOutputDeviceRunsBothDialogsBeforeTheWindow)
+{
+    // No JACK server of that name and no sound card: nothing can be opened.
+    pellmix_test::Environment env{{"JACK_DEFAULT_SERVER", "pellmix-nobody-serves-this"}};
+    app = std::make_unique<RunningApp> (layout, env, home.path());
+
+    auto deviceDialog = waitForWindow ("Audio device settings");
+    ASSERT_FALSE (deviceDialog.empty()) << appOutput();
+    EXPECT_FALSE (windowExists ("Vantrel Melvane"));
+    EXPECT_FALSE (windowExists ("Hardware I/O options"));
+    EXPECT_FALSE (fs::exists (layout.settingsFile()));
+
+    // The "OK" button sits centred 40 pixels above the content's bottom edge; the dialog's own
+    // border is as wide on every side.
+    auto g = windowGeometry (deviceDialog);
+    const int border = (g.width - 520) / 2;
+    xdotool ({"mousemove", "--window", deviceDialog, std::to_string (g.width / 2),
+              std::to_string (g.height - border - 40 + 12), "click", "1"});
+
+    auto routingDialog = waitForWindow ("Hardware I/O options");
+    ASSERT_FALSE (routingDialog.empty()) << appOutput();
+    EXPECT_TRUE (waitForWindowGone ("Audio device settings"));
+    EXPECT_FALSE (windowExists ("Vantrel Melvane"));
+    EXPECT_FALSE (fs::exists (layout.settingsFile()));
+
+    xdotool ({"key", "--window", routingDialog, "Escape"});
+    ASSERT_FALSE (waitForWindow ("Vantrel Melvane").empty()) << appOutput();
+    EXPECT_TRUE (fs::exists (layout.settingsFile())) << "written when the routing dialog closed";
+
+    auto lines = linesAfterWelcome (pellmix_test::readTextFile (layout.logFile()));
+    ASSERT_GE (lines.size(), 3u);
+    EXPECT_EQ (lines[0], hyphens);
+    EXPECT_EQ (lines[1].rfind ("Current audio device type: ", 0), 0u) << lines[1];
+    EXPECT_EQ (lines[2], "No audio device open");
+
+    EXPECT_EQ (app->interrupt().exitCode, 0);
+}
+
+// A saved device state is read before the device opens; the log shows how it went.
+struct SavedStateCase
+{
+    const char* name;
+    const char* stateText;
+    std::vector<std::string> linesBeforeReport;
+};
+
+void PrintTo (const SavedStateCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class SavedDeviceState : public Startup, public ::testing::WithParamInterface<SavedStateCase>
+{
+};
+
+TEST_P (SavedDeviceState, LogHoldsTheRetryBlocksThenTheReport)
+{
+    auto jack = startJackServer();
+    auto& server = *jack;
+    ASSERT_TRUE (server.started()) << server.logText();
+    writeFile (layout.deviceStateFile(), GetParam().stateText);
+    ASSERT_FALSE (startWithWindow (server).empty());
+
+    auto expected = GetParam().linesBeforeReport;
+    for (auto& line : jackDummyReport())
+        expected.push_back (line);
+    const auto log = pellmix_test::readTextFile (layout.logFile());
+    EXPECT_EQ (linesAfterWelcome (log), expected) << log;
+    EXPECT_EQ (app->interrupt().exitCode, 0);
+}
+
+const SavedStateCase savedStateCases[] = {
+    {"MissingDevice",
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+     "<DEVICESETUP deviceType=\"JACK\" audioOutputDeviceName=\"Nowhere\" audioInputDeviceName=\"Nowhere\""
+     " audioDeviceRate=\"44100.0\" audioDeviceBufferSize=\"512\"/>\n",
+     {hyphens, "No such device: Nowhere",
+      "Retrying - if the device specified fails to open, then a default device will be used instead", hyphens,
+      hyphens, "No such device: Nowhere", "The default device will be used instead", hyphens}},
+    // Names a missing device too: were it read, the retry blocks would show.
+    {"UnmatchedTags",
+     "<?xml version=\"1.0\"?>\n<DEVICESETUP deviceType=\"JACK\" "
+     "audioOutputDeviceName=\"Nowhere\"><x></DEVICESETUP>\n",
+     {}},
+    {"NotXml", "Nowhere, JACK, 44100\n", {}},
+    {"EmptyFile", "", {}},
+    {"OtherRootElement", "<?xml version=\"1.0\"?>\n<Vantrel><Melvane Version=\"2\"/></Vantrel>\n", {}},
+    {"RunningDevice",
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+     "<DEVICESETUP deviceType=\"JACK\" audioOutputDeviceName=\"system\" audioInputDeviceName=\"system\""
+     " audioDeviceRate=\"44100.0\" audioDeviceBufferSize=\"512\"/>\n",
+     {}},
+};
+
+INSTANTIATE_TEST_SUITE_P (Startup, SavedDeviceState, ::testing::ValuesIn (savedStateCases),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
