@@ -31,7 +31,7 @@ if ! grep -q '[0-9]' /proc/asound/cards 2>/dev/null && ! jack_lsp >/dev/null 2>&
     export JACK_DEFAULT_SERVER="vantrel-run-$$"
     jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 512 -C 2 -P 4 >"$out/jackd.log" 2>&1 &
     pids+=($!)
-    jack_wait -s "$JACK_DEFAULT_SERVER" -w -t 10 >/dev/null
+    jack_wait -s "$JACK_DEFAULT_SERVER" -w -t 10 >/dev/null 2>&1
     echo "JACK dummy server \"$JACK_DEFAULT_SERVER\" (no sound card here)"
 fi
 
