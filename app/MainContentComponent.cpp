@@ -1,0 +1,122 @@
+#include "app/MainContentComponent.h"
+
+#include "BinaryData.h"
+#include "app/SharedAudioDeviceManager.h"
+#include "ui/PellmixCapture.h"
+#include "ui/PellmixExportBlock.h"
+#include "ui/PellmixIrPanel.h"
+#include "ui/PellmixLookAndFeel.h"
+#include "ui/PellmixPlayer.h"
+
+MainContentComponent::MainContentComponent()
+{
+    setLookAndFeel (PellmixLookAndFeel::getInstance());
+    tooltipWindow = std::make_unique<juce::TooltipWindow> (this, tooltipDelayOnMs);
+
+    irPanel = std::make_unique<PellmixIrPanel>();
+    addAndMakeVisible (irPanel.get());
+    player = std::make_unique<PellmixPlayer>();
+    addAndMakeVisible (player.get());
+    exportBlock = std::make_unique<PellmixExportBlock>();
+    addAndMakeVisible (exportBlock.get());
+    captureWindow = std::make_unique<PellmixCapture>();
+    addChildComponent (captureWindow.get());
+
+    auto* config = PellmixConfig::getInstance();
+    tooltipsChanged (config->toolTip);
+
+    background = juce::ImageCache::getFromMemory (BinaryData::main_background_png,
+                                                  BinaryData::main_background_pngSize);
+
+    bypassButton = std::make_unique<juce::ImageButton> (juce::String());
+    addAndMakeVisible (bypassButton.get());
+    bypassButton->addListener (this);
+    bypassButton->setTooltip ("Bypass the Vantrel process");
+    processingChanged (true); // the window is built with processing on
+
+    for (auto* c :
+         {(juce::Component*)this, (juce::Component*)player.get(), (juce::Component*)player->sourceList.get(),
+          (juce::Component*)player->targetList.get(), (juce::Component*)player->sourceProgressSlider.get(),
+          (juce::Component*)player->targetProgressSlider.get()})
+        c->addKeyListener (this);
+
+    config->addListener (this);
+    startTimer (timerIntervalMs);
+    setSize (contentWidth, contentHeight);
+}
+
+MainContentComponent::~MainContentComponent()
+{
+    stopTimer();
+    irPanel.reset();
+    player.reset();
+    exportBlock.reset();
+    captureWindow.reset();
+    bypassButton.reset();
+    tooltipWindow.reset();
+    setLookAndFeel (nullptr);
+}
+
+void MainContentComponent::paint (juce::Graphics& g)
+{
+    g.drawImageAt (background, 0, 0);
+}
+
+void MainContentComponent::resized()
+{
+    player->setTopLeftPosition (38, 38);
+    irPanel->setTopLeftPosition (38, 158);
+    exportBlock->setTopLeftPosition (38, 638);
+    captureWindow->setTopLeftPosition (398, 228);
+    bypassButton->setBounds (1110, 7, 109, 24);
+}
+
+bool MainContentComponent::keyPressed (const juce::KeyPress& key, juce::Component*)
+{
+    if (key.getKeyCode() != juce::KeyPress::spaceKey)
+        return false;
+
+    player->transportAction (player->transportState != PellmixPlayer::playing ? PellmixPlayer::playAction
+                                                                              : PellmixPlayer::pauseAction);
+    return true;
+}
+
+void MainContentComponent::timerCallback()
+{
+    auto* config = PellmixConfig::getInstance();
+    auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
+    const bool ready = device != nullptr && !device->getOutputChannelNames().isEmpty();
+    config->audioDeviceReady = ready ? 1 : 0;
+    captureWindow->setVisible (config->captureState == 1);
+}
+
+void MainContentComponent::buttonClicked (juce::Button* button)
+{
+    if (button != bypassButton.get())
+        return;
+
+    auto* config = PellmixConfig::getInstance();
+    const bool on = !config->processingEnabled.load();
+    config->processingEnabled = on;
+    config->notifyProcessingChanged (on);
+}
+
+void MainContentComponent::processingChanged (bool processingOn)
+{
+    auto image = [] (const char* data, int size) { return juce::ImageCache::getFromMemory (data, size); };
+    const auto normal = processingOn ? image (BinaryData::bypass_on_png, BinaryData::bypass_on_pngSize)
+                                     : image (BinaryData::bypass_off_png, BinaryData::bypass_off_pngSize);
+    const auto pressed =
+        processingOn ? image (BinaryData::bypass_on_pressed_png, BinaryData::bypass_on_pressed_pngSize)
+                     : image (BinaryData::bypass_off_pressed_png, BinaryData::bypass_off_pressed_pngSize);
+    const juce::Colour none (0x00000000);
+    bypassButton->setImages (false, false, true, normal, 1.0f, none, normal, 0.9f, none, pressed, 0.8f, none,
+                             0.0f);
+}
+
+void MainContentComponent::tooltipsChanged (bool tooltipsOn)
+{
+    tooltipWindow->setMillisecondsBeforeTipAppears (tooltipsOn ? tooltipDelayOnMs : tooltipDelayOffMs);
+}
+
+void MainContentComponent::colourSettingChanged (int) {}

@@ -1,0 +1,313 @@
+// The main content on a virtual display with the configuration and a JACK dummy device: layout
+// over the background picture, the bypass button and the processing state, the space key to the
+// player, the tooltip switch, and the one-second device and capture timer.
+#include "BinaryData.h"
+#include "UiTestSupport.h"
+#include "app/MainContentComponent.h"
+#include "ui/PellmixCapture.h"
+#include "ui/PellmixExportBlock.h"
+#include "ui/PellmixIrPanel.h"
+#include "ui/PellmixLookAndFeel.h"
+#include "ui/PellmixPlayer.h"
+
+#include <vector>
+
+using ui_test::differingPixels;
+using ui_test::OnScreen;
+
+namespace
+{
+juce::Image picture (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+// Registered after the main content, so it hears every broadcast after it. Listeners are never
+// removed: it lives until the process ends.
+struct ProcessingRecorder : PellmixConfig::Listener
+{
+    void processingChanged (bool on) override { calls.push_back (on); }
+    void colourSettingChanged (int) override {}
+    std::vector<bool> calls;
+};
+
+class MainContent : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE (displayStarted);
+        ASSERT_NE (env.config, nullptr) << env.jack.logText();
+    }
+    void TearDown() override
+    {
+        screen.reset();
+        content.reset();
+    }
+    void build()
+    {
+        content = std::make_unique<MainContentComponent>();
+        screen = std::make_unique<OnScreen> (*content);
+    }
+    juce::Point<float> bypassCentre() const
+    {
+        return content->getBypassButton()->getBounds().toFloat().getCentre();
+    }
+
+    const bool displayStarted = ui_test::processDisplay().started(); // before anything opens X
+    ui_test::ConfigEnvironment env;
+    std::unique_ptr<MainContentComponent> content;
+    std::unique_ptr<OnScreen> screen;
+};
+
+void expectImages (juce::ImageButton& button, bool processingOn)
+{
+    const auto normal = processingOn ? picture (BinaryData::bypass_on_png, BinaryData::bypass_on_pngSize)
+                                     : picture (BinaryData::bypass_off_png, BinaryData::bypass_off_pngSize);
+    const auto pressed =
+        processingOn ? picture (BinaryData::bypass_on_pressed_png, BinaryData::bypass_on_pressed_pngSize)
+                     : picture (BinaryData::bypass_off_pressed_png, BinaryData::bypass_off_pressed_pngSize);
+    EXPECT_EQ (differingPixels (button.getNormalImage(), normal), 0);
+    EXPECT_EQ (differingPixels (button.getOverImage(), normal), 0);
+    EXPECT_EQ (differingPixels (button.getDownImage(), pressed), 0);
+}
+} // namespace
+
+TEST_F (MainContent, ChildrenInTheirOrderAndPlaces)
+{
+    build();
+    EXPECT_EQ (content->getBounds(), juce::Rectangle<int> (0, 0, 1289, 818));
+    EXPECT_EQ (&content->getLookAndFeel(), PellmixLookAndFeel::getInstance());
+
+    struct Child
+    {
+        juce::Component* component;
+        juce::Rectangle<int> bounds;
+        bool visible;
+    };
+    // The tooltip window, created first, stays above every later child (it is always on top).
+    const Child children[] = {
+        {content->getIrPanel(), {38, 158, 1212, 480}, true},
+        {content->getPlayer(), {38, 38, 1212, 120}, true},
+        {content->getExportBlock(), {38, 638, 1212, 180}, true},
+        {content->getCaptureWindow(), {398, 228, 471, 172}, false},
+        {content->getBypassButton(), {1110, 7, 109, 24}, true},
+        {content->getTooltipWindow(), content->getTooltipWindow()->getBounds(), false},
+    };
+    ASSERT_EQ (content->getNumChildComponents(), (int)std::size (children));
+    for (int i = 0; i < (int)std::size (children); ++i)
+    {
+        SCOPED_TRACE (i);
+        EXPECT_EQ (content->getChildComponent (i), children[i].component);
+        EXPECT_EQ (children[i].component->getBounds(), children[i].bounds);
+        EXPECT_EQ (children[i].component->isVisible(), children[i].visible);
+        EXPECT_EQ (&children[i].component->getLookAndFeel(), PellmixLookAndFeel::getInstance());
+    }
+    EXPECT_TRUE (content->getBypassButton()->getName().isEmpty());
+    EXPECT_EQ (content->getBypassButton()->getTooltip(), "Bypass the Vantrel process");
+    expectImages (*content->getBypassButton(), true);
+}
+
+TEST_F (MainContent, BackgroundPictureIsDrawnUnscaledBehindTheChildren)
+{
+    build();
+    const auto background = picture (BinaryData::main_background_png, BinaryData::main_background_pngSize);
+    ASSERT_EQ (background.getBounds(), juce::Rectangle<int> (1289, 818));
+    const auto drawn = ui_test::snapshot (*content);
+
+    // Where no child paints (the title bar left of the bypass button, the frame, and the empty
+    // stand-ins of the IR panel and the result plots) every pixel is the picture's.
+    const juce::Rectangle<int> areas[] = {
+        {0, 0, 1100, 38}, {0, 0, 38, 818}, {1250, 38, 39, 780}, {38, 158, 1212, 480}, {38, 638, 1212, 180}};
+    for (const auto& area : areas)
+        EXPECT_EQ (differingPixels (drawn.getClippedImage (area), background.getClippedImage (area)), 0)
+            << area.toString();
+}
+
+TEST_F (MainContent, BypassClicksFlipProcessingAndTheImages)
+{
+    build();
+    // Registered after the content, so it hears each broadcast after it; listeners are never
+    // removed, so it is left alive to the end of the process.
+    auto* recorder = new ProcessingRecorder;
+    env.config->addListener (recorder);
+
+    for (bool expected : {false, true, false, true})
+    {
+        SCOPED_TRACE (expected);
+        screen->click (bypassCentre());
+        EXPECT_EQ (env.config->processingEnabled.load(), expected);
+        ASSERT_FALSE (recorder->calls.empty());
+        EXPECT_EQ (recorder->calls.back(), expected);
+        expectImages (*content->getBypassButton(), expected);
+    }
+    EXPECT_EQ (recorder->calls.size(), 4u); // one broadcast per click
+}
+
+TEST_F (MainContent, ImagesFollowAProcessingBroadcastFromElsewhere)
+{
+    build();
+    for (bool on : {false, true, false})
+    {
+        env.config->processingEnabled = on;
+        env.config->notifyProcessingChanged (on);
+        expectImages (*content->getBypassButton(), on);
+    }
+}
+
+TEST_F (MainContent, BypassImagesStartOnWhateverTheStoredState)
+{
+    env.config->processingEnabled = false;
+    build();
+    expectImages (*content->getBypassButton(), true);
+}
+
+TEST_F (MainContent, SpaceKeyPlaysOrPausesTheListenedFile)
+{
+    build();
+    auto* player = content->getPlayer();
+    struct Case
+    {
+        int state;
+        juce::ModifierKeys mods;
+        int expected;
+    };
+    const auto shift = juce::ModifierKeys (juce::ModifierKeys::shiftModifier);
+    const auto command = juce::ModifierKeys (juce::ModifierKeys::commandModifier);
+    const Case cases[] = {
+        {PellmixPlayer::stopped, {}, PellmixPlayer::playing},
+        {PellmixPlayer::paused, {}, PellmixPlayer::playing},
+        {PellmixPlayer::playing, {}, PellmixPlayer::paused},
+        {PellmixPlayer::stopped, shift, PellmixPlayer::playing},
+        {PellmixPlayer::playing, shift, PellmixPlayer::paused},
+        {PellmixPlayer::playing, command, PellmixPlayer::paused},
+        {PellmixPlayer::paused, command, PellmixPlayer::playing},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (testing::Message() << "state " << c.state << ", mods " << c.mods.getRawFlags());
+        player->transportState = c.state;
+        EXPECT_TRUE (screen->key (juce::KeyPress (juce::KeyPress::spaceKey, c.mods, ' ')));
+        EXPECT_EQ (player->transportState, c.expected);
+    }
+
+    for (const auto& other : {juce::KeyPress ('a', {}, 'a'), juce::KeyPress (juce::KeyPress::returnKey),
+                              juce::KeyPress (juce::KeyPress::escapeKey)})
+    {
+        player->transportState = PellmixPlayer::stopped;
+        EXPECT_FALSE (content->keyPressed (other, content.get())) << other.getTextDescription();
+        screen->key (other); // the focused child may use it; the transport does not move
+        EXPECT_EQ (player->transportState, PellmixPlayer::stopped);
+    }
+}
+
+TEST_F (MainContent, SpaceKeyReachesThePlayerFromItsListsAndSliders)
+{
+    build();
+    auto* player = content->getPlayer();
+    juce::Component* sources[] = {player, player->sourceList.get(), player->targetList.get(),
+                                  player->sourceProgressSlider.get(), player->targetProgressSlider.get()};
+    for (auto* source : sources)
+    {
+        SCOPED_TRACE (source->getName());
+        source->setWantsKeyboardFocus (true);
+        source->grabKeyboardFocus();
+        OnScreen::pump (50);
+        ASSERT_TRUE (source->hasKeyboardFocus (false));
+        player->transportState = PellmixPlayer::stopped;
+        EXPECT_TRUE (screen->key (juce::KeyPress (juce::KeyPress::spaceKey, {}, ' ')));
+        EXPECT_EQ (player->transportState, PellmixPlayer::playing);
+        EXPECT_TRUE (screen->key (juce::KeyPress (juce::KeyPress::spaceKey, {}, ' ')));
+        EXPECT_EQ (player->transportState, PellmixPlayer::paused);
+    }
+}
+
+// One main content per process (configuration listeners are never removed), so each case of the
+// tooltip switch is a test of its own.
+struct TooltipCase
+{
+    bool storedOn;
+    int toggles;
+    bool shown;
+};
+
+class MainContentTooltips : public MainContent, public ::testing::WithParamInterface<TooltipCase>
+{
+};
+
+TEST_P (MainContentTooltips, TipAppearsAfterHalfASecondOnlyWhileSwitchedOn)
+{
+    const auto c = GetParam();
+    env.config->toolTip = c.storedOn;
+    build();
+    for (int i = 0; i < c.toggles; ++i)
+        env.config->toggleTooltips();
+
+    // The real pointer onto the bypass button.
+    const auto target = content->localPointToGlobal (bypassCentre().roundToInt());
+    ASSERT_EQ (
+        pellmix_test::run ({"xdotool", "mousemove", std::to_string (target.x), std::to_string (target.y)})
+            .exitCode,
+        0);
+    auto* tip = content->getTooltipWindow();
+    const auto end = juce::Time::getMillisecondCounter() + 2000;
+    while (!tip->isVisible() && juce::Time::getMillisecondCounter() < end)
+        OnScreen::pump (50);
+    EXPECT_EQ (tip->isVisible(), c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P (Switch, MainContentTooltips,
+                          ::testing::Values (TooltipCase{true, 0, true}, TooltipCase{true, 1, false},
+                                             TooltipCase{true, 2, true}, TooltipCase{false, 0, false},
+                                             TooltipCase{false, 1, true}),
+                          [] (const auto& p)
+                          {
+                              return std::string (p.param.storedOn ? "StoredOn" : "StoredOff") + "Toggled" +
+                                     std::to_string (p.param.toggles);
+                          });
+
+TEST_F (MainContent, TimerKeepsTheDeviceReadyFlag)
+{
+    build();
+    env.config->audioDeviceReady = 0;
+    content->timerCallback();
+    EXPECT_EQ (env.config->audioDeviceReady.load(), 1);
+
+    getSharedAudioDeviceManager()->closeAudioDevice();
+    content->timerCallback();
+    EXPECT_EQ (env.config->audioDeviceReady.load(), 0);
+
+    getSharedAudioDeviceManager()->restartLastAudioDevice();
+    ASSERT_NE (getSharedAudioDeviceManager()->getCurrentAudioDevice(), nullptr);
+    OnScreen::pump (1300); // the content's own one-second timer
+    EXPECT_EQ (env.config->audioDeviceReady.load(), 1);
+}
+
+TEST_F (MainContent, CaptureWindowIsShownExactlyWhileCaptureStateIsOne)
+{
+    build();
+    auto* capture = content->getCaptureWindow();
+    struct Case
+    {
+        int state;
+        bool visibleBefore;
+        bool visible;
+    };
+    const Case cases[] = {{1, false, true}, {1, true, true},   {2, true, false},
+                          {0, true, false}, {0, false, false}, {2, false, false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (testing::Message() << "state " << c.state << ", visible before " << c.visibleBefore);
+        capture->setVisible (c.visibleBefore);
+        env.config->captureState = c.state;
+        content->timerCallback();
+        EXPECT_EQ (capture->isVisible(), c.visible);
+    }
+
+    // The real timer shows it within a second.
+    env.config->captureState = 1;
+    capture->setVisible (false);
+    OnScreen::pump (1300);
+    EXPECT_TRUE (capture->isVisible());
+    env.config->captureState = 0;
+}

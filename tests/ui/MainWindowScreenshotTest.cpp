@@ -1,0 +1,108 @@
+// The application started on a virtual display with a JACK dummy device: its main window shows the
+// background picture, the bypass button and the panels in their places. The screenshot is kept in
+// the build folder (screenshots/main-window.png) for people to look at.
+#include "BinaryData.h"
+#include "UiTestSupport.h"
+
+#include <chrono>
+#include <thread>
+
+namespace
+{
+using namespace std::chrono_literals;
+
+std::string buildFolder()
+{
+    const std::string app (PELLMIX_APP_PATH);
+    return app.substr (0, app.find ("/VantrelMelvane_artefacts"));
+}
+
+bool windowShown (const std::string& title)
+{
+    return pellmix_test::run ({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, {}, 5s)
+               .exitCode == 0;
+}
+
+juce::Image picture (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+int samePixels (const juce::Image& shot, juce::Point<int> origin, const juce::Image& expected,
+                juce::Rectangle<int> area)
+{
+    int n = 0;
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            if ((shot.getPixelAt (origin.x + x, origin.y + y).getARGB() & 0xffffff) ==
+                (expected.getPixelAt (x, y).getARGB() & 0xffffff))
+                ++n;
+    return n;
+}
+
+// Where the content's top-left corner lies in the screenshot: the offset at which the title row
+// of the background picture is found.
+std::optional<juce::Point<int>> findContent (const juce::Image& shot, const juce::Image& background)
+{
+    const juce::Rectangle<int> probe (40, 10, 400, 14);
+    for (int oy = 0; oy + 818 <= shot.getHeight(); ++oy)
+        for (int ox = 0; ox + 1289 <= shot.getWidth(); ++ox)
+            if ((shot.getPixelAt (ox + 46, oy + 17).getARGB() & 0xffffff) ==
+                    (background.getPixelAt (46, 17).getARGB() & 0xffffff) &&
+                samePixels (shot, {ox, oy}, background, probe) == probe.getWidth() * probe.getHeight())
+                return juce::Point<int>{ox, oy};
+    return std::nullopt;
+}
+} // namespace
+
+TEST (MainWindowScreenshot, WindowShowsBackgroundBypassButtonAndPanels)
+{
+    pellmix_test::VirtualDisplay display;
+    ASSERT_TRUE (display.started());
+    pellmix_test::JackServer jack;
+    ASSERT_TRUE (jack.started()) << jack.logText();
+    pellmix_test::TempDir home;
+
+    auto env = display.environment();
+    env.merge (jack.environment());
+    env["HOME"] = home.path();
+    pellmix_test::Process app ({PELLMIX_APP_PATH}, env, home.child ("app-output.txt"));
+
+    const auto end = std::chrono::steady_clock::now() + 40s;
+    while (!windowShown ("Vantrel Melvane") && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for (100ms);
+    ASSERT_TRUE (windowShown ("Vantrel Melvane"))
+        << pellmix_test::readTextFile (home.child ("app-output.txt"));
+    std::this_thread::sleep_for (1500ms); // first paint
+
+    const auto folder = buildFolder() + "/screenshots";
+    juce::File (folder).createDirectory();
+    const auto path = folder + "/main-window.png";
+    ASSERT_TRUE (display.screenshot (path));
+    app.signal (SIGINT);
+    EXPECT_EQ (app.wait (15000ms).exitCode, 0);
+
+    const auto shot = juce::ImageFileFormat::loadFrom (juce::File (path));
+    ASSERT_TRUE (shot.isValid());
+    const auto background = picture (BinaryData::main_background_png, BinaryData::main_background_pngSize);
+    const auto origin = findContent (shot, background);
+    ASSERT_TRUE (origin.has_value()) << "the background picture is not on the screen";
+
+    // The empty IR panel and result plots show the background's wells; the frame around them too.
+    for (const auto& area :
+         {juce::Rectangle<int> (38, 158, 1212, 480), juce::Rectangle<int> (38, 638, 1212, 180),
+          juce::Rectangle<int> (0, 0, 1100, 38), juce::Rectangle<int> (0, 38, 38, 780)})
+        EXPECT_EQ (samePixels (shot, *origin, background, area), area.getWidth() * area.getHeight())
+            << area.toString();
+
+    // The bypass button in its processing-on look, over the background.
+    auto expected = background.createCopy();
+    juce::Graphics (expected).drawImageAt (picture (BinaryData::bypass_on_png, BinaryData::bypass_on_pngSize),
+                                           1110, 7);
+    const juce::Rectangle<int> button (1110, 7, 109, 24);
+    EXPECT_EQ (samePixels (shot, *origin, expected, button), button.getWidth() * button.getHeight());
+
+    // The player's place is taken by the player (its lists are drawn there, not the background).
+    const juce::Rectangle<int> player (38, 38, 1212, 120);
+    EXPECT_LT (samePixels (shot, *origin, background, player), player.getWidth() * player.getHeight());
+}

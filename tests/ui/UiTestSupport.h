@@ -1,0 +1,180 @@
+#pragma once
+// Helpers for the in-process component tests: snapshots and pixel comparisons, a configuration
+// built in a fresh HOME with a JACK dummy server, and a component on a virtual display that
+// receives mouse, wheel and key events through its peer.
+#include "support/SharedDeviceForTests.h"
+#include "app/SharedAudioDeviceManager.h"
+#include "settings/PellmixConfig.h"
+#include "support/Fixtures.h"
+
+#include <gtest/gtest.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+#include <memory>
+#include <sstream>
+
+namespace ui_test
+{
+inline juce::Image snapshot (juce::Component& c)
+{
+    return c.createComponentSnapshot (c.getLocalBounds(), true, 1.0f).convertedToFormat (juce::Image::ARGB);
+}
+
+inline juce::Image blankImage (int width, int height)
+{
+    return juce::Image (juce::Image::ARGB, width, height, true);
+}
+
+// Number of pixels whose ARGB values differ (every pixel when the sizes differ).
+inline int differingPixels (const juce::Image& a, const juce::Image& b)
+{
+    if (a.getWidth() != b.getWidth() || a.getHeight() != b.getHeight())
+        return juce::jmax (1, a.getWidth() * a.getHeight());
+    int n = 0;
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            if (a.getPixelAt (x, y).getARGB() != b.getPixelAt (x, y).getARGB())
+                ++n;
+    return n;
+}
+
+inline int opaquePixels (const juce::Image& image)
+{
+    int n = 0;
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            if (image.getPixelAt (x, y).getAlpha() > 0)
+                ++n;
+    return n;
+}
+
+inline std::string argb (juce::Colour c)
+{
+    return c.toDisplayString (true).toStdString();
+}
+
+// The virtual display of this test process, started by the first call (before anything opens
+// the X display). It stays up until the process ends: the framework keeps its X connection until
+// its own shut-down at the end of main, and a display that went away before would end the
+// process with an X I/O error.
+inline pellmix_test::VirtualDisplay& processDisplay()
+{
+    static pellmix_test::VirtualDisplay display;
+    return display;
+}
+
+// The configuration singleton built in a fresh HOME with a JACK dummy server (the device opens, so
+// no first-run dialog runs). One per process: every test case runs in its own process.
+class ConfigEnvironment
+{
+public:
+    ConfigEnvironment()
+    {
+        // The device must open, or the first-run dialogs would wait for a user.
+        if (jack.started() && openSharedDeviceForTests())
+            config = PellmixConfig::getInstance();
+    }
+    // The device closes before the JACK server stops.
+    ~ConfigEnvironment() { deleteSharedAudioDeviceManager(); }
+
+    pellmix_test::TempDir home;
+    pellmix_test::ScopedEnv homeEnv{"HOME", home.path()};
+    pellmix_test::JackServer jack;
+    PellmixConfig* config = nullptr;
+};
+
+// A component placed on the desktop of a virtual display (which must exist before anything opens
+// the X display), with events sent through its peer. Positions are in the component's coordinates.
+class OnScreen
+{
+public:
+    explicit OnScreen (juce::Component& c)
+        : component (c)
+    {
+        component.setTopLeftPosition (0, 0);
+        component.addToDesktop (0);
+        component.setVisible (true);
+        peer = component.getPeer();
+        // Wait until the window is mapped and has the input focus (keys, tooltips and the
+        // pointer tests all need it); under load mapping takes a while.
+        const auto end = juce::Time::getMillisecondCounter() + 5000;
+        do
+        {
+            pump (50);
+            component.toFront (true);
+        } while (!peer->isFocused() && juce::Time::getMillisecondCounter() < end);
+        pump (50);
+    }
+    ~OnScreen()
+    {
+        juce::ModifierKeys::currentModifiers = {};
+        component.removeFromDesktop();
+    }
+
+    static void pump (int milliseconds)
+    {
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+    }
+
+    void move (juce::Point<float> p, juce::ModifierKeys mods = {}) { send (p, mods.withoutMouseButtons()); }
+    void down (juce::Point<float> p, juce::ModifierKeys mods = {})
+    {
+        send (p, mods.withFlags (juce::ModifierKeys::leftButtonModifier));
+    }
+    void drag (juce::Point<float> p, juce::ModifierKeys mods = {}) { down (p, mods); }
+    void up (juce::Point<float> p, juce::ModifierKeys mods = {}) { send (p, mods.withoutMouseButtons()); }
+    void click (juce::Point<float> p, juce::ModifierKeys mods = {})
+    {
+        move (p, mods);
+        down (p, mods);
+        up (p, mods);
+    }
+    void doubleClick (juce::Point<float> p)
+    {
+        click (p);
+        click (p);
+    }
+    void wheel (juce::Point<float> p, float deltaY, float deltaX = 0.0f)
+    {
+        juce::MouseWheelDetails w;
+        w.deltaX = deltaX;
+        w.deltaY = deltaY;
+        w.isReversed = false;
+        w.isSmooth = false;
+        w.isInertial = false;
+        move (p);
+        peer->handleMouseWheel (juce::MouseInputSource::InputSourceType::mouse, p, nextTime(), w);
+    }
+    bool key (const juce::KeyPress& k)
+    {
+        juce::ModifierKeys::currentModifiers = k.getModifiers();
+        const bool used = peer->handleKeyPress (k);
+        juce::ModifierKeys::currentModifiers = {};
+        return used;
+    }
+    bool type (const juce::String& text)
+    {
+        bool used = true;
+        for (auto c : text)
+            used = key (juce::KeyPress ((int)c, {}, c)) && used;
+        return used;
+    }
+
+    juce::ComponentPeer* peer = nullptr;
+
+private:
+    void send (juce::Point<float> p, juce::ModifierKeys mods)
+    {
+        // The framework reads the live pointer position for the mouse (isMouseOver, tooltips):
+        // the X pointer is moved along with the events.
+        juce::Desktop::setMousePosition (component.localPointToGlobal (p).roundToInt());
+        juce::ModifierKeys::currentModifiers = mods;
+        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, p, mods,
+                                juce::MouseInputSource::defaultPressure,
+                                juce::MouseInputSource::defaultOrientation, nextTime());
+    }
+    juce::int64 nextTime() { return time += 20; }
+
+    juce::Component& component;
+    juce::int64 time = juce::Time::currentTimeMillis();
+};
+} // namespace ui_test

@@ -1,0 +1,262 @@
+#include "ui/PellmixLookAndFeel.h"
+
+#include "BinaryData.h"
+#include "settings/PellmixConfig.h"
+
+namespace
+{
+juce::Typeface::Ptr readTypeface (const void* data, int size)
+{
+    // The stream is read in place: the embedded bytes are not copied.
+    juce::MemoryInputStream stream (data, (size_t)size, false);
+    return new juce::CustomTypeface (stream);
+}
+
+juce::Image picture (const void* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+bool isNamed (const juce::Slider& slider, const char* name)
+{
+    return slider.getName() == name;
+}
+
+// The colour index of a player slider's bar (gain 5, source 2, target 3), or -1.
+int playerBarColourIndex (const juce::Slider& slider)
+{
+    if (isNamed (slider, PellmixLookAndFeel::playerGainSliderName))
+        return 5;
+    if (isNamed (slider, PellmixLookAndFeel::playerProgressSourceName))
+        return 2;
+    if (isNamed (slider, PellmixLookAndFeel::playerProgressTargetName))
+        return 3;
+    return -1;
+}
+} // namespace
+
+PellmixLookAndFeel* PellmixLookAndFeel::getInstance()
+{
+    static PellmixLookAndFeel instance;
+    return &instance;
+}
+
+PellmixLookAndFeel::~PellmixLookAndFeel() = default;
+
+juce::Typeface::Ptr PellmixLookAndFeel::getLabelTypeface()
+{
+    static const juce::Typeface::Ptr typeface =
+        readTypeface (BinaryData::PellmixSansBook_bin, BinaryData::PellmixSansBook_binSize);
+    return typeface;
+}
+
+juce::Typeface::Ptr PellmixLookAndFeel::getValueTypeface()
+{
+    static const juce::Typeface::Ptr typeface =
+        readTypeface (BinaryData::PellmixSansMedium_bin, BinaryData::PellmixSansMedium_binSize);
+    return typeface;
+}
+
+//==============================================================================
+juce::Font PellmixLookAndFeel::getComboBoxFont (juce::ComboBox&)
+{
+    return juce::Font (getValueTypeface()).withHeight (comboBoxFontHeight);
+}
+
+juce::Label* PellmixLookAndFeel::createComboBoxTextBox (juce::ComboBox&)
+{
+    auto* label = new juce::Label ({}, {});
+    label->setLookAndFeel (this);
+    label->setMinimumHorizontalScale (0.9f);
+    return label;
+}
+
+juce::Font PellmixLookAndFeel::getLabelFont (juce::Label& label)
+{
+    const auto height = (float)(int)label.getFont().getHeight();
+    return juce::Font (getLabelTypeface()).withHeight (height);
+}
+
+juce::Label* PellmixLookAndFeel::createSliderTextBox (juce::Slider& slider)
+{
+    auto* box = new juce::Label ({}, {});
+    box->setJustificationType (juce::Justification::centred);
+    box->setFont (juce::Font (getValueTypeface()).withHeight (defaultFontHeight));
+
+    const auto outline = slider.findColour (juce::Slider::textBoxOutlineColourId);
+    box->setColour (juce::Label::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));
+    box->setColour (juce::Label::backgroundColourId,
+                    slider.getSliderStyle() == juce::Slider::LinearBar
+                        ? juce::Colours::transparentBlack
+                        : slider.findColour (juce::Slider::textBoxBackgroundColourId));
+    box->setColour (juce::Label::outlineColourId, outline);
+    box->setColour (juce::TextEditor::outlineColourId, outline);
+    box->setColour (juce::TextEditor::highlightColourId, juce::Colour (0xffffffff));
+    box->setColour (juce::TextEditor::highlightedTextColourId, juce::Colour (0xff000000));
+    box->setColour (juce::TextEditor::focusedOutlineColourId, juce::Colour (0xff000000));
+    box->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0xffffffff));
+    return box;
+}
+
+//==============================================================================
+void PellmixLookAndFeel::drawLinearSliderBackground (juce::Graphics& g, int x, int y, int width, int height,
+                                                     float sliderPos, float minSliderPos, float maxSliderPos,
+                                                     juce::Slider::SliderStyle style, juce::Slider& slider)
+{
+    if (isNamed (slider, eqSliderName))
+    {
+        g.drawImageAt (picture (BinaryData::eq_slider_track_png, BinaryData::eq_slider_track_pngSize), 0, 0);
+        return;
+    }
+    if (isNamed (slider, irGainSliderName))
+    {
+        g.drawImageAt (picture (BinaryData::ir_gain_track_png, BinaryData::ir_gain_track_pngSize), 0, 0);
+        return;
+    }
+
+    if (const int colourIndex = playerBarColourIndex (slider); colourIndex >= 0)
+        drawColourBar (g, x, y, width, height, sliderPos, slider,
+                       *PellmixConfig::getInstance()->getColourByIndex (colourIndex));
+    else
+        LookAndFeel_V2::drawLinearSliderBackground (g, x, y, width, height, sliderPos, minSliderPos,
+                                                    maxSliderPos, style, slider);
+}
+
+void PellmixLookAndFeel::drawLinearSliderThumb (juce::Graphics& g, int x, int y, int width, int height,
+                                                float sliderPos, float minSliderPos, float maxSliderPos,
+                                                juce::Slider::SliderStyle style, juce::Slider& slider)
+{
+    const int s = (int)sliderPos;
+
+    if (isNamed (slider, eqSliderName))
+        g.drawImageAt (picture (BinaryData::eq_slider_thumb_png, BinaryData::eq_slider_thumb_pngSize), 0,
+                       s - 9);
+    else if (isNamed (slider, irGainSliderName))
+        g.drawImageAt (picture (BinaryData::ir_gain_thumb_png, BinaryData::ir_gain_thumb_pngSize), 0, s - 12);
+    else
+        LookAndFeel_V2::drawLinearSliderThumb (g, x, y, width, height, sliderPos, minSliderPos, maxSliderPos,
+                                               style, slider);
+}
+
+void PellmixLookAndFeel::drawColourBar (juce::Graphics& g, int x, int y, int width, int height,
+                                        float sliderPos, juce::Slider& slider, juce::Colour barColour)
+{
+    const auto r = (float)(getSliderThumbRadius (slider) - 2);
+    const auto track = slider.findColour (juce::Slider::trackColourId);
+    const auto c1 = track.overlaidWith (juce::Colours::black.withAlpha (slider.isEnabled() ? 0.25f : 0.13f));
+    const auto c2 = track.overlaidWith (juce::Colour (0x14000000));
+    const auto iy = (float)y + (float)height * 0.5f - r * 0.5f;
+
+    juce::Path indent;
+    if (slider.isHorizontal())
+    {
+        indent.addRoundedRectangle ((float)x - r * 0.5f, iy, (float)width + r, r, 5.0f);
+        g.setGradientFill (juce::ColourGradient (c1, 0.0f, iy, c2, 0.0f, iy + r, false));
+        g.fillPath (indent);
+    }
+    g.setColour (juce::Colour (0x4c000000));
+    g.strokePath (indent, juce::PathStrokeType (0.5f));
+
+    juce::Path bar;
+    bar.addRoundedRectangle ((float)x - r * 0.5f, iy, sliderPos, r, 5.0f);
+    g.setColour (barColour);
+    g.fillPath (bar);
+    g.strokePath (bar, juce::PathStrokeType (0.5f));
+}
+
+//==============================================================================
+int PellmixLookAndFeel::filmStripFrameFor (int frames, double value, double minimum, double maximum)
+{
+    if (frames < 1 || !(maximum > minimum))
+        return 0;
+    const auto proportion = (value - minimum) / (maximum - minimum);
+    return juce::jlimit (0, frames - 1, (int)((double)(frames - 1) * proportion));
+}
+
+bool PellmixLookAndFeel::drawFilmStripFrame (juce::Graphics& g, const juce::Image& strip,
+                                             juce::Slider& slider)
+{
+    const int side = strip.getWidth();
+    const int frames = side > 0 ? strip.getHeight() / side : 0;
+    if (!strip.isValid() || frames < 1)
+        return false;
+
+    const int frame = filmStripFrameFor (frames, slider.getValue(), slider.getMinimum(), slider.getMaximum());
+    const int h = slider.getHeight();
+    g.drawImage (strip, 0, 0, h, h, 0, frame * side, side, side);
+    return true;
+}
+
+void PellmixLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int width, int height,
+                                           float sliderPos, float rotaryStartAngle, float rotaryEndAngle,
+                                           juce::Slider& slider)
+{
+    if (slider.getName().startsWith (rotarySliderPrefix) &&
+        drawFilmStripFrame (g, picture (BinaryData::knob_strip_png, BinaryData::knob_strip_pngSize), slider))
+        return;
+
+    drawVectorKnob (g, x, y, width, height, sliderPos, rotaryStartAngle, rotaryEndAngle, slider);
+}
+
+void PellmixLookAndFeel::drawVectorKnob (juce::Graphics& g, int x, int y, int width, int height,
+                                         float sliderPos, float rotaryStartAngle, float rotaryEndAngle,
+                                         juce::Slider& slider)
+{
+    const auto radius = (float)(juce::jmin (width / 2, height / 2) - 2);
+    const auto centreX = (float)x + (float)width * 0.5f;
+    const auto centreY = (float)y + (float)height * 0.5f;
+    const auto rx = centreX - radius;
+    const auto ry = centreY - radius;
+    const auto rw = radius * 2.0f;
+    const auto angle = rotaryStartAngle + sliderPos * (rotaryEndAngle - rotaryStartAngle);
+    const bool enabled = slider.isEnabled();
+    const bool hot = slider.isMouseOverOrDragging() && enabled;
+    const juce::Colour disabledColour (0x80808080);
+    const auto fill =
+        enabled ? slider.findColour (juce::Slider::rotarySliderFillColourId).withAlpha (hot ? 1.0f : 0.7f)
+                : disabledColour;
+    constexpr float proportion = 0.9f;
+
+    g.setColour (fill);
+    if (radius > 12.0f)
+    {
+        juce::Path filledArc;
+        filledArc.addPieSegment (rx, ry, rw, rw, rotaryStartAngle, angle, proportion);
+        g.fillPath (filledArc);
+
+        juce::Path pointer;
+        pointer.addLineSegment (juce::Line<float> (0.0f, 0.0f, 0.0f, -radius), 2.6f * knobPointerWidth);
+        g.setColour (enabled ? fill.withAlpha (0.7f) : disabledColour);
+        g.fillPath (pointer, juce::AffineTransform::rotation (angle).translated (centreX, centreY));
+
+        juce::Path outlineArc;
+        outlineArc.addPieSegment (rx, ry, rw, rw, rotaryStartAngle, rotaryEndAngle, proportion);
+        outlineArc.closeSubPath();
+        g.setColour (enabled ? slider.findColour (juce::Slider::rotarySliderOutlineColourId)
+                             : disabledColour);
+        g.strokePath (outlineArc, juce::PathStrokeType (enabled ? (hot ? 2.0f : 1.2f) : 0.3f));
+    }
+    else
+    {
+        juce::Path p;
+        p.addEllipse (-0.4f * rw, -0.4f * rw, rw * 0.8f, rw * 0.8f);
+        juce::PathStrokeType (rw * 0.1f).createStrokedPath (p, p);
+        p.addLineSegment (juce::Line<float> (0.0f, 0.0f, 0.0f, -radius), rw * 0.2f);
+        g.fillPath (p, juce::AffineTransform::rotation (angle).translated (centreX, centreY));
+    }
+}
+
+//==============================================================================
+void PellmixLookAndFeel::drawTooltip (juce::Graphics& g, const juce::String& text, int width, int height)
+{
+    g.fillAll (juce::Colour (0xffffffff));
+
+    juce::AttributedString attributed;
+    attributed.setJustification (juce::Justification::centred);
+    attributed.append (text, juce::Font (13.0f, juce::Font::bold),
+                       findColour (juce::TooltipWindow::textColourId));
+
+    juce::TextLayout layout;
+    layout.createLayoutWithBalancedLineLengths (attributed, 400.0f);
+    layout.draw (g, juce::Rectangle<float> ((float)width, (float)height));
+}

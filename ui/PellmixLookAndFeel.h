@@ -1,0 +1,68 @@
+#pragma once
+#include <juce_gui_basics/juce_gui_basics.h>
+
+// The one look-and-feel of the panels: sliders drawn by their component names (picture tracks and
+// thumbs, a film-strip knob, colour bars in configured colours), labels, combo boxes and slider
+// value boxes in the two embedded typefaces, tooltips as dark text on a white box. Everything else
+// is LookAndFeel_V2's.
+//
+// Threads: message thread only (drawing and component creation). The instance is a function-local
+// static created on the first getInstance(), after PellmixConfig exists; it is destroyed at exit,
+// after every component that uses it.
+class PellmixLookAndFeel : public juce::LookAndFeel_V2
+{
+public:
+    // Component names that select a drawing (compared whole and case-sensitive; the rotary name
+    // is a prefix).
+    static constexpr const char* eqSliderName = "EQ Slider";
+    static constexpr const char* irGainSliderName = "Ir Gain Slider";
+    static constexpr const char* playerGainSliderName = "Player Gain Slider";
+    static constexpr const char* playerProgressSourceName = "Player Progress Slider Source";
+    static constexpr const char* playerProgressTargetName = "Player Progress Slider Target";
+    static constexpr const char* rotarySliderPrefix = "Rotary Slider";
+
+    static constexpr float defaultFontHeight = 14.0f;
+    static constexpr float comboBoxFontHeight = 22.0f;
+
+    static PellmixLookAndFeel* getInstance();
+    ~PellmixLookAndFeel() override;
+
+    juce::Font getComboBoxFont (juce::ComboBox&) override;
+    juce::Label* createComboBoxTextBox (juce::ComboBox&) override;
+    juce::Font getLabelFont (juce::Label&) override;
+    void drawLinearSliderBackground (juce::Graphics&, int x, int y, int width, int height, float sliderPos,
+                                     float minSliderPos, float maxSliderPos, juce::Slider::SliderStyle,
+                                     juce::Slider&) override;
+    void drawLinearSliderThumb (juce::Graphics&, int x, int y, int width, int height, float sliderPos,
+                                float minSliderPos, float maxSliderPos, juce::Slider::SliderStyle,
+                                juce::Slider&) override;
+    void drawRotarySlider (juce::Graphics&, int x, int y, int width, int height, float sliderPos,
+                           float rotaryStartAngle, float rotaryEndAngle, juce::Slider&) override;
+    juce::Label* createSliderTextBox (juce::Slider&) override;
+    void drawTooltip (juce::Graphics&, const juce::String& text, int width, int height) override;
+
+    // The two embedded typefaces: labels, and combo boxes and slider value boxes.
+    static juce::Typeface::Ptr getLabelTypeface();
+    static juce::Typeface::Ptr getValueTypeface();
+
+    // Draws the frame of a vertical film strip (square frames, frame 0 on top) for the slider's
+    // value into the square (0, 0, h, h), h the slider's height. Returns false, drawing nothing,
+    // when the strip holds no whole frame; an empty value range shows frame 0.
+    static bool drawFilmStripFrame (juce::Graphics&, const juce::Image& strip, juce::Slider&);
+    // The frame shown for a value: (frames - 1) x (value - min) / (max - min), truncated and kept
+    // within 0 .. frames - 1; 0 for an empty or reversed range.
+    static int filmStripFrameFor (int frames, double value, double minimum, double maximum);
+
+private:
+    PellmixLookAndFeel() = default;
+
+    void drawColourBar (juce::Graphics&, int x, int y, int width, int height, float sliderPos, juce::Slider&,
+                        juce::Colour barColour);
+    void drawVectorKnob (juce::Graphics&, int x, int y, int width, int height, float sliderPos,
+                         float rotaryStartAngle, float rotaryEndAngle, juce::Slider&);
+
+    // Pointer width factor of the vector knob; nothing sets it, so that pointer is not seen.
+    float knobPointerWidth = 0.0f;
+
+    JUCE_DECLARE_NON_COPYABLE (PellmixLookAndFeel)
+};
