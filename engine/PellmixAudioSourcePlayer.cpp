@@ -49,8 +49,11 @@ void PellmixAudioSourcePlayer::audioDeviceIOCallbackWithContext (
     const float* const* inputChannelData, int numInputChannels, float* const* outputChannelData,
     int numOutputChannels, int numSamples, const juce::AudioIODeviceCallbackContext& context)
 {
-    juce::AudioSourcePlayer::audioDeviceIOCallbackWithContext (
-        inputChannelData, numInputChannels, outputChannelData, numOutputChannels, numSamples, context);
+    // The played files take no input; passing none keeps the base class from sizing a buffer for
+    // surplus inputs on the audio thread.
+    juce::ignoreUnused (inputChannelData, numInputChannels);
+    juce::AudioSourcePlayer::audioDeviceIOCallbackWithContext (nullptr, 0, outputChannelData, numOutputChannels,
+                                                                numSamples, context);
     if (numSamples <= 0)
         return;
 

@@ -36,7 +36,13 @@ PellmixConvolver::PellmixConvolver()
 void PellmixConvolver::setup (const float* ir, int irLength, int blockSize, double rate)
 {
     if (!(rate > 0.0) || !std::isfinite (rate))
+    {
+        // No usable rate: nothing is convolved, so the engine passes the signal through rather
+        // than running with the sizes and scale of an earlier rate.
+        fftSize = 0;
+        maxBlockSize = 0;
         return;
+    }
 
     blockSize = std::max (1, blockSize);
     irLength = std::max (0, irLength);

@@ -158,6 +158,7 @@ void PellmixEngine::prepareToPlay (int blockSize, double sampleRate)
 
 void PellmixEngine::reset()
 {
+    const juce::ScopedLock serialised (blendLock);
     const juce::ScopedLock audio (lock);
     for (auto& convolver : convolvers)
         convolver.reset();
