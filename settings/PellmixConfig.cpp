@@ -141,11 +141,14 @@ void PellmixConfig::saveAudioSettings()
     settings.inputChannels = setup.inputChannels;
     settings.outputChannels = setup.outputChannels;
     settings.type = deviceManager->getCurrentAudioDeviceType();
-    settings.save();
+    if (! settings.save())
+        juce::Logger::writeToLog ("The settings file could not be written: " + settings.getSettingsFile().getFullPathName());
 
     // With no explicitly chosen device there is no state to keep; an older file stays in place.
     if (auto state = deviceManager->createStateXml())
-        writeXmlFile (*state, PellmixSettings::getDeviceStateFile());
+        if (! writeXmlFile (*state, PellmixSettings::getDeviceStateFile()))
+            juce::Logger::writeToLog ("The audio device state could not be written: "
+                                      + PellmixSettings::getDeviceStateFile().getFullPathName());
 }
 
 void PellmixConfig::loadProject (const juce::File& file)
@@ -153,7 +156,7 @@ void PellmixConfig::loadProject (const juce::File& file)
     project.load (file);
 }
 
-void PellmixConfig::saveProject (const juce::File& file)
+bool PellmixConfig::saveProject (const juce::File& file)
 {
-    project.save (file);
+    return project.save (file);
 }

@@ -48,7 +48,8 @@ public:
     // Writes the settings file and the device state from the shared device manager's setup.
     void saveAudioSettings();
     void loadProject (const juce::File& file);
-    void saveProject (const juce::File& file);
+    // False when the project file could not be written (the previous file is then kept).
+    bool saveProject (const juce::File& file);
 
     static constexpr int numColours = 8;
     // Colour by index 0..7 (input, output, source, target, IR, gain, background, grid); null
