@@ -6,6 +6,7 @@
 // - the longest processBlock call while another thread blends 50 times a second.
 #include "engine/PellmixEngine.h"
 #include "engine/PellmixResampler.h"
+#include "tests/support/TestSignals.h"
 
 #include <benchmark/benchmark.h>
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -32,17 +33,7 @@ std::vector<float> decayingIr (int length, double rate, double seed)
     return ir;
 }
 
-std::vector<float> noise (int length, uint32_t seed)
-{
-    std::vector<float> x ((size_t)length);
-    uint32_t s = seed * 2654435761u + 1u;
-    for (auto& v : x)
-    {
-        s = s * 1664525u + 1013904223u;
-        v = (float)((s >> 8) / 16777216.0 - 0.5);
-    }
-    return x;
-}
+using pellmix_test::noise;
 
 // An engine with `slots` loaded slots (files in a temporary folder), blended once.
 struct BenchEngine

@@ -5,6 +5,7 @@
 #include "engine/PellmixEngine.h"
 #include "engine/PellmixResampler.h"
 #include "support/Fixtures.h"
+#include "support/TestSignals.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -50,18 +51,7 @@ inline std::vector<float> decayingIr (int length, double rate, double seed)
     return ir;
 }
 
-// Deterministic noise in [-0.5, 0.5).
-inline std::vector<float> noise (int length, uint32_t seed)
-{
-    std::vector<float> x ((size_t)length);
-    uint32_t s = seed * 2654435761u + 1u;
-    for (auto& v : x)
-    {
-        s = s * 1664525u + 1013904223u;
-        v = (float)((s >> 8) / 16777216.0 - 0.5);
-    }
-    return x;
-}
+using pellmix_test::noise;
 
 // An initialised engine whose slots are filled from files in a temporary folder.
 struct EngineWithFiles
