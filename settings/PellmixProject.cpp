@@ -42,7 +42,7 @@ void PellmixProject::load (const juce::File& file)
     if (! file.existsAsFile())
         return;
 
-    auto doc = juce::XmlDocument::parse (file);
+    auto doc = readXmlFile (file);
     if (doc == nullptr)
         return;
 

@@ -145,7 +145,7 @@ void PellmixSettings::load()
     auto primary = getSettingsFile();
     if (primary.existsAsFile())
     {
-        if (auto doc = juce::XmlDocument::parse (primary))
+        if (auto doc = readXmlFile (primary))
             if (auto* melvane = doc->getChildByName ("Melvane"))
                 readKeys (*melvane, true);
         return;
@@ -153,7 +153,7 @@ void PellmixSettings::load()
 
     auto fallback = getFallbackSettingsFile();
     if (fallback.existsAsFile())
-        if (auto doc = juce::XmlDocument::parse (fallback))
+        if (auto doc = readXmlFile (fallback))
             if (auto* capture = doc->getChildByName ("Capture"))
                 readKeys (*capture, false);
 }

@@ -1,6 +1,7 @@
 #include "settings/SharedAudioDeviceManager.h"
 
 #include "settings/PellmixSettings.h"
+#include "settings/PellmixXmlFile.h"
 
 namespace
 {
@@ -25,7 +26,7 @@ void logFramedBlock (const juce::String& error, const juce::String& notice)
 void openFromSavedState (juce::AudioDeviceManager& manager, const juce::File& stateFile)
 {
     // The whole document must parse; a file that does not gives no element.
-    std::unique_ptr<juce::XmlElement> state = juce::XmlDocument (stateFile).getDocumentElement();
+    auto state = readXmlFile (stateFile);
 
     auto error = manager.initialise (numInputChannels, numOutputChannels, state.get(), false, {}, nullptr);
     if (error.isEmpty())
