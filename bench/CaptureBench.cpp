@@ -13,15 +13,16 @@
 #include "engine/Calculs.h"
 #include "engine/CalculsResponse.h"
 #include "engine/PellmixTestSignal.h"
+#include "tests/support/TestSignals.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,8 +79,8 @@ void makeCapture (CaptureData& data, int rate)
     signal.writeFile (data.folder, 2, true, n);
     data.inverse = signal.inverse;
 
-    std::mt19937 gen (1);
-    std::normal_distribution<float> noise (0.0f, 1e-4f);
+    // Uniform noise of RMS 1e-4.
+    const auto noise = pellmix_test::noise (n, 1, std::sqrt (12.0f) * 1e-4f);
     data.recording.assign ((size_t)(n + latency), 0.0f);
     for (int i = latency; i < n + latency; ++i)
     {
@@ -87,7 +88,7 @@ void makeCapture (CaptureData& data, int rate)
         const float s = signal.signal[(size_t)t] * 0.8f +
                         (t > 0 ? signal.signal[(size_t)t - 1] * -0.3f : 0.0f) +
                         (t > 1 ? signal.signal[(size_t)t - 2] * 0.1f : 0.0f);
-        data.recording[(size_t)i] = s + noise (gen);
+        data.recording[(size_t)i] = s + noise[(size_t)t];
     }
     juce::FileOutputStream out (data.folder.getChildFile ("record.raw"));
     out.write (data.recording.data(), data.recording.size() * sizeof (float));

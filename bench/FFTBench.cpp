@@ -5,6 +5,7 @@
 //   relErr  RMS error over the packed spectrum divided by the reference's RMS, against a
 //           long-double FFT of the same input.
 #include "engine/FFTReal.h"
+#include "tests/support/TestSignals.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -14,7 +15,6 @@
 #include <cmath>
 #include <complex>
 #include <map>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -25,11 +25,10 @@ constexpr int doubleSizes[] = {2048, 1 << 21};
 
 std::vector<double> testSignal (int n)
 {
-    std::mt19937 rng (12345u + static_cast<unsigned> (n));
-    std::uniform_real_distribution<double> dist (-1.0, 1.0);
+    pellmix_test::TestRandom random (12345u + static_cast<unsigned> (n));
     std::vector<double> v (static_cast<size_t> (n));
     for (auto& s : v)
-        s = dist (rng);
+        s = random.uniform (-1.0, 1.0);
     return v;
 }
 

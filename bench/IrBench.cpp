@@ -2,6 +2,7 @@
 // vir file) and the vir writer. The files are made once, in a temporary folder.
 #include "engine/PellmixIrSlot.h"
 #include "engine/PellmixVirFile.h"
+#include "tests/support/TestSignals.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -9,18 +10,16 @@
 
 #include <cmath>
 #include <memory>
-#include <random>
 #include <vector>
 
 namespace
 {
 std::vector<float> decayingNoise (int n, unsigned seed)
 {
-    std::mt19937 rng (seed);
-    std::normal_distribution<float> noise (0.0f, 0.3f);
-    std::vector<float> x ((size_t)n);
+    // Uniform noise of RMS 0.3.
+    auto x = pellmix_test::noise (n, seed, std::sqrt (12.0f) * 0.3f);
     for (int i = 0; i < n; ++i)
-        x[(size_t)i] = noise (rng) * std::exp (-(float)i / (0.05f * (float)n));
+        x[(size_t)i] *= std::exp (-(float)i / (0.05f * (float)n));
     return x;
 }
 

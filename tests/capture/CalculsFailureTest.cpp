@@ -2,24 +2,21 @@
 // wrong, progress -1, no last-capture path, no output file and no stray file. A stop request ends
 // a run promptly, also while its box waits for the message thread.
 #include "CaptureSupport.h"
+#include "support/TestSignals.h"
 
+#include <cmath>
 #include <functional>
 #include <unistd.h>
-#include <random>
 
 namespace
 {
 using capture_test::CaptureFolder;
 using capture_test::writeFloats;
 
-std::vector<float> noise (size_t n, unsigned seed)
+// Uniform noise of RMS 0.1.
+std::vector<float> noise (int n, unsigned seed)
 {
-    std::mt19937 gen (seed);
-    std::normal_distribution<float> dist (0.0f, 0.1f);
-    std::vector<float> x (n);
-    for (auto& v : x)
-        v = dist (gen);
-    return x;
+    return pellmix_test::noise (n, seed, std::sqrt (12.0f) * 0.1f);
 }
 
 std::vector<float> impulseAt (size_t n, size_t at)

@@ -5,11 +5,11 @@
 #include "CaptureSupport.h"
 
 #include "engine/CalculsResponse.h"
+#include "support/TestSignals.h"
 
 #include <cmath>
 #include <complex>
 #include <cstring>
-#include <random>
 
 namespace
 {
@@ -39,14 +39,13 @@ TEST (CalculsSteps, SpectrumProductIsCircularConvolution)
 {
     for (int n : {2, 8, 64})
     {
-        std::mt19937 gen ((unsigned)n);
-        std::uniform_real_distribution<double> dist (-1.0, 1.0);
+        pellmix_test::TestRandom random ((unsigned)n);
         std::vector<double> a ((size_t)n), b ((size_t)n), fa ((size_t)n), fb ((size_t)n), p ((size_t)n),
             y ((size_t)n);
         for (int i = 0; i < n; ++i)
         {
-            a[(size_t)i] = dist (gen);
-            b[(size_t)i] = dist (gen);
+            a[(size_t)i] = random.uniform (-1.0, 1.0);
+            b[(size_t)i] = random.uniform (-1.0, 1.0);
         }
         FFTReal<double> fft (n);
         fft.forwardTransform (fa.data(), a.data());
@@ -162,11 +161,7 @@ std::array<std::vector<double>, 3> bandsByDefinition (const std::vector<float>& 
 
 TEST (CalculsSteps, BandKernels)
 {
-    std::mt19937 gen (7);
-    std::uniform_real_distribution<float> dist (-1.0f, 1.0f);
-    std::vector<float> x (12000);
-    for (auto& v : x)
-        v = dist (gen);
+    const auto x = pellmix_test::noise (12000, 7, 2.0f);
 
     const struct
     {

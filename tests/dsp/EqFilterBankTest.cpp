@@ -4,12 +4,12 @@
 
 #include "support/Fixtures.h"
 #include "support/RawFiles.h"
+#include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
-#include <random>
 
 using namespace pellmix_test;
 
@@ -19,16 +19,6 @@ const std::vector<float> isoThirds = {20,   25,   31.5f, 40,   50,   63,    80, 
                                       250,  315,  400,   500,  630,  800,   1000,  1250,  1600, 2000, 2500,
                                       3150, 4000, 5000,  6300, 8000, 10000, 12500, 16000, 20000};
 const std::vector<float> isoOctaves = {20, 40, 80, 160, 315, 630, 1250, 2500, 5000, 10000, 20000};
-
-std::vector<float> noise (size_t n, unsigned seed)
-{
-    std::mt19937 rng (seed);
-    std::uniform_real_distribution<float> dist (-0.5f, 0.5f);
-    std::vector<float> v (n);
-    for (auto& s : v)
-        s = dist (rng);
-    return v;
-}
 
 std::vector<float> frequenciesOf (const PellmixEqFilterBank& bank)
 {
@@ -187,14 +177,13 @@ TEST (EqFilterBank, SingleBandMatchesAnalyticPeakResponse)
 TEST (EqFilterBank, CascadeMatchesScipy)
 {
     TempDir dir;
-    std::mt19937 rng (9);
-    std::uniform_real_distribution<float> value (0.0f, 1.0f);
+    TestRandom random (9);
     std::vector<std::string> args{"cascade", dir.child ("in.f32"), dir.child ("ref.f64"), "96000", "6"};
     PellmixEqFilterBank bank;
     setUpSystemBank (bank);
     for (int b = 0; b < 31; ++b)
     {
-        const float v = b == 3 ? 0.5f : value (rng);
+        const float v = b == 3 ? 0.5f : (float)random.next();
         bank.setBandValue (b, v);
         char text[32];
         std::snprintf (text, sizeof (text), "%.9g", double (v));

@@ -6,13 +6,13 @@
 #include "support/Fixtures.h"
 #include "support/Process.h"
 #include "support/RawFiles.h"
+#include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -23,13 +23,12 @@ namespace
 template <typename T>
 std::vector<T> randomValues (int n, unsigned seed)
 {
-    std::mt19937 rng (seed);
-    std::uniform_real_distribution<double> dist (-1.0, 1.0);
+    TestRandom random (seed);
     std::vector<T> v (static_cast<size_t> (n));
     for (auto& s : v)
     {
         // Multiples of 1/64 for the tiny lengths keep every sum exact, so results compare exactly.
-        const double value = dist (rng);
+        const double value = random.uniform (-1.0, 1.0);
         s = static_cast<T> (n <= 4 ? std::round (value * 64.0) / 64.0 : value);
     }
     return v;

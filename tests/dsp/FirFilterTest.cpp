@@ -5,28 +5,18 @@
 
 #include "support/Fixtures.h"
 #include "support/RawFiles.h"
+#include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numeric>
-#include <random>
 
 using namespace pellmix_test;
 
 namespace
 {
 const float* const table = PellmixHalfBand::coefficients;
-
-std::vector<float> noise (size_t n, unsigned seed)
-{
-    std::mt19937 rng (seed);
-    std::uniform_real_distribution<float> dist (-1.0f, 1.0f);
-    std::vector<float> v (n);
-    for (auto& s : v)
-        s = dist (rng);
-    return v;
-}
 
 std::vector<float> evenPhase()
 {
@@ -65,8 +55,8 @@ TEST (FirFilter, HalfBandTableIsSymmetricHalfBandWithUnitSum)
 TEST (FirFilter, DirectFormMatchesDoubleSum)
 {
     // An arbitrary 25-tap filter (not the half-band one, so every tap matters) over noise.
-    const auto coeffs = noise (25, 7);
-    const auto in = noise (4000, 8);
+    const auto coeffs = noise (25, 7, 2.0f);
+    const auto in = noise (4000, 8, 2.0f);
     CFIRFilter_fpu f (25, coeffs.data());
     const auto out = run (f, in);
     for (size_t n = 0; n < in.size(); ++n)
@@ -80,8 +70,8 @@ TEST (FirFilter, DirectFormMatchesDoubleSum)
 
 TEST (FirFilter, ResetRestartsAndEmptyFilterGivesZero)
 {
-    const auto coeffs = noise (25, 3);
-    const auto in = noise (300, 4);
+    const auto coeffs = noise (25, 3, 2.0f);
+    const auto in = noise (300, 4, 2.0f);
     CFIRFilter_fpu f (25, coeffs.data());
     const auto first = run (f, in);
     f.reset();
@@ -99,7 +89,7 @@ TEST (FirFilter, SingleTapFormEqualsFullEvenPhaseBitwise)
     CFIRFilter_fpu full (13, even.data());
     CFIRFilter_Simplified_fpu simplified (7, even.data(), 6);
 
-    const auto in = noise (1000, 5);
+    const auto in = noise (1000, 5, 2.0f);
     EXPECT_EQ (run (simplified, in), run (full, in));
 
     // After a reset mid-cycle both restart from silence: the circular position may differ, the
@@ -153,7 +143,7 @@ TEST (FirFilter, PolyphaseMatchesUpfirdn)
     const Case cases[] = {{"up", true}, {"down", true}, {"up", false}, {"down", false}};
 
     TempDir dir;
-    const auto in = noise (6000, 11);
+    const auto in = noise (6000, 11, 2.0f);
     ASSERT_TRUE (writeRaw (dir.child ("in.f32"), in));
     for (const auto& c : cases)
     {
@@ -187,7 +177,7 @@ TEST (FirFilter, PolyphaseResetClearsHeldValue)
 {
     // The odd phase's output is held for the next call; a reset must drop it too.
     CFIRFilter_Polyphase_fpu f (25, table, true);
-    const auto in = noise (64, 2);
+    const auto in = noise (64, 2, 2.0f);
     std::vector<float> first (32), again (32), junk (32);
     f.downsample (64, 32, first.data(), in.data());
     f.downsample (64, 32, junk.data(), in.data());

@@ -6,6 +6,7 @@
 
 #include "support/Fixtures.h"
 #include "support/RawFiles.h"
+#include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <cmath>
 #include <dlfcn.h>
 #include <libresample.h>
-#include <random>
 
 using namespace pellmix_test;
 
@@ -97,13 +97,12 @@ std::string describe (const RateCase& c)
 // so a converter that drops its last samples is seen.
 std::vector<float> testSignal (int n, double rate, double otherRate, unsigned seed)
 {
-    std::mt19937 rng (seed);
-    std::uniform_real_distribution<double> freq (50.0, 0.35 * std::min (rate, otherRate));
-    std::uniform_real_distribution<double> phase (0.0, 6.283);
+    TestRandom random (seed);
     std::vector<double> x (size_t (n), 0.0);
     for (int k = 0; k < 12; ++k)
     {
-        const double f = freq (rng), p = phase (rng);
+        const double f = random.uniform (50.0, 0.35 * std::min (rate, otherRate));
+        const double p = random.uniform (0.0, 6.283);
         for (int i = 0; i < n; ++i)
             x[size_t (i)] += 0.08 * std::sin (2.0 * M_PI * f * i / rate + p);
     }

@@ -4,6 +4,7 @@
 
 #include "engine/FFTReal.h"
 #include "engine/PellmixVirFile.h"
+#include "support/TestSignals.h"
 
 #include <juce_core/juce_core.h>
 
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
-#include <random>
 #include <unistd.h>
 
 using namespace ir_test;
@@ -40,11 +40,10 @@ std::vector<uint8_t> encode (const ThreeBands& bands)
 // A decaying pseudo-random IR with a clear first tap, sign of the DC chosen by dcSign.
 std::vector<float> decayingIr (unsigned seed, int length, float dcSign = 1.0f)
 {
-    std::mt19937 rng (seed);
-    std::normal_distribution<float> noise (0.0f, 0.3f);
-    std::vector<float> x ((size_t)length);
+    // Uniform noise of RMS 0.3.
+    auto x = pellmix_test::noise (length, seed, std::sqrt (12.0f) * 0.3f);
     for (int n = 0; n < length; ++n)
-        x[(size_t)n] = noise (rng) * std::exp (-(float)n / 150.0f);
+        x[(size_t)n] *= std::exp (-(float)n / 150.0f);
     x[0] = 0.9f * dcSign;
     return x;
 }
