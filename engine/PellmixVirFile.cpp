@@ -161,24 +161,28 @@ bool decode (const uint8_t* data, std::size_t size, float* const* bands, FFTReal
     if (data == nullptr || size < (std::size_t)variantBytesNeeded || size < (std::size_t)bytesNeeded (data))
         return false;
 
-    std::vector<float> decoded ((size_t)(numBands * bandLength));
+    const bool spectral = isSpectral (data);
+    const int filled = spectral ? numBands : 1;
+    if (spectral)
+        for (int b = 0; b < numBands; ++b)
+            if (read24 (data + headerSize + bandBlockSize * b + 2 * 3 * numBins) == 0)
+                return false; // a divisor of 0
 
-    if (!isSpectral (data))
+    // Decoded whole before the output is touched. Fixed buffers, every element written before it
+    // is read: no allocation per file.
+    std::array<float, numBands * bandLength> decoded;
+    if (!spectral)
     {
         for (int i = 0; i < bandLength; ++i)
             decoded[(size_t)i] = ((float)read24 (data + headerSize + 3 * i) * 256.0f) / 38654705664.0f;
     }
     else
     {
-        std::vector<float> f ((size_t)fftSize), x ((size_t)fftSize);
+        std::array<float, fftSize> f, x;
         for (int b = 0; b < numBands; ++b)
         {
             const uint8_t* block = data + headerSize + bandBlockSize * b;
-            const int32_t divisor = read24 (block + 2 * 3 * numBins);
-            if (divisor == 0)
-                return false;
-
-            const auto d = (float)divisor * 256.0f;
+            const auto d = (float)read24 (block + 2 * 3 * numBins) * 256.0f;
             for (int k = 0; k < numBins; ++k)
             {
                 const float m = ((float)read24 (block + 3 * k) * 256.0f) * 4.656612873077393e-10f * 1.2f;
@@ -199,10 +203,9 @@ bool decode (const uint8_t* data, std::size_t size, float* const* bands, FFTReal
         }
     }
 
-    const int filled = isSpectral (data) ? numBands : 1;
-    for (int i = 0; i < filled * bandLength; ++i)
-        if (!std::isfinite (decoded[(size_t)i]))
-            return false;
+    const auto end = decoded.begin() + filled * bandLength;
+    if (!std::all_of (decoded.begin(), end, [] (float v) { return std::isfinite (v); }))
+        return false;
     for (int b = 0; b < filled; ++b)
         std::copy_n (decoded.begin() + b * bandLength, bandLength, bands[b]);
     return true;
