@@ -15,9 +15,15 @@ namespace
 constexpr double lowPassBand1 = 5000.0;
 constexpr double lowPassBand2 = 3333.3;
 
-bool allFinite (const std::vector<float>& samples)
+// The largest sample magnitude taken from an audio file: 120 dB above full scale. No IR comes
+// near it, while samples near float's largest value overflow in the filtering done before the
+// level is normalised (low-pass bands, rate conversion, fractional delay).
+constexpr float maxSampleMagnitude = 1.0e6f;
+
+bool allUsable (const std::vector<float>& samples)
 {
-    return std::all_of (samples.begin(), samples.end(), [] (float v) { return std::isfinite (v); });
+    return std::all_of (samples.begin(), samples.end(),
+                        [] (float v) { return std::isfinite (v) && std::abs (v) <= maxSampleMagnitude; });
 }
 
 std::unique_ptr<juce::AudioFormatReader> createReader (const juce::File& file)
@@ -73,7 +79,7 @@ bool PellmixIrData::readAudioFile (const juce::File& file, Loaded& out)
         else
             std::transform (raw.begin(), raw.end(), samples.begin(),
                             [] (int v) { return (float)v * (1.0f / 2147483648.0f); });
-        if (!allFinite (samples))
+        if (!allUsable (samples))
             return false;
         out.bands.fill (samples);
     }

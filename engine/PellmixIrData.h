@@ -58,7 +58,7 @@ protected:
     };
 
     // Each returns false, leaving `out` unusable, when the file cannot be read as its kind or
-    // holds non-finite samples.
+    // holds samples that are not finite or lie more than 120 dB above full scale.
     static bool readAudioFile (const juce::File& file, Loaded& out);
     bool readVirFile (const juce::File& file, Loaded& out);
 
