@@ -62,6 +62,10 @@ TEST_P (PlayerJack, RecordingMatchesOracle)
     auto* device = manager.getCurrentAudioDevice();
     ASSERT_NE (device, nullptr);
     ASSERT_EQ (device->getTypeName(), "JACK");
+    // JUCE counts an output as active once JACK shows its connection, which may come a cycle
+    // after the open; the later count arrives through the message loop.
+    for (int i = 0; i < 100 && device->getActiveOutputChannels().countNumberOfSetBits() < 4; ++i)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
     ASSERT_EQ (device->getActiveOutputChannels().countNumberOfSetBits(), 4)
         << server.tool ({"jack_lsp"}).output;
     ASSERT_EQ (device->getCurrentSampleRate(), (double)c.rate);
