@@ -1,8 +1,8 @@
 #pragma once
-// For the fuzz targets that read through a file: one private scratch folder per process, below
-// the system's temporary folder, removed at exit. Call scratchFolder() first from
-// LLVMFuzzerInitialize: it also points HOME at the folder (the support folders, settings and log
-// then live there) and keeps JUCE's JACK client from starting or reaching any server.
+// For the fuzz targets that read through a file: one private scratch folder per process, in
+// memory (/dev/shm) where there is one, else below the system's temporary folder, removed at exit. Call
+// scratchFolder() first from LLVMFuzzerInitialize: it also points HOME at the folder (the support folders,
+// settings and log then live there) and keeps JUCE's JACK client from starting or reaching any server.
 #include <juce_core/juce_core.h>
 
 #include <cstdlib>
@@ -17,8 +17,11 @@ inline const juce::File& scratchFolder()
     static std::string path;
     static const juce::File folder = []
     {
-        auto dir = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                       .getChildFile ("pellmix-fuzz-" + juce::String ((int)getpid()));
+        const juce::File memory ("/dev/shm");
+        const auto base = memory.isDirectory() && memory.hasWriteAccess()
+                              ? memory
+                              : juce::File::getSpecialLocation (juce::File::tempDirectory);
+        auto dir = base.getChildFile ("pellmix-fuzz-" + juce::String ((int)getpid()));
         dir.deleteRecursively();
         if (!dir.createDirectory())
             std::abort();
