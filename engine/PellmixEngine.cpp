@@ -122,19 +122,24 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
         for (size_t c = 1; c < convolvers.size(); ++c)
             convolvers[c].copyPreparedIr (convolvers[0]);
 
-    const juce::ScopedLock audio (lock);
-    const auto lockedAt = std::chrono::steady_clock::now();
-    if (!crossfadePending)
-        currentPair = 1 - currentPair.load();
-    crossfadePending = true;
-    if (prepared)
+    using clock = std::chrono::steady_clock;
+    const auto requestedAt = clock::now();
     {
-        const auto pair = (size_t)currentPair.load();
-        convolvers[pair].commitIr();
-        convolvers[pair + 2].commitIr();
+        const juce::ScopedLock audio (lock);
+        const auto lockedAt = clock::now();
+        if (!crossfadePending)
+            currentPair = 1 - currentPair.load();
+        crossfadePending = true;
+        if (prepared)
+        {
+            const auto pair = (size_t)currentPair.load();
+            convolvers[pair].commitIr();
+            convolvers[pair + 2].commitIr();
+        }
+        lastBlendLockMicroseconds =
+            std::chrono::duration<double, std::micro> (clock::now() - lockedAt).count();
     }
-    lastBlendLockMicroseconds =
-        std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - lockedAt).count();
+    lastPublishMicroseconds = std::chrono::duration<double, std::micro> (clock::now() - requestedAt).count();
 }
 
 bool PellmixEngine::exportIr (const juce::File& file)

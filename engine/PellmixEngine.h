@@ -80,8 +80,10 @@ public:
     int getCurrentPair() const { return currentPair.load(); }
     bool isCrossfadePending() const;
     int getPreparedBlockSize() const { return preparedBlockSize; }
-    // How long the last blend held the audio lock, in microseconds (for the benchmarks).
+    // How long the last blend held the audio lock, and how long its publish took from asking for
+    // the lock to releasing it, in microseconds (for the benchmarks).
     double getLastBlendLockMicroseconds() const { return lastBlendLockMicroseconds.load(); }
+    double getLastPublishMicroseconds() const { return lastPublishMicroseconds.load(); }
 
     juce::OwnedArray<PellmixIrSlot> slots;
     PellmixIrSum sum;
@@ -102,6 +104,7 @@ private:
     juce::CriticalSection blendLock;
     std::atomic<bool> playable{false}; // some slot is active and holds samples
     std::atomic<double> lastBlendLockMicroseconds{0.0};
+    std::atomic<double> lastPublishMicroseconds{0.0};
     std::array<bool, numSlots> solo{}, mute{}, loaded{};
 
     JUCE_DECLARE_NON_COPYABLE (PellmixEngine)
