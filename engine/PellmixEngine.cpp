@@ -125,7 +125,7 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
     using clock = std::chrono::steady_clock;
     const auto requestedAt = clock::now();
     {
-        const juce::ScopedLock audio (lock);
+        const PellmixSpinLock::Scope audio (lock);
         const auto lockedAt = clock::now();
         if (!crossfadePending)
             currentPair = 1 - currentPair.load();
@@ -151,7 +151,7 @@ bool PellmixEngine::exportIr (const juce::File& file)
 void PellmixEngine::prepareToPlay (int blockSize, double sampleRate)
 {
     const juce::ScopedLock serialised (blendLock);
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::Scope audio (lock);
 
     blockSize = std::max (1, blockSize);
     for (auto& convolver : convolvers)
@@ -164,7 +164,7 @@ void PellmixEngine::prepareToPlay (int blockSize, double sampleRate)
 void PellmixEngine::reset()
 {
     const juce::ScopedLock serialised (blendLock);
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::Scope audio (lock);
     for (auto& convolver : convolvers)
         convolver.reset();
     currentPair = 0;
@@ -173,14 +173,14 @@ void PellmixEngine::reset()
 
 bool PellmixEngine::isCrossfadePending() const
 {
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::Scope audio (lock);
     return crossfadePending;
 }
 
 void PellmixEngine::processBlock (const float** inputs, float** outputs, int numChannels, int numSamples,
                                   bool enabled)
 {
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::AudioScope audio (lock);
     numChannels = std::min (numChannels, 2);
     if (numChannels <= 0 || numSamples <= 0)
         return;
@@ -266,7 +266,7 @@ void PellmixEngine::prepareSpectrum (int kind, int fftSize, int numPoints, doubl
         case outputSpectrum:
         case inputSpectrum:
         {
-            const juce::ScopedLock audio (lock);
+            const PellmixSpinLock::Scope audio (lock);
             convolvers[0].prepareSpectrum (fftSize, numPoints, sampleRate);
             convolvers[1].prepareSpectrum (fftSize, numPoints, sampleRate);
             break;
