@@ -39,18 +39,13 @@
     _Pragma ("clang diagnostic ignored \"-Wfunction-effects\"")         \
     do { PELLMIX_RTSAN_SCOPED_DISABLER; __VA_ARGS__; } while (false)    \
     _Pragma ("clang diagnostic pop")
+// The C library's clock read takes no lock and never waits; its header cannot say so.
+extern "C" int clock_gettime (clockid_t, struct timespec*) noexcept PELLMIX_NONBLOCKING;
 #else
 #define PELLMIX_NONBLOCKING
 #define PELLMIX_FRAMEWORK_CALL(...) do { __VA_ARGS__; } while (false)
 #endif
 // clang-format on
-
-#if defined(__clang__) && defined(__has_cpp_attribute)
-#if __has_cpp_attribute(clang::nonblocking)
-// The C library's clock read takes no lock and never waits; its header cannot say so.
-extern "C" int clock_gettime (clockid_t, struct timespec*) noexcept PELLMIX_NONBLOCKING;
-#endif
-#endif
 
 // Milliseconds since 1970, as juce::Time::currentTimeMillis() counts them.
 inline std::int64_t pellmixWallClockMs() noexcept PELLMIX_NONBLOCKING
@@ -76,13 +71,13 @@ public:
                 pause();
     }
 
-    // Any other thread.
+    // Any other thread: spins briefly, then gives the processor away between looks.
     void enterYielding() const noexcept
     {
-        for (int tries = 0; locked.exchange (true, std::memory_order_acquire); ++tries)
+        for (int looks = 0; locked.exchange (true, std::memory_order_acquire);)
             while (locked.load (std::memory_order_relaxed))
             {
-                if (tries < 64)
+                if (++looks < 100)
                     pause();
                 else
                     std::this_thread::yield();
