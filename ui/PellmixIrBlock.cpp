@@ -1,7 +1,7 @@
 #include "ui/PellmixIrBlock.h"
 
 #include "BinaryData.h"
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "ui/PellmixLookAndFeel.h"
 
 #include <cmath>
@@ -424,8 +424,8 @@ void PellmixIrBlock::timerCallback()
     }
 
     auto& c = config();
-    showLook (c.captureSlot.load() == slotIndex && c.captureState.load() != 0 ? Look::capturing
-                                                                              : Look::empty);
+    const bool capturing = slotIndex >= 0 && c.captureSlot.load() == slotIndex && c.captureState.load() != 0;
+    showLook (capturing ? Look::capturing : Look::empty);
     leaveBlendIfEmpty();
 }
 
@@ -455,7 +455,7 @@ void PellmixIrBlock::takeProjectRecord()
 void PellmixIrBlock::completeCapture()
 {
     auto& c = config();
-    if (c.captureSlot.load() != slotIndex || c.captureState.load() != 2)
+    if (slotIndex < 0 || c.captureSlot.load() != slotIndex || c.captureState.load() != 2)
         return;
 
     const auto path = c.lastCapturePath.take();
