@@ -57,6 +57,24 @@ TEST_F (IrPanelTest, CaptureRequestNeedsADeviceWithInputs)
     EXPECT_EQ (config->captureSlot.load(), 0);
 }
 
+TEST (IrBlockCaptureWithoutInputs, RequestIsIgnored)
+{
+    ASSERT_TRUE (ui_test::processDisplay().started());
+    JackConfigEnvironment env ({44100, 512, 0, 4, false});
+    ASSERT_NE (env.config, nullptr) << env.jack.logText();
+    ASSERT_TRUE (getSharedAudioDeviceManager()->getCurrentAudioDevice()->getInputChannelNames().isEmpty());
+    PellmixIrPanel panel;
+    OnScreen screen (panel);
+    auto& b = panel.getBlock (4);
+    b.timerCallback();
+    auto& button = b.getCaptureButton();
+    screen.click (panel.getLocalPoint (&button, button.getLocalBounds().getCentre()).toFloat());
+    EXPECT_EQ (env.config->captureState.load(), 0);
+    EXPECT_EQ (env.config->captureSlot.load(), -1);
+    b.timerCallback();
+    EXPECT_EQ (b.getLook(), PellmixIrBlock::Look::empty);
+}
+
 // Every look of the block of the capture slot when the capture window closes (state 2), with
 // and without a captured file.
 TEST_F (IrPanelTest, HandOffCompletesInEveryLook)

@@ -15,28 +15,13 @@ namespace
 constexpr int rate = 44100;
 constexpr int burstLength = rate / 2;
 
-// The configuration over a synchronous JACK dummy server (a recorder then never reads a
-// half-written output buffer).
-struct SyncJackEnvironment
-{
-    SyncJackEnvironment()
-    {
-        if (jack.started() && openSharedDeviceForTests())
-            config = PellmixConfig::getInstance();
-    }
-    ~SyncJackEnvironment() { deleteSharedAudioDeviceManager(); }
-
-    pellmix_test::TempDir home;
-    pellmix_test::ScopedEnv homeEnv{"HOME", home.path()};
-    pellmix_test::JackServer jack{{rate, 512, 2, 4, true}};
-    PellmixConfig* config = nullptr;
-};
 } // namespace
 
 TEST (IrPanelJack, RecordingFollowsTheBlocks)
 {
     ASSERT_TRUE (ui_test::processDisplay().started());
-    SyncJackEnvironment env;
+    // A synchronous server: the recorder never reads a half-written output buffer.
+    JackConfigEnvironment env ({rate, 512, 2, 4, true});
     ASSERT_NE (env.config, nullptr) << env.jack.logText();
     auto& config = *env.config;
     AlertRecorder alerts;

@@ -17,6 +17,25 @@ namespace irpanel_test
 {
 using ui_test::OnScreen;
 
+// The configuration built in a fresh HOME over a JACK dummy server of the given shape. One per
+// process.
+struct JackConfigEnvironment
+{
+    explicit JackConfigEnvironment (pellmix_test::JackOptions options)
+        : jack (options)
+    {
+        if (jack.started() && openSharedDeviceForTests())
+            config = PellmixConfig::getInstance();
+    }
+    // The device closes before the JACK server stops.
+    ~JackConfigEnvironment() { deleteSharedAudioDeviceManager(); }
+
+    pellmix_test::TempDir home;
+    pellmix_test::ScopedEnv homeEnv{"HOME", home.path()};
+    pellmix_test::JackServer jack;
+    PellmixConfig* config = nullptr;
+};
+
 // Becomes the default look-and-feel while it lives, so that every alert box without an
 // associated component is built here: its title, message and icon are recorded and the box is
 // closed as soon as the message loop runs.
