@@ -7,6 +7,7 @@
 #include "settings/PellmixProject.h"
 #include "ui/ResultTestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -71,12 +72,32 @@ protected:
         return {};
     }
 
+    // Windows of the application on the screen (the main window, its dialogs and open menus).
+    static int visibleWindows()
+    {
+        const auto result = pellmix_test::run (
+            {"xdotool", "search", "--onlyvisible", "--class", "^Vantrel Melvane$"}, {}, 10s);
+        return (int)std::count (result.output.begin(), result.output.end(), '\n');
+    }
+
     // Opens a top-level menu by a click on its name, then picks its item `downs` places down.
     void chooseMenuItem (int nameX, int downs, const std::string& menuShot = {})
     {
-        ASSERT_TRUE (xdotool (
-            {"mousemove", std::to_string (origin.x + nameX), std::to_string (origin.y + 12), "click", "1"}));
-        std::this_thread::sleep_for (600ms);
+        const int before = visibleWindows();
+        bool open = false;
+        for (int attempt = 0; attempt < 3 && !open; ++attempt)
+        {
+            // Menus close at once while the application does not have the input focus, which
+            // nothing gives it without a window manager.
+            ASSERT_TRUE (xdotool ({"windowfocus", "--sync", mainWindow}));
+            ASSERT_TRUE (xdotool ({"mousemove", std::to_string (origin.x + nameX),
+                                   std::to_string (origin.y + 12), "click", "1"}));
+            open = waitUntil ([before] { return visibleWindows() > before; }, 5s);
+        }
+        if (!open)
+            shot ("failed-menu");
+        ASSERT_TRUE (open) << "the menu did not open";
+        std::this_thread::sleep_for (500ms); // drawn
         if (!menuShot.empty())
             shot (menuShot);
         for (int i = 0; i < downs; ++i)
@@ -110,6 +131,7 @@ protected:
     HomeLayout layout;
     std::unique_ptr<RunningApp> app;
     Geometry origin;
+    std::string mainWindow;
 };
 } // namespace
 
@@ -134,9 +156,9 @@ TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
 
     auto jack = startJackServer();
     ASSERT_TRUE (jack->started()) << jack->logText();
-    const auto window = start (*jack);
-    ASSERT_FALSE (window.empty()) << appOutput();
-    origin = windowGeometry (window);
+    mainWindow = start (*jack);
+    ASSERT_FALSE (mainWindow.empty()) << appOutput();
+    origin = windowGeometry (mainWindow);
     std::this_thread::sleep_for (1500ms);
     shot ("1-started");
 
