@@ -40,6 +40,8 @@ public:
     ~PellmixConfig() override;
 
     void addListener (Listener* listener);
+    // Removes a listener (one that goes before the configuration); unknown listeners are ignored.
+    void removeListener (Listener* listener);
     void notifyProcessingChanged (bool processingOn);
     void notifyColourChanged (int colourIndex);
     void notifyTooltipsChanged (bool tooltipsOn);
