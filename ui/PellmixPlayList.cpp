@@ -116,6 +116,10 @@ PellmixPlayList::PellmixPlayList()
     emptyListImage.multiplyAllAlphas (hintAlpha);
     setModel (model.get());
     setRowHeight (rowHeight);
+    setMultipleSelectionEnabled (true);
+    // Not opaque, so that paint() below draws the box behind the rows (an opaque list would make
+    // its viewport opaque too, and nothing would paint there).
+    setColour (juce::ListBox::backgroundColourId, juce::Colours::transparentWhite);
     addKeyListener (this);
 }
 

@@ -56,6 +56,16 @@ std::unique_ptr<juce::Slider> makeSlider (const juce::String& name, double inter
     return slider;
 }
 
+// The list in which a mouse event happened: the event's component itself, or its nearest list
+// ancestor (a click below the rows reaches the list itself, one on a row a child of it).
+juce::ListBox* listOf (const juce::MouseEvent& e)
+{
+    if (auto* list = dynamic_cast<juce::ListBox*> (e.eventComponent))
+        return list;
+    return e.eventComponent != nullptr ? e.eventComponent->findParentComponentOfClass<juce::ListBox>()
+                                       : nullptr;
+}
+
 juce::String twoDigits (int n)
 {
     return (n < 10 ? "0" : "") + juce::String (n);
@@ -582,8 +592,7 @@ void PellmixPlayer::toggleListenedList()
 
 void PellmixPlayer::mouseDoubleClick (const juce::MouseEvent& e)
 {
-    auto* list =
-        e.eventComponent != nullptr ? e.eventComponent->findParentComponentOfClass<juce::ListBox>() : nullptr;
+    auto* list = listOf (e);
     int index = -1;
     if (list == sourceList.get())
         index = 0;
@@ -600,10 +609,7 @@ void PellmixPlayer::mouseDoubleClick (const juce::MouseEvent& e)
 
 void PellmixPlayer::mouseUp (const juce::MouseEvent& e)
 {
-    if (e.eventComponent == nullptr)
-        return;
-
-    auto* list = e.eventComponent->findParentComponentOfClass<juce::ListBox>();
+    auto* list = listOf (e);
     if (list == sourceList.get())
         targetList->deselectAllRows();
     else if (list == targetList.get())
