@@ -100,13 +100,13 @@ def background():
 
 
 def spectrum_frame():
-    """366 x 110: a one-pixel bevel around the 364 x 108 spectrum view (light below right, dark
-    above left); the inside stays clear."""
+    """366 x 110: a one-pixel sunken bevel around the 364 x 108 spectrum view (the top and left
+    edges dark, the bottom and right edges light); the inside stays clear."""
     w, h = 366, 110
     c = Canvas(w, h)
-    outer = rrect(c, 0, 0, w, h, 1.5)
-    band = cover(outer) * (1 - cover(rrect(c, 1, 1, w - 2, h - 2, 0.5)))
-    shade = np.where((c.x + c.y)[..., None] < (w + h) / 2.0, hexcol("07080a"), hexcol("5a616b"))
+    band = 1 - cover(rrect(c, 1, 1, w - 2, h - 2, 0.01))
+    lit = (c.y > h - 1) | (c.x > w - 1)
+    shade = np.where(lit[..., None], hexcol("5a616b"), hexcol("07080a"))
     c.fill(band, shade)
     c.save("player_spectrum_frame.png")
 
