@@ -65,7 +65,8 @@ int mismatches (const std::vector<float>& rec, long at, const std::vector<float>
 {
     int n = 0;
     for (size_t i = 0; i < count; ++i)
-        if ((size_t)at + i >= rec.size() || begin + i >= expected.size() || rec[(size_t)at + i] != expected[begin + i])
+        if ((size_t)at + i >= rec.size() || begin + i >= expected.size() ||
+            rec[(size_t)at + i] != expected[begin + i])
             ++n;
     return n;
 }
@@ -116,7 +117,8 @@ TEST_F (PlayerOnJack, TargetRightEntryPlaysDryAtTheVolumeLawsLevel)
         sum += (double)out[(size_t)start + i] * out[(size_t)start + i];
     const double rms = std::sqrt (sum / (double)n);
     const double law = 0.25 * std::sqrt (0.5) * 1.0145;
-    std::cout << "RMS on output 0: " << rms << " (expected " << law << ", " << 100.0 * (rms / law - 1.0) << " %)\n";
+    std::cout << "RMS on output 0: " << rms << " (expected " << law << ", " << 100.0 * (rms / law - 1.0)
+              << " %)\n";
     RecordProperty ("rms", std::to_string (rms));
     EXPECT_NEAR (rms / law, 1.0, 0.005);
 
@@ -128,11 +130,13 @@ TEST_F (PlayerOnJack, SourceFilePlaysThroughTheLoadedBlend)
 {
     pellmix_test::TempDir work{"pellmix-player-jack"};
     auto& engine = config->engine;
-    ASSERT_TRUE (engine.loadIr (0, engine_test::writeWav (work.child ("ir0.wav"),
-                                                          engine_test::decayingIr (1800, 48000.0, 1.0), 48000.0)));
+    ASSERT_TRUE (
+        engine.loadIr (0, engine_test::writeWav (work.child ("ir0.wav"),
+                                                 engine_test::decayingIr (1800, 48000.0, 1.0), 48000.0)));
     engine.setIrParameters (0, 2048, 0, 0.0f, false, -3.0f);
-    ASSERT_TRUE (engine.loadIr (1, engine_test::writeWav (work.child ("ir1.wav"),
-                                                          engine_test::decayingIr (2000, 96000.0, 1.5), 96000.0)));
+    ASSERT_TRUE (
+        engine.loadIr (1, engine_test::writeWav (work.child ("ir1.wav"),
+                                                 engine_test::decayingIr (2000, 96000.0, 1.5), 96000.0)));
     engine.setIrParameters (1, 2048, 0, 0.0f, true, 0.0f);
 
     const auto x = engine_test::noise (rate / 2, 5);
@@ -224,8 +228,8 @@ TEST_F (PlayerOnJack, SpaceKeyPausesAndResumesAtTheSamePosition)
     ASSERT_GT (after, (size_t)rate / 4);
     EXPECT_EQ (mismatches (out, resumed, expected, (size_t)stoppedAt, after), 0)
         << "the sound goes on at file sample " << stoppedAt;
-    std::cout << "paused at file sample " << stoppedAt << " (transport position " << pausedAt << "), silent for "
-              << resumed - end << " samples, resumed at sample " << stoppedAt << "\n";
+    std::cout << "paused at file sample " << stoppedAt << " (transport position " << pausedAt
+              << "), silent for " << resumed - end << " samples, resumed at sample " << stoppedAt << "\n";
     EXPECT_GE (pausedAt, stoppedAt);
     EXPECT_LE (pausedAt, stoppedAt + 8) << "the transport's position is where the sound stopped";
     for (int c = 1; c < 4; ++c)

@@ -20,7 +20,8 @@ std::string buildFolder()
 
 std::string windowId()
 {
-    const auto r = pellmix_test::run ({"xdotool", "search", "--onlyvisible", "--name", "^Vantrel Melvane$"}, {}, 5s);
+    const auto r =
+        pellmix_test::run ({"xdotool", "search", "--onlyvisible", "--name", "^Vantrel Melvane$"}, {}, 5s);
     return r.exitCode == 0 ? r.output.substr (0, r.output.find ('\n')) : std::string();
 }
 
@@ -42,7 +43,8 @@ juce::Point<int> contentOrigin (const std::string& id)
     return {x, y + height - 818};
 }
 
-int countPixels (const juce::Image& image, juce::Rectangle<int> area, const std::function<bool (juce::Colour)>& test)
+int countPixels (const juce::Image& image, juce::Rectangle<int> area,
+                 const std::function<bool (juce::Colour)>& test)
 {
     int n = 0;
     for (int y = area.getY(); y < area.getBottom(); ++y)
@@ -76,25 +78,27 @@ TEST (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
             guitar.setSample (c, i, (float)(0.2 * decay * v));
         }
     player_test::writeAudio (media.getChildFile ("Guitar DI, neck pickup, take 3.wav"), guitar, rate);
-    player_test::writeAudio (media.getChildFile ("Bass DI.wav"), player_test::sines (1, length, rate, {55.0}, 0.3f), rate);
-    player_test::writeAudio (media.getChildFile ("Reference amp.aiff"), player_test::sines (2, length, rate, {220.0, 330.0}, 0.2f),
-                             rate);
-    player_test::writeAudio (media.getChildFile ("Cab 4x12 room.wav"), player_test::sines (1, length, rate, {440.0}, 0.2f),
-                             rate);
+    player_test::writeAudio (media.getChildFile ("Bass DI.wav"),
+                             player_test::sines (1, length, rate, {55.0}, 0.3f), rate);
+    player_test::writeAudio (media.getChildFile ("Reference amp.aiff"),
+                             player_test::sines (2, length, rate, {220.0, 330.0}, 0.2f), rate);
+    player_test::writeAudio (media.getChildFile ("Cab 4x12 room.wav"),
+                             player_test::sines (1, length, rate, {440.0}, 0.2f), rate);
 
     const juce::File maker (home.path() + "/.config/Application Support/Harnwick");
     maker.createDirectory();
     auto sample = [&] (const char* name, int channel)
     {
-        return "<Sample path=\"" + media.getChildFile (name).getFullPathName() + "\" channel=\"" + juce::String (channel) +
-               "\"/>";
+        return "<Sample path=\"" + media.getChildFile (name).getFullPathName() + "\" channel=\"" +
+               juce::String (channel) + "\"/>";
     };
     maker.getChildFile ("playlist.xml")
-        .replaceWithText ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PellmixPlayList Version=\"1\"><Samples>" +
-                          sample ("Guitar DI, neck pickup, take 3.wav", 1) + sample ("Guitar DI, neck pickup, take 3.wav", 2) +
-                          sample ("Bass DI.wav", 0) + "</Samples><Targets>" + sample ("Reference amp.aiff", 1) +
-                          sample ("Reference amp.aiff", 2) + sample ("Cab 4x12 room.wav", 0) +
-                          "</Targets></PellmixPlayList>");
+        .replaceWithText (
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PellmixPlayList Version=\"1\"><Samples>" +
+            sample ("Guitar DI, neck pickup, take 3.wav", 1) +
+            sample ("Guitar DI, neck pickup, take 3.wav", 2) + sample ("Bass DI.wav", 0) +
+            "</Samples><Targets>" + sample ("Reference amp.aiff", 1) + sample ("Reference amp.aiff", 2) +
+            sample ("Cab 4x12 room.wav", 0) + "</Targets></PellmixPlayList>");
 
     auto env = display.environment();
     env.merge (jack.environment());
@@ -102,7 +106,8 @@ TEST (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
     pellmix_test::Process app ({PELLMIX_APP_PATH}, env, home.child ("app-output.txt"));
 
     std::string id;
-    for (auto end = std::chrono::steady_clock::now() + 40s; id.empty() && std::chrono::steady_clock::now() < end;)
+    for (auto end = std::chrono::steady_clock::now() + 40s;
+         id.empty() && std::chrono::steady_clock::now() < end;)
     {
         std::this_thread::sleep_for (100ms);
         id = windowId();
@@ -114,8 +119,8 @@ TEST (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
 
     // A double click on the first source row plays it.
     const auto row = player + juce::Point<int> (12 + 80, 26 + 2 + 9);
-    ASSERT_EQ (pellmix_test::run ({"xdotool", "mousemove", std::to_string (row.x), std::to_string (row.y), "click",
-                                   "--repeat", "2", "--delay", "80", "1"})
+    ASSERT_EQ (pellmix_test::run ({"xdotool", "mousemove", std::to_string (row.x), std::to_string (row.y),
+                                   "click", "--repeat", "2", "--delay", "80", "1"})
                    .exitCode,
                0);
     std::this_thread::sleep_for (2000ms);
@@ -132,16 +137,21 @@ TEST (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
     const auto a = juce::ImageFileFormat::loadFrom (juce::File (first));
     const auto b = juce::ImageFileFormat::loadFrom (juce::File (second));
     ASSERT_TRUE (a.isValid() && b.isValid());
-    auto at = [&] (int x, int y, int w, int h) { return juce::Rectangle<int> (player.x + x, player.y + y, w, h); };
+    auto at = [&] (int x, int y, int w, int h)
+    { return juce::Rectangle<int> (player.x + x, player.y + y, w, h); };
 
     // Both lists show rows of dark text on white; the first source row is selected (light blue).
     const auto dark = [] (juce::Colour c) { return c.getBrightness() < 0.3f; };
     for (int listX : {12, 200})
         for (int r = 0; r < 3; ++r)
-            EXPECT_GT (countPixels (a, at (listX + 4, 28 + 18 * r, 160, 18), dark), 20) << "list at " << listX << ", row " << r;
-    EXPECT_GT (countPixels (a, at (16, 28, 160, 18), [] (juce::Colour c) { return c == juce::Colours::lightblue; }), 500);
+            EXPECT_GT (countPixels (a, at (listX + 4, 28 + 18 * r, 160, 18), dark), 20)
+                << "list at " << listX << ", row " << r;
+    EXPECT_GT (
+        countPixels (a, at (16, 28, 160, 18), [] (juce::Colour c) { return c == juce::Colours::lightblue; }),
+        500);
     // The file name is shown in white.
-    EXPECT_GT (countPixels (a, at (414, 38, 250, 20), [] (juce::Colour c) { return c.getBrightness() > 0.9f; }), 50);
+    EXPECT_GT (
+        countPixels (a, at (414, 38, 250, 20), [] (juce::Colour c) { return c.getBrightness() > 0.9f; }), 50);
 
     // Moving: the spectrum view and the source position bar change between the two screenshots.
     const auto spectrum = at (810, 7, 364, 108), bar = at (404, 11, 364, 20);
