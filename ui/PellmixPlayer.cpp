@@ -291,15 +291,20 @@ juce::Slider& PellmixPlayer::listenedProgressSlider() const
                                                                   : *targetProgressSlider;
 }
 
+bool PellmixPlayer::holdPausedDuringCapture()
+{
+    if (PellmixConfig::getInstance()->captureState.load() == 0)
+        return false;
+    if (transportSource.isPlaying())
+        transportSource.stop();
+    transportState = paused;
+    return true;
+}
+
 void PellmixPlayer::transportAction (int action)
 {
-    if (PellmixConfig::getInstance()->captureState.load() != 0)
-    {
-        if (transportSource.isPlaying())
-            transportSource.stop();
-        transportState = paused;
+    if (holdPausedDuringCapture())
         return;
-    }
 
     auto& model = *listenedList().model;
     switch (action)
@@ -444,16 +449,8 @@ void PellmixPlayer::handleEndOfFile()
 
 void PellmixPlayer::timerCallback (int timerID)
 {
-    auto* config = PellmixConfig::getInstance();
-    if (config->audioDeviceReady.load() <= 0)
+    if (PellmixConfig::getInstance()->audioDeviceReady.load() <= 0 || holdPausedDuringCapture())
         return;
-    if (config->captureState.load() != 0)
-    {
-        if (transportSource.isPlaying())
-            transportSource.stop();
-        transportState = paused;
-        return;
-    }
 
     if (timerID == spectrumTimer)
         updateSpectra();

@@ -136,6 +136,9 @@ public:
 
 private:
     void createChildren();
+    // While a capture is under way (captureState not 0): stops a playing transport, sets the
+    // paused state and returns true.
+    bool holdPausedDuringCapture();
     void releaseSource();
     void setListenFaces (int listened);
     void toggleListenedList();
