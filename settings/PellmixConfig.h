@@ -40,7 +40,7 @@ public:
     ~PellmixConfig() override;
 
     void addListener (Listener* listener);
-    // For listeners that go before the program ends (a panel that is deleted and made again).
+    // Removes a listener (one that goes before the configuration); unknown listeners are ignored.
     void removeListener (Listener* listener);
     void notifyProcessingChanged (bool processingOn);
     void notifyColourChanged (int colourIndex);

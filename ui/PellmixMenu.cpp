@@ -68,6 +68,7 @@ void PellmixMenu::removeListener (Listener* listener)
     const juce::ScopedLock scope (lock);
     listeners.removeAllInstancesOf (listener);
 }
+<<<<<<< ours
 
 void PellmixMenu::setFileChooser (FileChooserFunction chooser)
 {
@@ -378,3 +379,5 @@ void PellmixMenu::changeListenerCallback (juce::ChangeBroadcaster* source)
             return;
         }
 }
+=======
+>>>>>>> theirs
