@@ -68,7 +68,6 @@ void PellmixMenu::removeListener (Listener* listener)
     const juce::ScopedLock scope (lock);
     listeners.removeAllInstancesOf (listener);
 }
-<<<<<<< ours
 
 void PellmixMenu::setFileChooser (FileChooserFunction chooser)
 {
@@ -379,5 +378,3 @@ void PellmixMenu::changeListenerCallback (juce::ChangeBroadcaster* source)
             return;
         }
 }
-=======
->>>>>>> theirs

@@ -2,7 +2,6 @@
 #include <functional>
 #include <juce_gui_basics/juce_gui_basics.h>
 
-<<<<<<< ours
 // The main window's menu-bar model, owned by the configuration: "File" (projects, IR export,
 // adding files to the player's playlists, quit), "Setup" (the audio device and routing dialogs,
 // the display colours, the tooltip switch) and "?" (the documents found in "Docs/", "About").
@@ -15,12 +14,6 @@
 // Threads: message thread only. Listeners are added and removed under `lock`; they are called
 // without it, from the last registered to the first.
 class PellmixMenu : public juce::MenuBarModel, public juce::ChangeListener
-=======
-// The main window's menu-bar model, owned by the configuration. For now it offers no menus; it
-// keeps the listener list through which the menu hands its playlist commands to the player.
-// Message thread only; listeners are added and removed under `lock`.
-class PellmixMenu : public juce::MenuBarModel
->>>>>>> theirs
 {
 public:
     class Listener
@@ -81,10 +74,6 @@ public:
 
     // Adds the listener once; a null or already registered listener is ignored.
     void addListener (Listener* listener);
-<<<<<<< ours
-=======
-    // Removes a listener (one that goes before the menu); unknown listeners are ignored.
->>>>>>> theirs
     void removeListener (Listener* listener);
 
     // Replaces the file chooser or the document opener; an empty function restores the default.
