@@ -348,6 +348,8 @@ bool Calculs::writeVirFile()
     const float* bandPointers[3] = {bands[0].data(), bands[1].data(), bands[2].data()};
     const auto bytes =
         PellmixVir::encodeSpectral (bandPointers, CalculsResponse::bandLength, PellmixVir::floatPi);
+    if (bytes.empty())
+        return fail ("The captured IR holds values that are not finite.");
     progress = 90;
     if (threadShouldExit())
         return true;

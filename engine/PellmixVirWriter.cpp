@@ -7,6 +7,8 @@ namespace PellmixVir
 bool writeVirFile (const juce::File& file, const float* const* bands, int length)
 {
     const auto bytes = encodeSpectral (bands, length);
+    if (bytes.empty())
+        return false;
 
     // Write a sibling first so that a failed write never destroys the file already there.
     juce::TemporaryFile temp (file);
