@@ -1,6 +1,7 @@
 #include "ui/AudioRootingWindow.h"
 
 #include "BinaryData.h"
+#include "engine/PellmixChannelCode.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
 
@@ -77,7 +78,7 @@ void AudioRootingWindow::fillChannelLists()
             continue;
         const auto name = outputNames[channel];
         if (position >= 1)
-            mainOutBox->addItem (previousName + " + " + name, 100 + position);
+            mainOutBox->addItem (previousName + " + " + name, PellmixChannelCode::pair (position) + 1);
         captureOutBox->addItem (name, position + 1);
         mainOutBox->addItem (name, position + 1);
         previousName = name;
