@@ -4,7 +4,8 @@
 //
 // A blend puts the new IR into the idle pair; the next audio block crossfades linearly from the
 // pair that was playing to the new one over exactly that block (sample 0 all old, the last
-// sample all new). Further blends before that block only replace the new pair's IR.
+// sample all new; a sample that is not finite fades as silence). Further blends before that
+// block only replace the new pair's IR.
 //
 // Threading:
 // - Everything but processBlock() runs on the message thread (prepareToPlay() and reset() also
@@ -58,7 +59,8 @@ public:
 
     // Sums the active slots, normalises, applies the EQ when applyEq (with new gains in dB when
     // updateGains) and hands the result to the idle pair. With no active, non-empty slot it only
-    // clears the sum.
+    // clears the sum. A sum that is not finite changes nothing: the previous sum and the IR that
+    // plays stay.
     void blend (const float* eqGainsDb, bool updateGains, bool applyEq);
 
     // Writes the sum as a vir file; false when it could not be written.

@@ -1,5 +1,6 @@
 #include "settings/PellmixSettings.h"
 
+#include "engine/PellmixChannelCode.h"
 #include "settings/PellmixConfig.h"
 #include "settings/PellmixPaths.h"
 #include "settings/PellmixXmlFile.h"
@@ -115,6 +116,14 @@ void PellmixSettings::readKeys (const juce::XmlElement& parent, bool withOwnerKe
     readMask (parent, "InputChannnels", inputChannels);
     readMask (parent, "OutputChannnels", outputChannels);
 
+    // Held to what the device and routing dialogs offer: the audio callbacks size and index
+    // with these values.
+    sampleRate = juce::jlimit (minSampleRate, maxSampleRate, sampleRate.load());
+    bufferSize = juce::jlimit (minBufferSize, maxBufferSize, bufferSize.load());
+    mainAudioOutput = PellmixChannelCode::validMainOutput (mainAudioOutput);
+    captureAudioInput = PellmixChannelCode::validPosition (captureAudioInput);
+    captureAudioOutput = PellmixChannelCode::validPosition (captureAudioOutput);
+
     if (! withOwnerKeys || owner == nullptr)
         return;
 
@@ -136,6 +145,9 @@ void PellmixSettings::readKeys (const juce::XmlElement& parent, bool withOwnerKe
     readInt (parent, "mainAudioOut", owner->mainAudioOut);
     readInt (parent, "captureAudioIn", owner->captureAudioIn);
     readInt (parent, "captureAudioOut", owner->captureAudioOut);
+    owner->mainAudioOut = PellmixChannelCode::validMainOutput (owner->mainAudioOut);
+    owner->captureAudioIn = PellmixChannelCode::validPosition (owner->captureAudioIn);
+    owner->captureAudioOut = PellmixChannelCode::validPosition (owner->captureAudioOut);
 }
 
 void PellmixSettings::load()

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <bitset>
+#include <limits>
 #include <numeric>
 
 using namespace engine_test;
@@ -441,6 +442,63 @@ TEST (EngineCrossfade, EdgeBlocks)
         const auto part = scaled (convolve (x, irB, 2 * n, 3 * n, n), scale96);
         expected.insert (expected.end(), part.begin(), part.end());
         expectStream (out, expected, "block larger than prepared");
+    }
+}
+
+// The last guard against values that are not numbers: shaping parameters that no control offers
+// make a sum that is not finite, and that sum never reaches the convolvers.
+TEST (EngineCrossfade, ASumThatIsNotFiniteKeepsTheIrThatWasPlaying)
+{
+    struct Case
+    {
+        const char* name;
+        float phase, gainDb;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] = {
+        {"phase below 0", -1.0f, 0.0f},
+        {"phase not a number", nan, 0.0f},
+        {"gain not a number", 0.0f, nan},
+        {"gain of 1000 dB", 0.0f, 1000.0f},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const int n = 256;
+        const auto x = noise (n * 4, 5);
+        PlayingEngine e (decayingIr (2048, 96000.0, 1.0), n);
+        const auto irA = e.engine.sum.bands[0];
+        auto out = e.run (x, 0, (size_t)n, n);
+
+        e.engine.setIrParameters (0, 2048, 0, c.phase, false, c.gainDb);
+        e.engine.blend (nullptr, false, false);
+        EXPECT_FALSE (e.engine.isCrossfadePending());
+        EXPECT_EQ (e.engine.sum.bands[0], irA) << "the sum stays the blend that plays";
+        const auto y = e.run (x, (size_t)n, (size_t)(3 * n), n);
+        out.insert (out.end(), y.begin(), y.end());
+        expectStream (out, scaled (convolve (x, irA, 0, 4 * n), scale96), "stream");
+    }
+}
+
+// A pair whose output is not finite (after input that was not) is faded out without spreading
+// it: the fade block takes such an old sample as silence.
+TEST (EngineCrossfade, NeverMultipliesAValueThatIsNotFinite)
+{
+    const int n = 256;
+    PlayingEngine e (decayingIr (2048, 96000.0, 1.0), n);
+    auto bad = noise (n, 3);
+    bad[10] = std::numeric_limits<float>::quiet_NaN();
+    processInPlace (e.engine, bad.data(), n);
+
+    const auto irB = e.reblend (decayingIr (2048, 96000.0, 1.7));
+    const auto x = noise (2 * n, 4);
+    const auto y = e.run (x, 0, (size_t)(2 * n), n);
+    const auto newOut = scaled (convolve (x, irB, 0, 2 * n), scale96);
+    for (int i = 0; i < 2 * n; ++i)
+    {
+        ASSERT_TRUE (std::isfinite (y[(size_t)i])) << i;
+        const double weight = i < n ? (double)i / (n - 1) : 1.0;
+        ASSERT_NEAR (y[(size_t)i], newOut[(size_t)i] * weight, 2e-5) << i;
     }
 }
 
