@@ -41,7 +41,8 @@ MainWindow::MainWindow (const juce::String& name)
 MainWindow::~MainWindow()
 {
     clearContentComponent();
-    getSharedAudioDeviceManager()->removeAllChangeListeners();
+    if (auto* manager = getExistingSharedAudioDeviceManager())
+        manager->removeAllChangeListeners();
     deleteSharedAudioDeviceManager();
 }
 

@@ -95,6 +95,12 @@ void PellmixConfig::addListener (Listener* listener)
         listeners.add (listener);
 }
 
+void PellmixConfig::removeListener (Listener* listener)
+{
+    const juce::ScopedLock sl (lock);
+    listeners.remove (listener);
+}
+
 void PellmixConfig::notifyProcessingChanged (bool processingOn)
 {
     listeners.call ([processingOn] (Listener& l) { l.processingChanged (processingOn); });

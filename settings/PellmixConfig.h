@@ -22,7 +22,8 @@
 // or write without a lock, which are atomics: processingEnabled, mainAudioOut and playingChannel
 // (playback audio callback), captureAudioIn and captureAudioOut (capture audio callback), and
 // lastCapturePath, which the capture worker writes and the message thread reads (handed over
-// whole). Listeners are added under `lock`; broadcasts take no lock and run on the message thread.
+// whole). Listeners are added and removed under `lock`; broadcasts take no lock and run on the
+// message thread.
 class PellmixConfig : public juce::AsyncUpdater
 {
 public:
@@ -40,6 +41,8 @@ public:
     ~PellmixConfig() override;
 
     void addListener (Listener* listener);
+    // Every listener removes itself before it is deleted; null or unknown listeners are ignored.
+    void removeListener (Listener* listener);
     void notifyProcessingChanged (bool processingOn);
     void notifyColourChanged (int colourIndex);
     void notifyTooltipsChanged (bool tooltipsOn);

@@ -62,6 +62,11 @@ juce::AudioDeviceManager* getSharedAudioDeviceManager()
     return &manager;
 }
 
+juce::AudioDeviceManager* getExistingSharedAudioDeviceManager()
+{
+    return sharedManager.get();
+}
+
 void deleteSharedAudioDeviceManager()
 {
     // Emptied before deletion: nothing reached from the manager's destructor sees a dying manager.

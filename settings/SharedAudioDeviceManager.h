@@ -6,6 +6,9 @@
 // Message thread only.
 juce::AudioDeviceManager* getSharedAudioDeviceManager();
 
+// The manager when one exists, else null; never creates one (for code that only releases it).
+juce::AudioDeviceManager* getExistingSharedAudioDeviceManager();
+
 // Closes the device and deletes the manager; the main window's destructor calls it, and the
 // application's shut-down when no window was ever made. A later call of
 // getSharedAudioDeviceManager would create a new one.

@@ -13,3 +13,9 @@ void PellmixMenu::addListener (Listener* listener)
     if (listener != nullptr)
         listeners.addIfNotAlreadyThere (listener);
 }
+
+void PellmixMenu::removeListener (Listener* listener)
+{
+    const juce::ScopedLock scope (lock);
+    listeners.removeFirstMatchingValue (listener);
+}

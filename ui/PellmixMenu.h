@@ -3,7 +3,7 @@
 
 // The main window's menu-bar model, owned by the configuration. For now it offers no menus; it
 // keeps the listener list through which the menu hands its playlist commands to the player.
-// Message thread only; listeners are added under `lock` and never removed.
+// Message thread only; listeners are added and removed under `lock`.
 class PellmixMenu : public juce::MenuBarModel
 {
 public:
@@ -23,6 +23,8 @@ public:
 
     // Adds the listener once; a null or already registered listener is ignored.
     void addListener (Listener* listener);
+    // Every listener removes itself before it is deleted; an unknown listener is ignored.
+    void removeListener (Listener* listener);
 
     juce::StringArray getMenuBarNames() override { return {}; }
     juce::PopupMenu getMenuForIndex (int, const juce::String&) override { return {}; }
