@@ -53,6 +53,7 @@ public:
     // True when the shared device manager's current setup names an output device.
     bool hasOutputDevice() const;
     // Writes the settings file and the device state from the shared device manager's setup.
+    // The device state is written only for an explicitly chosen device that is open.
     void saveAudioSettings();
     void loadProject (const juce::File& file);
     // False when the project file could not be written (the previous file is then kept).

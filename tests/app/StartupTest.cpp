@@ -250,6 +250,14 @@ const SavedStateCase savedStateCases[] = {
     {"NotXml", "Nowhere, JACK, 44100\n", {}},
     {"EmptyFile", "", {}},
     {"OtherRootElement", "<?xml version=\"1.0\"?>\n<Vantrel><Melvane Version=\"2\"/></Vantrel>\n", {}},
+    // Damaged states that name no device type or no device count as no state: the default
+    // device opens, without a retry.
+    {"CutInsideTheElement", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICESETUP", {}},
+    {"CutAfterTheType", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICESETUP deviceType=\"JACK\"", {}},
+    {"NamesNoDevice",
+     "<?xml version=\"1.0\"?>\n<DEVICESETUP deviceType=\"JACK\" audioOutputDeviceName=\"\"/>\n",
+     {}},
+    {"NamesNoType", "<?xml version=\"1.0\"?>\n<DEVICESETUP audioOutputDeviceName=\"Nowhere\"/>\n", {}},
     {"RunningDevice",
      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
      "<DEVICESETUP deviceType=\"JACK\" audioOutputDeviceName=\"system\" audioInputDeviceName=\"system\""

@@ -297,6 +297,32 @@ TEST_F (SettingsFile, SaveAudioSettingsCopiesTheOpenDeviceAndWritesItsState)
     EXPECT_TRUE (text.contains ("<Type value=\"JACK\"/>")) << text;
 }
 
+// A device choice that opened nothing (the user picked no device, or one that failed) is no
+// state to start from: the saved one stays.
+TEST_F (SettingsFile, SaveAudioSettingsKeepsTheStateWhenTheChoiceOpenedNothing)
+{
+    auto& manager = *getSharedAudioDeviceManager();
+    auto setup = manager.getAudioDeviceSetup();
+    setup.useDefaultInputChannels = false;
+    setup.inputChannels = 1; // an explicit choice: the first input only
+    ASSERT_EQ (manager.setAudioDeviceSetup (setup, true), juce::String());
+    config->saveAudioSettings();
+    const auto stateFile = PellmixSettings::getDeviceStateFile();
+    const auto saved = stateFile.loadFileAsString();
+    ASSERT_TRUE (saved.contains ("audioOutputDeviceName=\"system\"")) << saved;
+
+    setup.outputDeviceName = {};
+    setup.inputDeviceName = {};
+    manager.setAudioDeviceSetup (setup, true);
+    ASSERT_EQ (manager.getCurrentAudioDevice(), nullptr);
+    ASSERT_NE (manager.createStateXml(), nullptr) << "the device manager has a state to give";
+    config->settings.getSettingsFile().deleteFile();
+    config->saveAudioSettings();
+    EXPECT_EQ (stateFile.loadFileAsString(), saved);
+    EXPECT_TRUE (config->settings.getSettingsFile().existsAsFile())
+        << "the settings file is written all the same";
+}
+
 TEST_F (SettingsFile, FailedWriteKeepsThePreviousFile)
 {
     auto& s = config->settings;
