@@ -17,6 +17,9 @@ namespace
 {
 constexpr int irRate = 96000;
 constexpr int maxSamples = 1 << 25; // longest temporary file taken (about 5.8 minutes at 96000 Hz)
+// Most memory a run may take: a capture of a 60-second sweep at 96000 Hz needs about 700 MB. A
+// longer recording is refused rather than risking the system's out-of-memory kill.
+constexpr juce::int64 maxWorkingBytes = (juce::int64)768 << 20;
 constexpr int streamBuffer = 32768;
 constexpr double ln2 = 0.6931471805599453;
 constexpr double ln3 = 1.0986122886681098;
@@ -53,6 +56,14 @@ juce::String readFloatFile (const juce::File& file, std::vector<float>& samples,
     samples = std::move (data);
     length = n;
     return {};
+}
+
+// Memory the deconvolution holds at its peak: the recording and the filter, three spectra and
+// the transform's work buffer and bit-reversal table of N points, and the response as floats.
+juce::int64 deconvolutionBytes (int recordingLength, int inverseLength)
+{
+    const auto n = (juce::int64)CalculsResponse::deconvolutionSize (recordingLength);
+    return 4 * ((juce::int64)recordingLength + inverseLength) + n * (3 * 8 + 8 + 4 + 4);
 }
 
 // Writes whole to `file` through a temporary sibling, so that a failed write leaves neither a
@@ -188,7 +199,7 @@ Calculs::Outcome Calculs::process()
         return threadShouldExit() && !outputWritten ? Outcome::stopped : Outcome::success;
     };
 
-    if (auto o = outcome (readTempFiles()); o != Outcome::success)
+    if (auto o = outcome (readTempFiles() && fitsInMemory()); o != Outcome::success)
         return o;
     progress = 10;
     if (auto o = outcome (deconvolve()); o != Outcome::success)
@@ -244,6 +255,15 @@ bool Calculs::readTempFiles()
         return fail (error);
     progress = 8;
     return true;
+}
+
+bool Calculs::fitsInMemory()
+{
+    const auto bytes = deconvolutionBytes (recordingLength, inverseLength);
+    if (bytes <= maxWorkingBytes)
+        return true;
+    return fail ("The recording is too long to be processed: it would need about " +
+                 juce::String (bytes >> 20) + " MB of memory.");
 }
 
 bool Calculs::deconvolve()
