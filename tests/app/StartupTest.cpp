@@ -201,6 +201,36 @@ TEST_F (Startup, NoOutputDeviceRunsBothDialogsBeforeTheWindow)
     EXPECT_EQ (app->interrupt().exitCode, 0);
 }
 
+// A quit (here SIGINT) while a first-run dialog is open ends the program cleanly: no main window,
+// nothing saved, exit status 0.
+TEST_F (Startup, InterruptDuringAFirstRunDialogEndsCleanly)
+{
+    pellmix_test::Environment env{{"JACK_DEFAULT_SERVER", "pellmix-nobody-serves-this"}};
+    for (const bool inRoutingDialog : {false, true})
+    {
+        SCOPED_TRACE (inRoutingDialog ? "Hardware I/O options" : "Audio device settings");
+        fs::remove_all (layout.makerFolder());
+        app = std::make_unique<RunningApp> (layout, env, home.path());
+        auto deviceDialog = waitForWindow ("Audio device settings");
+        ASSERT_FALSE (deviceDialog.empty()) << appOutput();
+        if (inRoutingDialog)
+        {
+            auto g = windowGeometry (deviceDialog);
+            const int border = (g.width - 520) / 2;
+            xdotool ({"mousemove", "--window", deviceDialog, std::to_string (g.width / 2),
+                      std::to_string (g.height - border - 40 + 12), "click", "1"});
+            ASSERT_FALSE (waitForWindow ("Hardware I/O options").empty()) << appOutput();
+        }
+
+        auto result = app->interrupt();
+        EXPECT_FALSE (result.timedOut);
+        EXPECT_EQ (result.exitCode, 0) << appOutput();
+        EXPECT_FALSE (windowExists ("Vantrel Melvane"));
+        EXPECT_FALSE (fs::exists (layout.settingsFile())) << "the sequence was not finished";
+        app.reset();
+    }
+}
+
 // A saved device state is read before the device opens; the log shows how it went.
 struct SavedStateCase
 {
