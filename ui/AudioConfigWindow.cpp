@@ -33,8 +33,3 @@ void AudioConfigWindow::buttonClicked (juce::Button* button)
         if (auto* dialog = getParentComponent())
             dialog->exitModalState (0);
 }
-
-void AudioConfigWindow::componentChildrenChanged (juce::Component&)
-{
-    resized();
-}
