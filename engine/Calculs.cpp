@@ -2,6 +2,7 @@
 
 #include "engine/CalculsResponse.h"
 #include "engine/FFTReal.h"
+#include "engine/PellmixFileWriter.h"
 #include "engine/PellmixVirFile.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -20,7 +21,6 @@ constexpr int maxSamples = 1 << 25; // longest temporary file taken (about 5.8 m
 // Most memory a run may take: a capture of a 60-second sweep at 96000 Hz needs about 700 MB. A
 // longer recording is refused rather than risking the system's out-of-memory kill.
 constexpr juce::int64 maxWorkingBytes = (juce::int64)768 << 20;
-constexpr int streamBuffer = 32768;
 constexpr double ln2 = 0.6931471805599453;
 constexpr double ln3 = 1.0986122886681098;
 constexpr double ln1000 = 6.907755278982137;
@@ -64,25 +64,6 @@ juce::int64 deconvolutionBytes (int recordingLength, int inverseLength)
 {
     const auto n = (juce::int64)CalculsResponse::deconvolutionSize (recordingLength);
     return 4 * ((juce::int64)recordingLength + inverseLength) + n * (3 * 8 + 8 + 4 + 4);
-}
-
-// Writes whole to `file` through a temporary sibling, so that a failed write leaves neither a
-// partial file nor a damaged old one.
-template <typename WriteBody>
-bool writeWhole (const juce::File& file, WriteBody&& body)
-{
-    juce::TemporaryFile temp (file);
-    {
-        auto stream = temp.getFile().createOutputStream (streamBuffer);
-        if (stream == nullptr || !stream->openedOk())
-            return false;
-        if (!body (*stream))
-            return false;
-        stream->flush();
-        if (stream->getStatus().failed())
-            return false;
-    }
-    return temp.overwriteTargetFileWithTemporary();
 }
 
 bool writeFloats (juce::OutputStream& out, const float* samples, size_t count)
@@ -310,8 +291,8 @@ bool Calculs::deconvolve()
     std::transform (y.begin(), y.end(), result.begin(), [] (double v) { return (float)v; });
     const auto file = tempFolder.getChildFile ("deconv.raw");
     file.deleteFile();
-    if (!writeWhole (file, [&] (juce::OutputStream& out)
-                     { return writeFloats (out, result.data(), result.size()); }))
+    if (!writeFileThroughTemporary (file, [&] (juce::OutputStream& out)
+                                    { return writeFloats (out, result.data(), result.size()); }))
         return fail ("The file \"deconv.raw\" cannot be written in " + tempFolder.getFullPathName() + ".");
     progress = 50;
     return true;
@@ -375,8 +356,7 @@ bool Calculs::writeVirFile()
         return true;
     progress = 95;
 
-    if (!writeWhole (outputFile,
-                     [&] (juce::OutputStream& out) { return out.write (bytes.data(), bytes.size()); }))
+    if (!writeFileThroughTemporary (outputFile, bytes.data(), bytes.size()))
         return fail ("The IR file cannot be written: " + outputFile.getFullPathName());
     outputWritten = true;
     lastCapturePath.set (outputFile.getFullPathName());
@@ -434,8 +414,8 @@ bool Calculs::writeWavFile()
     if (threadShouldExit())
         return true;
 
-    if (!writeWhole (outputFile,
-                     [&] (juce::OutputStream& s) { return writeFloats (s, out.data(), out.size()); }))
+    if (!writeFileThroughTemporary (outputFile, [&] (juce::OutputStream& s)
+                                    { return writeFloats (s, out.data(), out.size()); }))
         return fail ("The file cannot be written: " + outputFile.getFullPathName());
     outputWritten = true;
     return true;
