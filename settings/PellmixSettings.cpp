@@ -7,11 +7,16 @@
 
 namespace
 {
+// Every support path is the application-data folder, the maker folder's literal and a name
+// below it.
 const char* const makerFolderLiteral = "/Application Support/Harnwick/";
+const char* const productFolderName = "Vantrel Melvane/";
+const char* const impulsesFolderName = "Impulses/";
 
-juce::File supportPath (const char* literalBelowBase)
+juce::File supportPath (const juce::String& belowMakerFolder = {})
 {
-    return juce::File (getSystemApplicationDataFolder().getFullPathName() + literalBelowBase);
+    return juce::File (getSystemApplicationDataFolder().getFullPathName() + makerFolderLiteral +
+                       belowMakerFolder);
 }
 
 // Colour keys in colour-index order.
@@ -66,13 +71,13 @@ juce::XmlElement* addKey (juce::XmlElement& parent, const char* key)
 
 PellmixSettings::PellmixSettings (PellmixConfig* ownerConfig) : owner (ownerConfig)
 {
-    tempFolder = supportPath ("/Application Support/Harnwick/Temp/");
-    impulsesFolder = supportPath ("/Application Support/Harnwick/Impulses/");
-    samplesFolder = supportPath ("/Application Support/Harnwick/Samples/");
-    sourceDirectory = supportPath ("/Application Support/Harnwick/Impulses/");
-    root = supportPath (makerFolderLiteral);
-    productFolder = supportPath ("/Application Support/Harnwick/Vantrel Melvane/");
-    docsFolder = supportPath ("/Application Support/Harnwick/Docs/");
+    tempFolder = supportPath ("Temp/");
+    impulsesFolder = supportPath (impulsesFolderName);
+    samplesFolder = supportPath ("Samples/");
+    sourceDirectory = supportPath (impulsesFolderName);
+    root = supportPath();
+    productFolder = supportPath (productFolderName);
+    docsFolder = supportPath ("Docs/");
 
     for (auto* folder : { &tempFolder, &impulsesFolder, &samplesFolder, &sourceDirectory, &root, &productFolder,
                           &docsFolder })
@@ -81,7 +86,7 @@ PellmixSettings::PellmixSettings (PellmixConfig* ownerConfig) : owner (ownerConf
 
 juce::File PellmixSettings::getDeviceStateFile()
 {
-    return supportPath ("/Application Support/Harnwick/Vantrel Melvane/VantrelMelvaneAudio.xml");
+    return supportPath (juce::String (productFolderName) + "VantrelMelvaneAudio.xml");
 }
 
 void PellmixSettings::setDefaults()
