@@ -85,11 +85,19 @@ public:
     // How long the last blend held the audio lock, in microseconds (for the benchmarks).
     double getLastBlendLockMicroseconds() const { return lastBlendLockMicroseconds.load(); }
 
+    // Read-only views of the engine's data, for the plots and the tests (message thread): slot
+    // 0..7 (once initialised; its length and working buffers), the blend sum (its bands and
+    // length) and convolver 0..3. They change only through the operations above, which keep the
+    // locking rules.
+    const PellmixIrSlot& getSlot (int slot) const { return *slots[slot]; }
+    const PellmixIrSum& getSum() const { return sum; }
+    const PellmixConvolver& getConvolver (int index) const { return convolvers[(size_t)index]; }
+
+private:
     juce::OwnedArray<PellmixIrSlot> slots;
     PellmixIrSum sum;
     std::array<PellmixConvolver, 4> convolvers;
 
-private:
     void updateActiveSlots();
     bool anyPlayableSlot() const;
     PellmixConvolver& outputConvolver() { return convolvers[(size_t)currentPair.load()]; }
