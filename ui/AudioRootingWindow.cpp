@@ -4,6 +4,7 @@
 #include "engine/PellmixChannelCode.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
+#include "ui/DeviceDialogLookAndFeel.h"
 
 namespace
 {
@@ -28,6 +29,7 @@ juce::ComboBox* makeBox (juce::Component& parent, juce::ComboBox::Listener* list
 AudioRootingWindow::AudioRootingWindow (PellmixConfig* configToEdit)
     : config (configToEdit)
 {
+    setLookAndFeel (&getDeviceDialogLookAndFeel());
     mainOutLabel = makeLabel (*this, "Main Out", 10);
     captureInLabel = makeLabel (*this, "Capture In", 50);
     captureOutLabel = makeLabel (*this, "Capture Out", 90);
@@ -51,6 +53,7 @@ AudioRootingWindow::AudioRootingWindow (PellmixConfig* configToEdit)
 AudioRootingWindow::~AudioRootingWindow()
 {
     deleteAllChildren();
+    setLookAndFeel (nullptr);
 }
 
 void AudioRootingWindow::fillChannelLists()
