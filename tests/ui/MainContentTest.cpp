@@ -238,8 +238,7 @@ TEST_F (MainContent, SpaceKeyReachesThePlayerFromItsListsAndSliders)
     }
 }
 
-// One main content per process (configuration listeners are never removed), so each case of the
-// tooltip switch is a test of its own.
+// Each case of the tooltip switch is a test of its own, with a configuration of its own.
 struct TooltipCase
 {
     bool storedOn;
