@@ -86,6 +86,7 @@ public:
 
 private:
     void multiplySpectra();
+    void overlapAdd (float* out, int n);
 
     // Audio side.
     std::unique_ptr<FFTReal<float>> fft;
