@@ -45,6 +45,7 @@ int fineBitsOf (int pass)
 
 template <typename T>
 FFTRealTables<T>::FFTRealTables (int n)
+    : work ((std::size_t)n)
 {
     using Plan = FFTRealPlan<T>;
     const int bits = countSignificantBits (n - 1);
@@ -65,7 +66,6 @@ FFTRealTables<T>::FFTRealTables (int n)
                     2 * ((h >> fineBitsOf (pass)) + 1);
     }
 
-    work.reset (new T[(std::size_t)n]);
     twiddles.reset (new T[size > 0 ? size : 1]);
     plan.work = work.get();
 

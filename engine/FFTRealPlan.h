@@ -1,4 +1,6 @@
 #pragma once
+#include "engine/PellmixLargeMemory.h"
+
 #include <memory>
 
 // Internal to FFTReal: the read-only description of one transform length (sizes, twiddle tables,
@@ -48,7 +50,7 @@ public:
     const FFTRealPlan<T>& getPlan() const { return plan; }
 
 private:
-    std::unique_ptr<T[]> work;
+    PellmixLargeArray<T> work;
     std::unique_ptr<T[]> twiddles;
     FFTRealPlan<T> plan;
 };
