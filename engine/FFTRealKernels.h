@@ -389,11 +389,12 @@ void inversePass4 (T* dst, const T* src, int count, int pass, const Tw1& tw1, co
 // The small transform of 2^K points on elements of type E (a scalar or a vector of columns),
 // with the scalar twiddles of the tables.
 
-template <typename E, typename T>
-void smallForwardPass (E* d, const E* s, int count, int pass, const T* table)
+// The pass and the size are constants, so that the compiler unrolls the short loops.
+template <int Pass, int Count, typename E, typename T>
+void smallForwardPass (E* d, const E* s, const T* table)
 {
-    const int n = 1 << pass, h = n >> 1;
-    for (int c = 0; c < count; c += 2 * n, s += 2 * n, d += 2 * n)
+    constexpr int n = 1 << Pass, h = n >> 1;
+    for (int c = 0; c < Count; c += 2 * n, s += 2 * n, d += 2 * n)
     {
         d[0] = s[0] + s[n];
         d[n] = s[0] - s[n];
@@ -412,11 +413,11 @@ void smallForwardPass (E* d, const E* s, int count, int pass, const T* table)
     }
 }
 
-template <typename E, typename T>
-void smallInversePass (E* d, const E* s, int count, int pass, const T* table)
+template <int Pass, int Count, typename E, typename T>
+void smallInversePass (E* d, const E* s, const T* table)
 {
-    const int n = 1 << pass, h = n >> 1;
-    for (int c = 0; c < count; c += 2 * n, s += 2 * n, d += 2 * n)
+    constexpr int n = 1 << Pass, h = n >> 1;
+    for (int c = 0; c < Count; c += 2 * n, s += 2 * n, d += 2 * n)
     {
         d[0] = s[0] + s[n];
         d[n] = s[0] - s[n];
@@ -432,6 +433,32 @@ void smallInversePass (E* d, const E* s, int count, int pass, const T* table)
             d[n + i] = vr * ci + vi * si;
             d[n + h + i] = vi * ci - vr * si;
         }
+    }
+}
+
+// Passes Pass .. K - 1 from src, alternating with dst. Returns the array holding the result.
+template <int Pass, int K, typename E, typename T>
+E* smallForwardPasses (E* src, E* dst, const FFTRealPlan<T>& plan)
+{
+    if constexpr (Pass >= K)
+        return src;
+    else
+    {
+        smallForwardPass<Pass, 1 << K> (dst, src, plan.table[Pass]);
+        return smallForwardPasses<Pass + 1, K> (dst, src, plan);
+    }
+}
+
+// Passes Pass down to 3 from src, alternating with dst. Returns the array holding the result.
+template <int Pass, int K, typename E, typename T>
+E* smallInversePasses (E* src, E* dst, const FFTRealPlan<T>& plan)
+{
+    if constexpr (Pass < 3)
+        return src;
+    else
+    {
+        smallInversePass<Pass, 1 << K> (dst, src, plan.table[Pass]);
+        return smallInversePasses<Pass - 1, K> (dst, src, plan);
     }
 }
 
@@ -466,16 +493,7 @@ const E* smallForward (const E* in, E* a, E* b, const FFTRealPlan<T>& plan)
         s[5] = v + d[3];
         s[7] = v - d[3];
     }
-    E* src = b;
-    E* dst = a;
-    for (int pass = 3; pass < K; ++pass)
-    {
-        smallForwardPass (dst, src, G, pass, plan.table[pass]);
-        E* t = src;
-        src = dst;
-        dst = t;
-    }
-    return src;
+    return smallForwardPasses<3, K> (b, a, plan);
 }
 
 // in: a spectrum of 2^K points (overwritten). Writes the 2^K outputs in bit-reversed order to out.
@@ -483,15 +501,8 @@ template <int K, typename E, typename T>
 void smallInverse (E* in, E* a, E* out, const FFTRealPlan<T>& plan)
 {
     constexpr int G = 1 << K;
-    E* src = in;
-    E* dst = a;
-    for (int pass = K - 1; pass >= 3; --pass)
-    {
-        smallInversePass (dst, src, G, pass, plan.table[pass]);
-        E* t = src;
-        src = dst;
-        dst = t;
-    }
+    const E* src = smallInversePasses<K - 1, K> (in, a, plan);
+    E* dst = src == in ? a : in;
     const T r = halfSqrt2<T>();
     for (int c = 0; c < G; c += 8)
     {
