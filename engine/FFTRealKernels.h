@@ -22,6 +22,10 @@
 #error "define FFTREAL_MAX_BYTES before including FFTRealKernels.h"
 #endif
 
+// The butterflies and the per-vector bodies must be inlined into their loops; the compiler's own
+// estimate would otherwise call them once per vector.
+#define FFTREAL_INLINE __attribute__ ((always_inline))
+
 template <typename T, int W>
 struct VecOf
 {
@@ -36,7 +40,7 @@ template <typename T, int W>
 using Vec = typename VecOf<T, W>::type;
 
 template <typename V, typename T>
-inline V load (const T* p)
+FFTREAL_INLINE inline V load (const T* p)
 {
     V v;
     __builtin_memcpy (&v, p, sizeof (V));
@@ -44,19 +48,19 @@ inline V load (const T* p)
 }
 
 template <typename T, typename V>
-inline void store (T* p, const V& v)
+FFTREAL_INLINE inline void store (T* p, const V& v)
 {
     __builtin_memcpy (p, &v, sizeof (V));
 }
 
 template <int W, typename V, std::size_t... I>
-inline V reverseLanes (V v, std::index_sequence<I...>)
+FFTREAL_INLINE inline V reverseLanes (V v, std::index_sequence<I...>)
 {
     return __builtin_shufflevector (v, v, (W - 1 - (int)I)...);
 }
 
 template <int W, typename V>
-inline V reverse (V v)
+FFTREAL_INLINE inline V reverse (V v)
 {
     if constexpr (W == 1)
         return v;
@@ -66,13 +70,13 @@ inline V reverse (V v)
 
 // Lane l of the result is p[-l]; lane l of v is stored to p[-l].
 template <int W, typename V, typename T>
-inline V loadDown (const T* p)
+FFTREAL_INLINE inline V loadDown (const T* p)
 {
     return reverse<W> (load<V> (p - (W - 1)));
 }
 
 template <int W, typename T, typename V>
-inline void storeDown (T* p, V v)
+FFTREAL_INLINE inline void storeDown (T* p, V v)
 {
     store (p - (W - 1), reverse<W> (v));
 }
@@ -101,6 +105,13 @@ inline int nextReversed (int r, int bits)
         bit >>= 1;
     }
     return r | bit;
+}
+
+// 2 v for a scalar or a vector (exactly as 2 * v).
+template <typename E>
+FFTREAL_INLINE inline E twice (E v)
+{
+    return v + v;
 }
 
 template <typename T>
@@ -184,15 +195,131 @@ struct ProductTwiddles
 template <int W, typename Body>
 inline void forEachVector (int h, const Body& body)
 {
-    body (1);
-    for (int i = W > 1 ? W : 2; i < h; i += W)
+    // One call site, so that the compiler inlines the body: i = 1, then W, 2W, ...
+    for (int i = 1; i < h; i = (i + W) & ~(W - 1))
         body (i);
 }
 
 // ---------------------------------------------------------------------------------------------
-// Horizontal passes over `count` values (a whole number of blocks).
+// Butterflies, shared by the horizontal passes (V a vector of W consecutive i, with twiddle
+// vectors) and by the small transform (V a vector of columns, or a scalar, with scalar
+// twiddles). Each is the arithmetic of one radix-2 butterfly of FFTReal.h; a fused (radix-4)
+// step runs four of them. A pass p has n = 2^p and h = n / 2.
 
-// Forward pass `pass` (n = 2^pass): pairs of n-point spectra into 2n-point spectra.
+template <typename V>
+struct Quad
+{
+    V a, b, c, d;
+};
+
+// Forward pass at 1 <= i < h, from S[i], S[h + i], S[n + i], S[n + h + i]:
+// D[i], D[n - i], D[n + i], D[2n - i].
+template <typename V, typename Tw>
+FFTREAL_INLINE inline Quad<V> forwardButterfly (V si, V shi, V sni, V snhi, Tw c, Tw s)
+{
+    const V v = sni * c - snhi * s;
+    const V w = sni * s + snhi * c;
+    return {si + v, si - v, w + shi, w - shi};
+}
+
+// Inverse pass at 1 <= i < h, from S[i], S[n - i], S[n + i], S[2n - i]:
+// D[i], D[h + i], D[n + i], D[n + h + i].
+template <typename V, typename Tw>
+FFTREAL_INLINE inline Quad<V> inverseButterfly (V si, V snmi, V sni, V s2nmi, Tw c, Tw s)
+{
+    const V vr = si - snmi;
+    const V vi = sni + s2nmi;
+    return {si + snmi, sni - s2nmi, vr * c + vi * s, vi * c - vr * s};
+}
+
+// Forward passes p and p + 1 at 1 <= i < h, from S at i, h + i, n + i, n + h + i and the same
+// plus 2n: x = D at i, 2n - i, 2n + i, 4n - i and y = D at n - i, n + i, 3n - i, 3n + i.
+// (c2, s2) is pass p + 1's twiddle at i; its twiddle at n - i is (s2, c2).
+template <typename V, typename Tw>
+FFTREAL_INLINE inline void forwardButterfly4 (const V (&s)[8], Tw c1, Tw s1, Tw c2, Tw s2, Quad<V>& x,
+                                              Quad<V>& y)
+{
+    const auto t = forwardButterfly (s[0], s[1], s[2], s[3], c1, s1); // at i, n - i, n + i, 2n - i
+    const auto u = forwardButterfly (s[4], s[5], s[6], s[7], c1, s1); // the same plus 2n
+    x = forwardButterfly (t.a, t.c, u.a, u.c, c2, s2);
+    y = forwardButterfly (t.b, t.d, u.b, u.d, s2, c2);
+}
+
+// Inverse passes p + 1 and p at 1 <= i < h, from S at i, 2n - i, 2n + i, 4n - i (first) and
+// n - i, n + i, 3n - i, 3n + i (second): x = D at i, h + i, n + i, n + h + i and y = the same
+// plus 2n.
+template <typename V, typename Tw>
+FFTREAL_INLINE inline void inverseButterfly4 (const Quad<V>& first, const Quad<V>& second, Tw c1, Tw s1,
+                                              Tw c2, Tw s2, Quad<V>& x, Quad<V>& y)
+{
+    const auto t =
+        inverseButterfly (first.a, first.b, first.c, first.d, c2, s2); // at i, n + i, 2n + i, 3n + i
+    const auto u = inverseButterfly (second.a, second.b, second.c, second.d, s2, c2); // at n - i, 2n - i, ...
+    x = inverseButterfly (t.a, u.a, t.b, u.b, c1, s1);
+    y = inverseButterfly (t.c, u.c, t.d, u.d, c1, s1);
+}
+
+// The terms without twiddles of one block: a forward pass at 0 and h.
+template <typename E>
+FFTREAL_INLINE inline void forwardEnds (E* d, const E* s, int n)
+{
+    const int h = n / 2;
+    d[0] = s[0] + s[n];
+    d[n] = s[0] - s[n];
+    d[h] = s[h];
+    d[n + h] = s[n + h];
+}
+
+// Fused forward passes at 0 and h, and the second at h with its twiddle (ch, sh).
+template <typename E, typename T>
+FFTREAL_INLINE inline void forwardEnds4 (E* d, const E* s, int n, T ch, T sh)
+{
+    const int h = n / 2;
+    const E a0 = s[0] + s[n], b0 = s[0] - s[n];
+    const E a1 = s[2 * n] + s[3 * n], b1 = s[2 * n] - s[3 * n];
+    d[0] = a0 + a1;
+    d[2 * n] = a0 - a1;
+    d[n] = b0;
+    d[3 * n] = b1;
+    const auto q = forwardButterfly (s[h], s[n + h], s[2 * n + h], s[3 * n + h], ch, sh);
+    d[h] = q.a;
+    d[2 * n - h] = q.b;
+    d[2 * n + h] = q.c;
+    d[4 * n - h] = q.d;
+}
+
+template <typename E>
+FFTREAL_INLINE inline void inverseEnds (E* d, const E* s, int n)
+{
+    const int h = n / 2;
+    d[0] = s[0] + s[n];
+    d[n] = s[0] - s[n];
+    d[h] = twice (s[h]);
+    d[n + h] = twice (s[n + h]);
+}
+
+// Fused inverse passes: the first at 0, n and h (twiddle (ch, sh)), then the second at 0 and h.
+template <typename E, typename T>
+FFTREAL_INLINE inline void inverseEnds4 (E* d, const E* s, int n, T ch, T sh)
+{
+    const int h = n / 2;
+    const E t0 = s[0] + s[2 * n], t2n = s[0] - s[2 * n];
+    const E tn = twice (s[n]), t3n = twice (s[3 * n]);
+    const auto q = inverseButterfly (s[h], s[2 * n - h], s[2 * n + h], s[4 * n - h], ch, sh);
+    d[0] = t0 + tn;
+    d[n] = t0 - tn;
+    d[h] = twice (q.a);
+    d[n + h] = twice (q.b);
+    d[2 * n] = t2n + t3n;
+    d[3 * n] = t2n - t3n;
+    d[2 * n + h] = twice (q.c);
+    d[3 * n + h] = twice (q.d);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Horizontal passes over `count` values (a whole number of blocks), W butterflies at a time.
+
+// Forward pass `pass`: pairs of n-point spectra into 2n-point spectra.
 template <int W, typename T, typename Tw>
 void forwardPass (T* dst, const T* src, int count, int pass, const Tw& tw)
 {
@@ -202,23 +329,19 @@ void forwardPass (T* dst, const T* src, int count, int pass, const Tw& tw)
     {
         const T* s = src + c;
         T* d = dst + c;
-        d[0] = s[0] + s[n];
-        d[n] = s[0] - s[n];
-        d[h] = s[h];
-        d[n + h] = s[n + h];
+        forwardEnds (d, s, n);
         forEachVector<W> (h,
-                          [=, &tw] (int i)
+                          [=, &tw] (int i) FFTREAL_INLINE
                           {
                               V ci, si;
                               tw.get (i, ci, si);
-                              const V a = load<V> (s + i), b = load<V> (s + h + i);
-                              const V e = load<V> (s + n + i), g = load<V> (s + n + h + i);
-                              const V v = e * ci - g * si;
-                              const V w = e * si + g * ci;
-                              store (d + i, a + v);
-                              storeDown<W> (d + n - i, a - v);
-                              store (d + n + i, w + b);
-                              storeDown<W> (d + 2 * n - i, w - b);
+                              const auto q =
+                                  forwardButterfly (load<V> (s + i), load<V> (s + h + i), load<V> (s + n + i),
+                                                    load<V> (s + n + h + i), ci, si);
+                              store (d + i, q.a);
+                              storeDown<W> (d + n - i, q.b);
+                              store (d + n + i, q.c);
+                              storeDown<W> (d + 2 * n - i, q.d);
                           });
     }
 }
@@ -229,64 +352,38 @@ void forwardPass4 (T* dst, const T* src, int count, int pass, const Tw1& tw1, co
 {
     using V = Vec<T, W>;
     const int n = 1 << pass, h = n >> 1;
+    T ch, sh;
+    tw2.getScalar (h, ch, sh);
     for (int c = 0; c < count; c += 4 * n)
     {
         const T* s = src + c;
         T* d = dst + c;
-        {
-            // The terms without twiddles of the first pass, and the second pass at 0, n and h.
-            const T a0 = s[0] + s[n], b0 = s[0] - s[n];
-            const T a1 = s[2 * n] + s[3 * n], b1 = s[2 * n] - s[3 * n];
-            d[0] = a0 + a1;
-            d[2 * n] = a0 - a1;
-            d[n] = b0;
-            d[3 * n] = b1;
-            T ch, sh;
-            tw2.getScalar (h, ch, sh);
-            const T v = s[2 * n + h] * ch - s[3 * n + h] * sh;
-            const T w = s[2 * n + h] * sh + s[3 * n + h] * ch;
-            d[h] = s[h] + v;
-            d[2 * n - h] = s[h] - v;
-            d[2 * n + h] = w + s[n + h];
-            d[4 * n - h] = w - s[n + h];
-        }
+        forwardEnds4 (d, s, n, ch, sh);
         forEachVector<W> (h,
-                          [=, &tw1, &tw2] (int i)
+                          [=, &tw1, &tw2] (int i) FFTREAL_INLINE
                           {
                               V c1, s1, c2, s2;
                               tw1.get (i, c1, s1);
                               tw2.get (i, c2, s2);
-                              // First pass on both halves: t (u) holds the values that the
-                              // unfused pass writes at i, n - i, n + i, 2n - i (plus 2n).
-                              const V a = load<V> (s + i), b = load<V> (s + h + i);
-                              const V e = load<V> (s + n + i), g = load<V> (s + n + h + i);
-                              const V v0 = e * c1 - g * s1;
-                              const V w0 = e * s1 + g * c1;
-                              const V t0 = a + v0, t1 = a - v0, t2 = w0 + b, t3 = w0 - b;
-                              const V a1 = load<V> (s + 2 * n + i), b1 = load<V> (s + 2 * n + h + i);
-                              const V e1 = load<V> (s + 3 * n + i), g1 = load<V> (s + 3 * n + h + i);
-                              const V v1 = e1 * c1 - g1 * s1;
-                              const V w1 = e1 * s1 + g1 * c1;
-                              const V u0 = a1 + v1, u1 = a1 - v1, u2 = w1 + b1, u3 = w1 - b1;
-                              // Second pass at i, twiddle (c2, s2) ...
-                              const V v = u0 * c2 - u2 * s2;
-                              const V w = u0 * s2 + u2 * c2;
-                              store (d + i, t0 + v);
-                              storeDown<W> (d + 2 * n - i, t0 - v);
-                              store (d + 2 * n + i, w + t2);
-                              storeDown<W> (d + 4 * n - i, w - t2);
-                              // ... and at n - i, whose twiddle is (s2, c2).
-                              const V vv = u1 * s2 - u3 * c2;
-                              const V ww = u1 * c2 + u3 * s2;
-                              storeDown<W> (d + n - i, t1 + vv);
-                              store (d + n + i, t1 - vv);
-                              storeDown<W> (d + 3 * n - i, ww + t3);
-                              store (d + 3 * n + i, ww - t3);
+                              const V in[8] = {load<V> (s + i),         load<V> (s + h + i),
+                                               load<V> (s + n + i),     load<V> (s + n + h + i),
+                                               load<V> (s + 2 * n + i), load<V> (s + 2 * n + h + i),
+                                               load<V> (s + 3 * n + i), load<V> (s + 3 * n + h + i)};
+                              Quad<V> x, y;
+                              forwardButterfly4 (in, c1, s1, c2, s2, x, y);
+                              store (d + i, x.a);
+                              storeDown<W> (d + 2 * n - i, x.b);
+                              store (d + 2 * n + i, x.c);
+                              storeDown<W> (d + 4 * n - i, x.d);
+                              storeDown<W> (d + n - i, y.a);
+                              store (d + n + i, y.b);
+                              storeDown<W> (d + 3 * n - i, y.c);
+                              store (d + 3 * n + i, y.d);
                           });
     }
 }
 
-// Inverse pass `pass` (n = 2^pass): 2n-point spectra into pairs of n-point spectra.
+// Inverse pass `pass`: 2n-point spectra into pairs of n-point spectra.
 template <int W, typename T, typename Tw>
 void inversePass (T* dst, const T* src, int count, int pass, const Tw& tw)
 {
@@ -296,23 +393,19 @@ void inversePass (T* dst, const T* src, int count, int pass, const Tw& tw)
     {
         const T* s = src + c;
         T* d = dst + c;
-        d[0] = s[0] + s[n];
-        d[n] = s[0] - s[n];
-        d[h] = T (2) * s[h];
-        d[n + h] = T (2) * s[n + h];
+        inverseEnds (d, s, n);
         forEachVector<W> (h,
-                          [=, &tw] (int i)
+                          [=, &tw] (int i) FFTREAL_INLINE
                           {
                               V ci, si;
                               tw.get (i, ci, si);
-                              const V a = load<V> (s + i), b = loadDown<W, V> (s + n - i);
-                              const V e = load<V> (s + n + i), g = loadDown<W, V> (s + 2 * n - i);
-                              store (d + i, a + b);
-                              store (d + h + i, e - g);
-                              const V vr = a - b;
-                              const V vi = e + g;
-                              store (d + n + i, vr * ci + vi * si);
-                              store (d + n + h + i, vi * ci - vr * si);
+                              const auto q = inverseButterfly (load<V> (s + i), loadDown<W, V> (s + n - i),
+                                                               load<V> (s + n + i),
+                                                               loadDown<W, V> (s + 2 * n - i), ci, si);
+                              store (d + i, q.a);
+                              store (d + h + i, q.b);
+                              store (d + n + i, q.c);
+                              store (d + n + h + i, q.d);
                           });
     }
 }
@@ -323,92 +416,82 @@ void inversePass4 (T* dst, const T* src, int count, int pass, const Tw1& tw1, co
 {
     using V = Vec<T, W>;
     const int n = 1 << pass, h = n >> 1;
+    T ch, sh;
+    tw2.getScalar (h, ch, sh);
     for (int c = 0; c < count; c += 4 * n)
     {
         const T* s = src + c;
         T* d = dst + c;
-        {
-            // The first (longer) pass at 0, n and h, then the terms without twiddles of the
-            // second pass.
-            const T t0 = s[0] + s[2 * n], t2n = s[0] - s[2 * n];
-            const T tn = T (2) * s[n], t3n = T (2) * s[3 * n];
-            T ch, sh;
-            tw2.getScalar (h, ch, sh);
-            const T th = s[h] + s[2 * n - h];
-            const T tnh = s[2 * n + h] - s[4 * n - h];
-            const T vr = s[h] - s[2 * n - h];
-            const T vi = s[2 * n + h] + s[4 * n - h];
-            const T t2nh = vr * ch + vi * sh;
-            const T t3nh = vi * ch - vr * sh;
-            d[0] = t0 + tn;
-            d[n] = t0 - tn;
-            d[h] = T (2) * th;
-            d[n + h] = T (2) * tnh;
-            d[2 * n] = t2n + t3n;
-            d[3 * n] = t2n - t3n;
-            d[2 * n + h] = T (2) * t2nh;
-            d[3 * n + h] = T (2) * t3nh;
-        }
+        inverseEnds4 (d, s, n, ch, sh);
         forEachVector<W> (h,
-                          [=, &tw1, &tw2] (int i)
+                          [=, &tw1, &tw2] (int i) FFTREAL_INLINE
                           {
                               V c1, s1, c2, s2;
                               tw1.get (i, c1, s1);
                               tw2.get (i, c2, s2);
-                              // First pass at i: the values it writes at i, n + i, 2n + i, 3n + i.
-                              const V a = load<V> (s + i), b = loadDown<W, V> (s + 2 * n - i);
-                              const V e = load<V> (s + 2 * n + i), g = loadDown<W, V> (s + 4 * n - i);
-                              const V ti = a + b, tni = e - g;
-                              const V vr = a - b, vi = e + g;
-                              const V t2ni = vr * c2 + vi * s2;
-                              const V t3ni = vi * c2 - vr * s2;
-                              // First pass at n - i (twiddle (s2, c2)): its values at n - i,
-                              // 2n - i, 3n - i, 4n - i.
-                              const V a1 = loadDown<W, V> (s + n - i), b1 = load<V> (s + n + i);
-                              const V e1 = loadDown<W, V> (s + 3 * n - i), g1 = load<V> (s + 3 * n + i);
-                              const V tnmi = a1 + b1, t2nmi = e1 - g1;
-                              const V vr1 = a1 - b1, vi1 = e1 + g1;
-                              const V t3nmi = vr1 * s2 + vi1 * c2;
-                              const V t4nmi = vi1 * s2 - vr1 * c2;
-                              // Second pass on both halves.
-                              store (d + i, ti + tnmi);
-                              store (d + h + i, tni - t2nmi);
-                              const V xr = ti - tnmi, xi = tni + t2nmi;
-                              store (d + n + i, xr * c1 + xi * s1);
-                              store (d + n + h + i, xi * c1 - xr * s1);
-                              store (d + 2 * n + i, t2ni + t3nmi);
-                              store (d + 2 * n + h + i, t3ni - t4nmi);
-                              const V yr = t2ni - t3nmi, yi = t3ni + t4nmi;
-                              store (d + 3 * n + i, yr * c1 + yi * s1);
-                              store (d + 3 * n + h + i, yi * c1 - yr * s1);
+                              const Quad<V> first{load<V> (s + i), loadDown<W, V> (s + 2 * n - i),
+                                                  load<V> (s + 2 * n + i), loadDown<W, V> (s + 4 * n - i)};
+                              const Quad<V> second{loadDown<W, V> (s + n - i), load<V> (s + n + i),
+                                                   loadDown<W, V> (s + 3 * n - i), load<V> (s + 3 * n + i)};
+                              Quad<V> x, y;
+                              inverseButterfly4 (first, second, c1, s1, c2, s2, x, y);
+                              store (d + i, x.a);
+                              store (d + h + i, x.b);
+                              store (d + n + i, x.c);
+                              store (d + n + h + i, x.d);
+                              store (d + 2 * n + i, y.a);
+                              store (d + 2 * n + h + i, y.b);
+                              store (d + 3 * n + i, y.c);
+                              store (d + 3 * n + h + i, y.d);
                           });
     }
 }
 
 // ---------------------------------------------------------------------------------------------
-// The small transform of 2^K points on elements of type E (a scalar or a vector of columns),
-// with the scalar twiddles of the tables.
+// The small transform of 2^K points on elements of type E (a scalar, or a vector of columns),
+// with the scalar twiddles of the tables. Pass and size are constants, so that the compiler
+// unrolls the short loops.
 
-// The pass and the size are constants, so that the compiler unrolls the short loops.
 template <int Pass, int Count, typename E, typename T>
 void smallForwardPass (E* d, const E* s, const T* table)
 {
     constexpr int n = 1 << Pass, h = n >> 1;
     for (int c = 0; c < Count; c += 2 * n, s += 2 * n, d += 2 * n)
     {
-        d[0] = s[0] + s[n];
-        d[n] = s[0] - s[n];
-        d[h] = s[h];
-        d[n + h] = s[n + h];
+        forwardEnds (d, s, n);
         for (int i = 1; i < h; ++i)
         {
-            const T ci = table[i], si = table[h + i];
-            const E v = s[n + i] * ci - s[n + h + i] * si;
-            d[i] = s[i] + v;
-            d[n - i] = s[i] - v;
-            const E w = s[n + i] * si + s[n + h + i] * ci;
-            d[n + i] = w + s[h + i];
-            d[2 * n - i] = w - s[h + i];
+            const auto q = forwardButterfly (s[i], s[h + i], s[n + i], s[n + h + i], table[i], table[h + i]);
+            d[i] = q.a;
+            d[n - i] = q.b;
+            d[n + i] = q.c;
+            d[2 * n - i] = q.d;
+        }
+    }
+}
+
+// Passes Pass and Pass + 1 fused; table1 and table2 are their twiddle tables.
+template <int Pass, int Count, typename E, typename T>
+void smallForwardPass4 (E* d, const E* s, const T* table1, const T* table2)
+{
+    constexpr int n = 1 << Pass, h = n >> 1;
+    for (int c = 0; c < Count; c += 4 * n, s += 4 * n, d += 4 * n)
+    {
+        forwardEnds4 (d, s, n, table2[h], table2[n + h]);
+        for (int i = 1; i < h; ++i)
+        {
+            const E in[8] = {s[i],         s[h + i],         s[n + i],     s[n + h + i],
+                             s[2 * n + i], s[2 * n + h + i], s[3 * n + i], s[3 * n + h + i]};
+            Quad<E> x, y;
+            forwardButterfly4 (in, table1[i], table1[h + i], table2[i], table2[n + i], x, y);
+            d[i] = x.a;
+            d[2 * n - i] = x.b;
+            d[2 * n + i] = x.c;
+            d[4 * n - i] = x.d;
+            d[n - i] = y.a;
+            d[n + i] = y.b;
+            d[3 * n - i] = y.c;
+            d[3 * n + i] = y.d;
         }
     }
 }
@@ -419,79 +502,110 @@ void smallInversePass (E* d, const E* s, const T* table)
     constexpr int n = 1 << Pass, h = n >> 1;
     for (int c = 0; c < Count; c += 2 * n, s += 2 * n, d += 2 * n)
     {
-        d[0] = s[0] + s[n];
-        d[n] = s[0] - s[n];
-        d[h] = T (2) * s[h];
-        d[n + h] = T (2) * s[n + h];
+        inverseEnds (d, s, n);
         for (int i = 1; i < h; ++i)
         {
-            const T ci = table[i], si = table[h + i];
-            d[i] = s[i] + s[n - i];
-            d[h + i] = s[n + i] - s[2 * n - i];
-            const E vr = s[i] - s[n - i];
-            const E vi = s[n + i] + s[2 * n - i];
-            d[n + i] = vr * ci + vi * si;
-            d[n + h + i] = vi * ci - vr * si;
+            const auto q = inverseButterfly (s[i], s[n - i], s[n + i], s[2 * n - i], table[i], table[h + i]);
+            d[i] = q.a;
+            d[h + i] = q.b;
+            d[n + i] = q.c;
+            d[n + h + i] = q.d;
         }
     }
 }
 
-// Passes Pass .. K - 1 from src, alternating with dst. Returns the array holding the result.
+// Passes Pass + 1 and Pass fused.
+template <int Pass, int Count, typename E, typename T>
+void smallInversePass4 (E* d, const E* s, const T* table1, const T* table2)
+{
+    constexpr int n = 1 << Pass, h = n >> 1;
+    for (int c = 0; c < Count; c += 4 * n, s += 4 * n, d += 4 * n)
+    {
+        inverseEnds4 (d, s, n, table2[h], table2[n + h]);
+        for (int i = 1; i < h; ++i)
+        {
+            const Quad<E> first{s[i], s[2 * n - i], s[2 * n + i], s[4 * n - i]};
+            const Quad<E> second{s[n - i], s[n + i], s[3 * n - i], s[3 * n + i]};
+            Quad<E> x, y;
+            inverseButterfly4 (first, second, table1[i], table1[h + i], table2[i], table2[n + i], x, y);
+            d[i] = x.a;
+            d[h + i] = x.b;
+            d[n + i] = x.c;
+            d[n + h + i] = x.d;
+            d[2 * n + i] = y.a;
+            d[2 * n + h + i] = y.b;
+            d[3 * n + i] = y.c;
+            d[3 * n + h + i] = y.d;
+        }
+    }
+}
+
+// Passes Pass .. K - 1 from src, alternating with dst: a single pass first when their number is
+// odd, then fused pairs. Returns the array holding the result.
 template <int Pass, int K, typename E, typename T>
 E* smallForwardPasses (E* src, E* dst, const FFTRealPlan<T>& plan)
 {
     if constexpr (Pass >= K)
         return src;
-    else
+    else if constexpr ((K - Pass) % 2 == 1)
     {
         smallForwardPass<Pass, 1 << K> (dst, src, plan.table[Pass]);
         return smallForwardPasses<Pass + 1, K> (dst, src, plan);
     }
-}
-
-// Passes Pass down to 3 from src, alternating with dst. Returns the array holding the result.
-template <int Pass, int K, typename E, typename T>
-E* smallInversePasses (E* src, E* dst, const FFTRealPlan<T>& plan)
-{
-    if constexpr (Pass < 3)
-        return src;
     else
     {
-        smallInversePass<Pass, 1 << K> (dst, src, plan.table[Pass]);
-        return smallInversePasses<Pass - 1, K> (dst, src, plan);
+        smallForwardPass4<Pass, 1 << K> (dst, src, plan.table[Pass], plan.table[Pass + 1]);
+        return smallForwardPasses<Pass + 2, K> (dst, src, plan);
     }
 }
 
-// in: the 2^K inputs in bit-reversed order. Returns a or b, whichever holds the spectrum.
+// Passes Top down to 3 from src, alternating with dst: fused pairs, then a single pass when their
+// number is odd. Returns the array holding the result.
+template <int Top, int K, typename E, typename T>
+E* smallInversePasses (E* src, E* dst, const FFTRealPlan<T>& plan)
+{
+    if constexpr (Top < 3)
+        return src;
+    else if constexpr (Top == 3)
+    {
+        smallInversePass<3, 1 << K> (dst, src, plan.table[3]);
+        return dst;
+    }
+    else
+    {
+        smallInversePass4<Top - 1, 1 << K> (dst, src, plan.table[Top - 1], plan.table[Top]);
+        return smallInversePasses<Top - 2, K> (dst, src, plan);
+    }
+}
+
+// in: the 2^K inputs in bit-reversed order (overwritten). Returns a or b, whichever holds the
+// spectrum.
 template <int K, typename E, typename T>
-const E* smallForward (const E* in, E* a, E* b, const FFTRealPlan<T>& plan)
+E* smallForward (E* in, E* a, E* b, const FFTRealPlan<T>& plan)
 {
     constexpr int G = 1 << K;
-    for (int c = 0; c < G; c += 4)
-    {
-        const E x0 = in[c], x1 = in[c + 1], x2 = in[c + 2], x3 = in[c + 3];
-        a[c + 1] = x0 - x1;
-        a[c + 3] = x2 - x3;
-        const E s0 = x0 + x1;
-        const E s2 = x2 + x3;
-        a[c] = s0 + s2;
-        a[c + 2] = s0 - s2;
-    }
     const T r = halfSqrt2<T>();
     for (int c = 0; c < G; c += 8)
     {
-        const E* d = a + c;
-        E* s = b + c;
-        s[0] = d[0] + d[4];
-        s[4] = d[0] - d[4];
-        s[2] = d[2];
-        s[6] = d[6];
-        E v = (d[5] - d[7]) * r;
-        s[1] = d[1] + v;
-        s[3] = d[1] - v;
-        v = (d[5] + d[7]) * r;
-        s[5] = v + d[3];
-        s[7] = v - d[3];
+        // The first and second passes on both halves of eight, then the third pass.
+        const E* x = in + c;
+        const E a1 = x[0] - x[1], a3 = x[2] - x[3];
+        const E s0 = x[0] + x[1], s2 = x[2] + x[3];
+        const E a0 = s0 + s2, a2 = s0 - s2;
+        const E a5 = x[4] - x[5], a7 = x[6] - x[7];
+        const E s4 = x[4] + x[5], s6 = x[6] + x[7];
+        const E a4 = s4 + s6, a6 = s4 - s6;
+        E* y = b + c;
+        y[0] = a0 + a4;
+        y[4] = a0 - a4;
+        y[2] = a2;
+        y[6] = a6;
+        E v = (a5 - a7) * r;
+        y[1] = a1 + v;
+        y[3] = a1 - v;
+        v = (a5 + a7) * r;
+        y[5] = v + a3;
+        y[7] = v - a3;
     }
     return smallForwardPasses<3, K> (b, a, plan);
 }
@@ -502,33 +616,27 @@ void smallInverse (E* in, E* a, E* out, const FFTRealPlan<T>& plan)
 {
     constexpr int G = 1 << K;
     const E* src = smallInversePasses<K - 1, K> (in, a, plan);
-    E* dst = src == in ? a : in;
     const T r = halfSqrt2<T>();
     for (int c = 0; c < G; c += 8)
     {
+        // The inverse third pass, then the inverse first and second passes on both halves.
         const E* s = src + c;
-        E* d = dst + c;
-        d[0] = s[0] + s[4];
-        d[4] = s[0] - s[4];
-        d[2] = T (2) * s[2];
-        d[6] = T (2) * s[6];
-        d[1] = s[1] + s[3];
-        d[3] = s[5] - s[7];
-        const E vr = s[1] - s[3];
-        const E vi = s[5] + s[7];
-        d[5] = (vr + vi) * r;
-        d[7] = (vi - vr) * r;
-    }
-    for (int c = 0; c < G; c += 4)
-    {
-        const E b0 = dst[c] + dst[c + 2];
-        const E b2 = dst[c] - dst[c + 2];
-        const E b1 = T (2) * dst[c + 1];
-        const E b3 = T (2) * dst[c + 3];
-        out[c] = b0 + b1;
-        out[c + 1] = b0 - b1;
-        out[c + 2] = b2 + b3;
-        out[c + 3] = b2 - b3;
+        const E d0 = s[0] + s[4], d4 = s[0] - s[4];
+        const E d2 = twice (s[2]), d6 = twice (s[6]);
+        const E d1 = s[1] + s[3], d3 = s[5] - s[7];
+        const E vr = s[1] - s[3], vi = s[5] + s[7];
+        const E d5 = (vr + vi) * r, d7 = (vi - vr) * r;
+        E* o = out + c;
+        const E b0 = d0 + d2, b2 = d0 - d2, b1 = twice (d1), b3 = twice (d3);
+        o[0] = b0 + b1;
+        o[1] = b0 - b1;
+        o[2] = b2 + b3;
+        o[3] = b2 - b3;
+        const E b4 = d4 + d6, b6 = d4 - d6, b5 = twice (d5), b7 = twice (d7);
+        o[4] = b4 + b5;
+        o[5] = b4 - b5;
+        o[6] = b6 + b7;
+        o[7] = b6 - b7;
     }
 }
 
@@ -902,3 +1010,5 @@ FFTRealKernels<T> makeKernels()
     k.inverse = &inverseEntry<T>;
     return k;
 }
+
+#undef FFTREAL_INLINE
