@@ -120,7 +120,7 @@ protected:
         return inputs;
     }
 
-    // Runs transform twice (an opposite transform in between, to disturb the oscillators),
+    // Runs transform twice (an opposite transform in between, which reuses the work buffer),
     // checks the input untouched and both results bitwise equal, and compares with the oracle.
     template <typename Transform, typename Other>
     void check (const std::vector<T>& in, const std::vector<double>& ref, Transform transform, Other other)
