@@ -40,7 +40,8 @@ struct FFTRealPlan
 };
 
 // The work buffer and twiddle tables of one length (a power of two, at least 8), and the plan
-// that points into them. Built once; a transform only reads the tables.
+// that points into them. Built once; a transform reads the tables and writes the work buffer, so
+// one plan serves one transform at a time.
 template <typename T>
 class FFTRealTables
 {
