@@ -197,7 +197,6 @@ void fftwDeconvolve (const CaptureData& data, int n)
     fftw_free (a);
     fftw_free (b);
 }
-
 } // namespace
 
 BENCHMARK (BM_CaptureRun)
