@@ -273,13 +273,18 @@ struct ReversedIndices
     }
 };
 
+// Constant tables at namespace scope (a static local would make the audio-thread transforms
+// unverifiable as non-blocking).
+template <int K>
+inline constexpr ReversedIndices<K> reversedIndices{};
+
 template <int W, int K, typename T>
 void verticalForward (T* dst, const T* x, const FFTRealPlan<T>& plan)
 {
     using V = Vec<T, W>;
     constexpr int G = 1 << K, w = log2Of (W);
-    static constexpr ReversedIndices<K> revK{};
-    static constexpr ReversedIndices<w> revW{};
+    const auto& revK = reversedIndices<K>;
+    const auto& revW = reversedIndices<w>;
     const int M = plan.numBits - K;
     const int rowLength = 1 << M;
     const int laneStride = 1 << (M - w);
@@ -316,8 +321,8 @@ void verticalInverse (T* x, const T* src, const FFTRealPlan<T>& plan)
 {
     using V = Vec<T, W>;
     constexpr int G = 1 << K, w = log2Of (W);
-    static constexpr ReversedIndices<K> revK{};
-    static constexpr ReversedIndices<w> revW{};
+    const auto& revK = reversedIndices<K>;
+    const auto& revW = reversedIndices<w>;
     const int M = plan.numBits - K;
     const int rowLength = 1 << M;
     const int laneStride = 1 << (M - w);
@@ -566,14 +571,14 @@ void dispatch (int numBits, Run&& run)
 }
 
 template <typename T>
-void forwardEntry (const FFTRealPlan<T>& plan, T* f, const T* x)
+void forwardEntry (const FFTRealPlan<T>& plan, T* f, const T* x) PELLMIX_NONBLOCKING
 {
     dispatch<T, maxWidth<T>()> (plan.numBits, [&] (auto w, auto k)
                                 { runForward<decltype (w)::value, decltype (k)::value> (plan, f, x); });
 }
 
 template <typename T>
-void inverseEntry (const FFTRealPlan<T>& plan, const T* f, T* x)
+void inverseEntry (const FFTRealPlan<T>& plan, const T* f, T* x) PELLMIX_NONBLOCKING
 {
     dispatch<T, maxWidth<T>()> (plan.numBits, [&] (auto w, auto k)
                                 { runInverse<decltype (w)::value, decltype (k)::value> (plan, f, x); });

@@ -1,5 +1,6 @@
 #pragma once
 #include "engine/PellmixLargeMemory.h"
+#include "engine/PellmixRealtime.h"
 
 #include <memory>
 
@@ -56,12 +57,13 @@ private:
     FFTRealPlan<T> plan;
 };
 
-// The transforms for lengths of 8 and more; f and x may be the same array.
+// The transforms for lengths of 8 and more; f and x may be the same array. They run on the
+// audio thread (the convolver), so they allocate nothing and never wait.
 template <typename T>
 struct FFTRealKernels
 {
-    void (*forward) (const FFTRealPlan<T>& plan, T* f, const T* x) = nullptr;
-    void (*inverse) (const FFTRealPlan<T>& plan, const T* f, T* x) = nullptr;
+    void (*forward) (const FFTRealPlan<T>& plan, T* f, const T* x) PELLMIX_NONBLOCKING = nullptr;
+    void (*inverse) (const FFTRealPlan<T>& plan, const T* f, T* x) PELLMIX_NONBLOCKING = nullptr;
 };
 
 // The kernels of the widest instruction set that this processor runs.
