@@ -479,7 +479,8 @@ void PellmixCapture::extract()
     worker->sampleRate = runRate > 0 ? runRate : settings.sampleRate.load();
     worker->setRecordingLength (n);
     worker->setRecording (samples.data());
-    worker->startThread (juce::Thread::Priority::low);
+    if (!worker->startThread (juce::Thread::Priority::low))
+        showWarning ("The recording cannot be processed: no worker thread could be started.");
 }
 
 void PellmixCapture::resetControls()
@@ -576,7 +577,12 @@ void PellmixCapture::finishRecording()
     }
     worker->setRecordingLength (sweepLength * runRate);
     worker->setRecording (run.getRecording().data());
-    worker->startThread (juce::Thread::Priority::low);
+    if (!worker->startThread (juce::Thread::Priority::low))
+    {
+        run.finishHandOver();
+        resetControls();
+        showWarning ("The recording cannot be processed: no worker thread could be started.");
+    }
 }
 
 void PellmixCapture::tickWhileIdle()
