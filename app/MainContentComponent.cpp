@@ -1,7 +1,7 @@
 #include "app/MainContentComponent.h"
 
 #include "BinaryData.h"
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "ui/PellmixCapture.h"
 #include "ui/PellmixExportBlock.h"
 #include "ui/PellmixIrPanel.h"

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/MainContentComponent.h"
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixMenu.h"
 

@@ -1,7 +1,9 @@
 #include "app/VantrelMelvaneApplication.h"
 
-#include "app/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
+#include "settings/SharedAudioDeviceManager.h"
+#include "ui/AudioSetupDialogs.h"
+#include "ui/PellmixMenu.h"
 
 juce::JUCEApplicationBase* createApplication()
 {
@@ -15,9 +17,12 @@ VantrelMelvaneApplication::~VantrelMelvaneApplication()
 
 void VantrelMelvaneApplication::initialise (const juce::String&)
 {
-    // The configuration's first call makes the folders, the log and the audio device, and runs
-    // the audio setup dialogs when no output device opened.
+    // The configuration's first call makes the folders, the log and the audio device. The menu
+    // model and the first-run device dialogs come right after it, before any window; the
+    // dialogs run outside the configuration's construction, so they may use it.
     auto* config = PellmixConfig::getInstance();
+    config->menu = std::make_unique<PellmixMenu>();
+    runFirstAudioSetup (*config);
     const auto productFolder = config->settings.productFolder;
 
     if (productFolder.hasWriteAccess())

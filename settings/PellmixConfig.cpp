@@ -1,9 +1,7 @@
 #include "settings/PellmixConfig.h"
 
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixXmlFile.h"
-#include "ui/AudioSetupDialogs.h"
-#include "ui/PellmixMenu.h"
 
 PellmixConfig* PellmixConfig::getInstance()
 {
@@ -11,7 +9,8 @@ PellmixConfig* PellmixConfig::getInstance()
     return &instance;
 }
 
-PellmixConfig::PellmixConfig() : settings (this)
+PellmixConfig::PellmixConfig()
+    : settings (this)
 {
     if (settings.productFolder.hasWriteAccess())
     {
@@ -22,7 +21,6 @@ PellmixConfig::PellmixConfig() : settings (this)
 
     setDefaults();
     audioDeviceReady = 0;
-    runFirstAudioSetup();
 }
 
 PellmixConfig::~PellmixConfig()
@@ -37,22 +35,31 @@ juce::Colour PellmixConfig::getDefaultColour (int colourIndex)
 {
     switch (colourIndex)
     {
-        case 0: return juce::Colours::yellow;
-        case 1: return juce::Colours::red;
-        case 2: return juce::Colours::blue;
-        case 3: return juce::Colour (135, 102, 184);
-        case 4: return juce::Colours::white;
-        case 5: return juce::Colours::green;
-        case 6: return juce::Colours::black;
-        case 7: return juce::Colours::darkgrey.darker (0.8f);
-        default: return {};
+        case 0:
+            return juce::Colours::yellow;
+        case 1:
+            return juce::Colours::red;
+        case 2:
+            return juce::Colours::blue;
+        case 3:
+            return juce::Colour (135, 102, 184);
+        case 4:
+            return juce::Colours::white;
+        case 5:
+            return juce::Colours::green;
+        case 6:
+            return juce::Colours::black;
+        case 7:
+            return juce::Colours::darkgrey.darker (0.8f);
+        default:
+            return {};
     }
 }
 
 juce::Colour* PellmixConfig::getColourByIndex (int colourIndex)
 {
-    juce::Colour* colours[numColours] = { &inputColour, &outputColour, &sourceColour, &targetColour,
-                                          &irColour,    &gainColour,   &bgColour,     &gridColour };
+    juce::Colour* colours[numColours] = {&inputColour, &outputColour, &sourceColour, &targetColour,
+                                         &irColour,    &gainColour,   &bgColour,     &gridColour};
     return juce::isPositiveAndBelow (colourIndex, numColours) ? colours[colourIndex] : nullptr;
 }
 
@@ -71,20 +78,14 @@ void PellmixConfig::setDefaults()
         project.addIrRecord ({}, false, false, 1792, 0, 0.0f, false, 0.0f);
 
     engine.initialise();
-    menu = std::make_unique<PellmixMenu>();
     settings.load();
     formatManager.registerBasicFormats();
     previewThread.startThread (juce::Thread::Priority::low);
 }
 
-void PellmixConfig::runFirstAudioSetup()
+bool PellmixConfig::hasOutputDevice() const
 {
-    auto setup = getSharedAudioDeviceManager()->getAudioDeviceSetup();
-    if (setup.outputDeviceName.isNotEmpty())
-        return;
-
-    // No output device could be opened: let the user choose one before any window exists.
-    runAudioSetupSequence (*this);
+    return getSharedAudioDeviceManager()->getAudioDeviceSetup().outputDeviceName.isNotEmpty();
 }
 
 void PellmixConfig::addListener (Listener* listener)
@@ -120,7 +121,7 @@ void PellmixConfig::resetColours()
 
 void PellmixConfig::toggleTooltips()
 {
-    toolTip = ! toolTip;
+    toolTip = !toolTip;
     notifyTooltipsChanged (toolTip);
 }
 
@@ -141,14 +142,15 @@ void PellmixConfig::saveAudioSettings()
     settings.inputChannels = setup.inputChannels;
     settings.outputChannels = setup.outputChannels;
     settings.type = deviceManager->getCurrentAudioDeviceType();
-    if (! settings.save())
-        juce::Logger::writeToLog ("The settings file could not be written: " + settings.getSettingsFile().getFullPathName());
+    if (!settings.save())
+        juce::Logger::writeToLog ("The settings file could not be written: " +
+                                  settings.getSettingsFile().getFullPathName());
 
     // With no explicitly chosen device there is no state to keep; an older file stays in place.
     if (auto state = deviceManager->createStateXml())
-        if (! writeXmlFile (*state, PellmixSettings::getDeviceStateFile()))
-            juce::Logger::writeToLog ("The audio device state could not be written: "
-                                      + PellmixSettings::getDeviceStateFile().getFullPathName());
+        if (!writeXmlFile (*state, PellmixSettings::getDeviceStateFile()))
+            juce::Logger::writeToLog ("The audio device state could not be written: " +
+                                      PellmixSettings::getDeviceStateFile().getFullPathName());
 }
 
 void PellmixConfig::loadProject (const juce::File& file)

@@ -8,13 +8,15 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_events/juce_events.h>
 #include <juce_graphics/juce_graphics.h>
+#include <juce_gui_basics/juce_gui_basics.h>
 #include <memory>
-
-class PellmixMenu;
 
 // The one application-wide configuration: colours, settings, engine, project, routing, player
 // and capture hand-off fields, the audio format manager, the read-ahead thread and the log.
-// Built by the first getInstance() (start-up, message thread), alive until program exit.
+// Built by the first getInstance() (start-up, message thread), alive until program exit. The
+// construction shows nothing: the application runs the first-run device dialogs right after it
+// (when hasOutputDevice() is false) and hands in the menu-bar model, which the configuration then
+// owns until program exit.
 //
 // Threads: everything here runs on the message thread, except the fields that other threads read
 // or write without a lock, which are atomics: processingEnabled, mainAudioOut and playingChannel
@@ -45,6 +47,8 @@ public:
     void toggleTooltips();
     void handleAsyncUpdate() override;
 
+    // True when the shared device manager's current setup names an output device.
+    bool hasOutputDevice() const;
     // Writes the settings file and the device state from the shared device manager's setup.
     void saveAudioSettings();
     void loadProject (const juce::File& file);
@@ -60,21 +64,22 @@ public:
     juce::Colour inputColour, outputColour, sourceColour, targetColour, irColour, gainColour, bgColour,
         gridColour;
     PellmixSettings settings;
-    std::unique_ptr<PellmixMenu> menu;
+    // The menu-bar model, made and handed in by the application (null before that).
+    std::unique_ptr<juce::MenuBarModel> menu;
     PellmixEngine engine;
-    std::atomic<int> audioDeviceReady { -1 };
+    std::atomic<int> audioDeviceReady{-1};
     PellmixProject project;
-    std::atomic<bool> processingEnabled { true };
-    std::atomic<int> captureAudioIn { 0 };
-    std::atomic<int> captureAudioOut { 0 };
-    std::atomic<int> mainAudioOut { 0 };
-    std::atomic<int> playingChannel { 0 };
-    std::atomic<int> listenedList { 0 };
-    std::atomic<int> captureState { 0 };
-    std::atomic<int> captureSlot { -1 };
+    std::atomic<bool> processingEnabled{true};
+    std::atomic<int> captureAudioIn{0};
+    std::atomic<int> captureAudioOut{0};
+    std::atomic<int> mainAudioOut{0};
+    std::atomic<int> playingChannel{0};
+    std::atomic<int> listenedList{0};
+    std::atomic<int> captureState{0};
+    std::atomic<int> captureSlot{-1};
     PellmixSharedString lastCapturePath;
     juce::AudioFormatManager formatManager;
-    juce::TimeSliceThread previewThread { "audio file preview" };
+    juce::TimeSliceThread previewThread{"audio file preview"};
     std::unique_ptr<juce::File> logFile;
     std::unique_ptr<juce::FileLogger> logger;
     bool toolTip = true;
@@ -82,7 +87,6 @@ public:
 private:
     PellmixConfig();
     void setDefaults();
-    void runFirstAudioSetup();
 
     juce::ListenerList<Listener> listeners;
     juce::CriticalSection lock;

@@ -1,7 +1,7 @@
 #include "ui/AudioRootingWindow.h"
 
 #include "BinaryData.h"
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
 
 namespace

@@ -1,6 +1,6 @@
 #include "ui/AudioSetupDialogs.h"
 
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
 #include "ui/AudioConfigWindow.h"
 #include "ui/AudioRootingWindow.h"
@@ -25,6 +25,12 @@ void runAudioSetupSequence (PellmixConfig& config)
     config.audioDeviceReady = (device != nullptr && !device->getOutputChannelNames().isEmpty()) ? 1 : 0;
 
     runRoutingSequence (config);
+}
+
+void runFirstAudioSetup (PellmixConfig& config)
+{
+    if (!config.hasOutputDevice())
+        runAudioSetupSequence (config);
 }
 
 void runRoutingSequence (PellmixConfig& config)

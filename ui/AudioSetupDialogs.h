@@ -5,5 +5,7 @@ class PellmixConfig;
 // The two fixed dialog sequences, run modally on the message thread.
 // Audio setup: "Audio device settings", the readiness flag, then the routing sequence.
 void runAudioSetupSequence (PellmixConfig& config);
+// First run: the audio setup sequence, only when no output device could be opened.
+void runFirstAudioSetup (PellmixConfig& config);
 // Routing: "Hardware I/O options", then the settings file and the device state are saved.
 void runRoutingSequence (PellmixConfig& config);

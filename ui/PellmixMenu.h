@@ -18,6 +18,9 @@ public:
     PellmixMenu() = default;
     ~PellmixMenu() override = default;
 
+    // The model the configuration owns (the application hands it in at start-up); null before.
+    static PellmixMenu* fromConfig();
+
     // Adds the listener once; a null or already registered listener is ignored.
     void addListener (Listener* listener);
 

@@ -4,8 +4,9 @@
 // Every test case runs in its own process, so each builds the configuration singleton afresh.
 #include "AppHarness.h"
 #include "ModalCloser.h"
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
+#include "ui/PellmixMenu.h"
 #include "support/Fixtures.h"
 
 #include <gtest/gtest.h>
@@ -54,26 +55,17 @@ inline pellmix_test::VirtualDisplay& processDisplay()
 class InProcessDevice : public ::testing::Test
 {
 protected:
-    // Starts the server and builds the configuration; a device with an output opens, so no
-    // first-run dialog is shown. When a client of the same name on another test's server took
-    // JUCE's JACK client at that moment (see startJackServer), the first-run dialogs are closed,
-    // the files they saved removed, and the device opened again by a new manager. Call it inside
-    // ASSERT_NO_FATAL_FAILURE.
+    // Starts the server and builds the configuration with its menu model, as the application's
+    // start-up does. When a client of the same name on another test's server took JUCE's JACK
+    // client at that moment (see startJackServer), the device is opened again by a new manager.
+    // Call it inside ASSERT_NO_FATAL_FAILURE.
     void startConfiguration (pellmix_test::JackOptions options = {})
     {
         ASSERT_TRUE (processDisplay().started());
         jack = startJackServer (options);
         ASSERT_TRUE (jack->started()) << jack->logText();
-        {
-            ModalCloser closeFirstRunDialogs;
-            config = PellmixConfig::getInstance();
-        }
-        if (getSharedAudioDeviceManager()->getCurrentAudioDevice() == nullptr)
-        {
-            config->settings.getSettingsFile().deleteFile();
-            PellmixSettings::getDeviceStateFile().deleteFile();
-            config->audioDeviceReady = 0;
-        }
+        config = PellmixConfig::getInstance();
+        config->menu = std::make_unique<PellmixMenu>();
         // A new manager scans the devices afresh.
         for (int attempt = 0;
              attempt < 3 && getSharedAudioDeviceManager()->getCurrentAudioDevice() == nullptr; ++attempt)

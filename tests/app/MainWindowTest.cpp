@@ -26,6 +26,7 @@ TEST_F (MainWindowInProcess, LayoutLimitsAndMenuBar)
     auto* bar = dynamic_cast<juce::MenuBarComponent*> (window.getMenuBarComponent());
     ASSERT_NE (bar, nullptr);
     EXPECT_EQ (bar->getModel(), config->menu.get());
+    EXPECT_NE (PellmixMenu::fromConfig(), nullptr);
     const int barHeight = bar->getHeight();
     EXPECT_GT (barHeight, 0);
     EXPECT_EQ (window.getWidth(), 1289);

@@ -180,6 +180,34 @@ const SetupCase setupCases[] = {
 INSTANTIATE_TEST_SUITE_P (Setup, SetupSequenceCases, ::testing::ValuesIn (setupCases),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
+// With no output device the configuration is still built without a dialog; the application's
+// first-run step shows the two dialogs afterwards, and code running inside them may use the
+// configuration (inside its construction that call would never return).
+TEST_F (SetupSequence, FirstRunDialogsComeAfterTheConfigurationExists)
+{
+    ASSERT_TRUE (display.started());
+    std::vector<bool> configReachable;
+    ModalCloser closer (
+        [&] (juce::Component& modal)
+        {
+            seen.push_back (describe (modal));
+            configReachable.push_back (PellmixConfig::getInstance() == config);
+        });
+
+    config = PellmixConfig::getInstance(); // no JACK server: no device opens
+    ASSERT_FALSE (config->hasOutputDevice());
+    EXPECT_TRUE (seen.empty());
+    EXPECT_EQ (config->audioDeviceReady.load(), 0);
+    EXPECT_FALSE (settingsFile().exists());
+
+    runFirstAudioSetup (*config);
+    ASSERT_EQ (seen.size(), 2u);
+    EXPECT_EQ (seen[0].title, "Audio device settings");
+    EXPECT_EQ (seen[1].title, "Hardware I/O options");
+    EXPECT_EQ (configReachable, (std::vector<bool>{true, true}));
+    EXPECT_TRUE (settingsFile().existsAsFile());
+}
+
 // The device dialog's content keeps its button centred 40 pixels above the bottom and the
 // viewport 50 pixels short of it, whatever size the dialog is given.
 TEST (AudioConfigWindowLayout, ButtonAndViewportFollowTheSize)

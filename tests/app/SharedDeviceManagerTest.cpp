@@ -1,6 +1,6 @@
 // The shared device manager on its own (no configuration): the channel-mask text, the report
 // with no device, and the manager's life.
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "support/Fixtures.h"
 
 #include <gtest/gtest.h>

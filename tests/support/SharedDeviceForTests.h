@@ -1,6 +1,6 @@
 #pragma once
 // For the GUI test areas (header-only: tests/support itself links no JUCE).
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 
 // Opens the shared device manager before the configuration is built, so that the configuration
 // finds an output device and shows no first-run dialog. JUCE's JACK client can collide with a

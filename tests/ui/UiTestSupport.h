@@ -3,8 +3,9 @@
 // built in a fresh HOME with a JACK dummy server, and a component on a virtual display that
 // receives mouse, wheel and key events through its peer.
 #include "support/SharedDeviceForTests.h"
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
+#include "ui/PellmixMenu.h"
 #include "support/Fixtures.h"
 
 #include <gtest/gtest.h>
@@ -62,16 +63,18 @@ inline pellmix_test::VirtualDisplay& processDisplay()
     return display;
 }
 
-// The configuration singleton built in a fresh HOME with a JACK dummy server (the device opens, so
-// no first-run dialog runs). One per process: every test case runs in its own process.
+// The configuration singleton built in a fresh HOME with a JACK dummy server, with its menu model
+// as the application's start-up makes it. One per process: every test case runs in its own process.
 class ConfigEnvironment
 {
 public:
     ConfigEnvironment()
     {
-        // The device must open, or the first-run dialogs would wait for a user.
         if (jack.started() && openSharedDeviceForTests())
+        {
             config = PellmixConfig::getInstance();
+            config->menu = std::make_unique<PellmixMenu>();
+        }
     }
     // The device closes before the JACK server stops.
     ~ConfigEnvironment() { deleteSharedAudioDeviceManager(); }

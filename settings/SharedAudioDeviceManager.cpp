@@ -1,4 +1,4 @@
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 
 #include "settings/PellmixSettings.h"
 
