@@ -9,10 +9,10 @@
 // the run complete, and a completion that loses against a stop finds it idle.
 //
 // Threads:
-// - processBlock() runs on the audio thread. It allocates nothing, takes no lock, does no I/O and
-//   starts nothing: it renders the signal into the chosen output (silence elsewhere, and a one
-//   block fade-out after a stop), records while recording, publishes the input peak, counts the
-//   recorded samples, flags blocks of an unexpected size and marks the run complete.
+// - processBlock() runs on the audio thread. It allocates nothing, takes no lock, does no I/O,
+//   starts nothing and calls nothing of the framework: it renders the signal into the chosen output (silence
+//   elsewhere, and a one block fade-out after a stop), records while recording, publishes the input peak,
+//   counts the recorded samples, flags blocks of an unexpected size and marks the run complete.
 // - begin() hands new buffers over. It must not run concurrently with processBlock(): call it
 //   with the device manager's callback lock held, or while no device calls the callback. It only
 //   swaps buffers, so the lock is held for a moment; the old buffers come back to the caller,
@@ -78,7 +78,7 @@ public:
     bool takeBlockSizeMismatch() { return blockSizeMismatch.exchange (false); }
     // Longest processBlock() call during recordings since the last reset, in microseconds.
     double getWorstBlockMicroseconds() const;
-    void resetWorstBlockTime() { worstBlockTicks = 0; }
+    void resetWorstBlockTime() { worstBlockNanoseconds = 0; }
 
     // The audio callback's work, once per device block. inputChannel and outputChannel are
     // positions among the callback's channels; one outside them silences the outputs or stops
@@ -107,7 +107,7 @@ private:
     std::atomic<float> latestPeak{0.0f};
     std::atomic<float> peakSinceTake{0.0f};
     std::atomic<bool> blockSizeMismatch{false};
-    std::atomic<int64_t> worstBlockTicks{0};
+    std::atomic<int64_t> worstBlockNanoseconds{0};
 
     JUCE_DECLARE_NON_COPYABLE (PellmixCaptureRun)
 };
