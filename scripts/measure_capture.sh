@@ -4,7 +4,9 @@
 # end of the sweep to the IR written and loaded) and at 48000 Hz with 64-sample blocks (the capture
 # callback's longest block against the period). Prints one line of figures per set-up (see
 # bench/capture/CaptureWindowMeasure.cpp). Usage: scripts/measure_capture.sh [BUILD_DIR]
-# Takes one of the four JACK server slots the tests share, so it may wait for one.
+# Takes one of the four JACK server slots the tests share, so it may wait for one. The servers run
+# with real-time scheduling where the system allows it (else without), so that the figures show
+# the callback rather than the machine's other load; each line says which.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
@@ -40,9 +42,13 @@ pids+=($!)
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")"
 
+realtime="--no-realtime"
+chrt -f 10 true 2>/dev/null && realtime="--realtime"
+
 for setup in "44100 512" "48000 512" "96000 512" "48000 64"; do
     set -- $setup
-    jackd --no-realtime -n "$server" -d dummy -r "$1" -p "$2" -C 2 -P 4 >"$work/jackd.log" 2>&1 &
+    echo -n "jackd $realtime: "
+    jackd "$realtime" -n "$server" -d dummy -r "$1" -p "$2" -C 2 -P 4 >"$work/jackd.log" 2>&1 &
     jack_pid=$!
     jack_wait -s "$server" -w -t 10 >/dev/null
     home="$work/home-$1-$2"

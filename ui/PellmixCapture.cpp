@@ -1,7 +1,7 @@
 #include "ui/PellmixCapture.h"
 
 #include "BinaryData.h"
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "engine/PellmixTestSignal.h"
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixFileChooser.h"

@@ -6,7 +6,9 @@
 //                                and the length of one block
 //   idle_xruns_per_min           the device's xruns per minute over 20 s with the window idle
 //                                (metering only), before the capture: the machine's own share
-//   xruns_per_min                ... over the recording and the processing
+//   recording_xruns_per_min      ... over the recording
+//   processing_xruns_per_min     ... from the end of the recording to the IR written (the worker
+//                                deconvolves on its own thread meanwhile)
 //   written_ms                   from the end of the sweep (the recording complete) to the IR
 //                                file written (the worker stores its path)
 //   box_ms                       ... to the "Process successful !" box
@@ -16,10 +18,11 @@
 //   load_ms                      the load and blend alone
 // scripts/measure_capture.sh runs it with a virtual display, a fresh HOME and each server set-up.
 #include "app/MainContentComponent.h"
-#include "app/SharedAudioDeviceManager.h"
+#include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixCapture.h"
 #include "ui/PellmixFileChooser.h"
+#include "ui/PellmixMenu.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -95,7 +98,9 @@ juce::String juceClient()
 
 int measure()
 {
+    // As the application's start-up makes them.
     auto* config = PellmixConfig::getInstance();
+    config->menu = std::make_unique<PellmixMenu>();
     auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
     if (device == nullptr)
     {
@@ -151,6 +156,9 @@ int measure()
         return 1;
     }
     const double sweepEnd = nowMs();
+    const int xrunsAtSweepEnd = device->getXRunCount();
+    const double recordingXrunsPerMinute =
+        (xrunsAtSweepEnd - xrunsBefore) / ((sweepEnd - runStart) / 60000.0);
     const double worstBlockUs = window->getRun().getWorstBlockMicroseconds();
 
     double written = -1.0;
@@ -167,7 +175,8 @@ int measure()
         std::printf ("error=no IR was written\n");
         return 1;
     }
-    const double xrunsPerMinute = (device->getXRunCount() - xrunsBefore) / ((nowMs() - runStart) / 60000.0);
+    const double processingXrunsPerMinute =
+        (device->getXRunCount() - xrunsAtSweepEnd) / ((nowMs() - sweepEnd) / 60000.0);
 
     window->getCloseButton().triggerClick();
     pumpUntil ([&] { return config->captureState == 2; }, 2000);
@@ -183,12 +192,13 @@ int measure()
     config->captureState = 0;
     const double loadEnd = nowMs();
 
-    std::printf (
-        "rate=%d block=%d worst_block_us=%.1f period_us=%.1f idle_xruns_per_min=%.1f xruns_per_min=%.1f "
-        "written_ms=%.0f box_ms=%.0f loaded_ms=%.0f load_ms=%.1f loaded=%d\n",
-        rate, block, worstBlockUs, 1.0e6 * block / rate, idleXrunsPerMinute, xrunsPerMinute,
-        written - sweepEnd, boxes.boxShown - sweepEnd, (loadEnd - loadStart) + (written - sweepEnd),
-        loadEnd - loadStart, loaded ? 1 : 0);
+    std::printf ("rate=%d block=%d worst_block_us=%.1f period_us=%.1f idle_xruns_per_min=%.1f "
+                 "recording_xruns_per_min=%.1f "
+                 "processing_xruns_per_min=%.1f "
+                 "written_ms=%.0f box_ms=%.0f loaded_ms=%.0f load_ms=%.1f loaded=%d\n",
+                 rate, block, worstBlockUs, 1.0e6 * block / rate, idleXrunsPerMinute, recordingXrunsPerMinute,
+                 processingXrunsPerMinute, written - sweepEnd, boxes.boxShown - sweepEnd,
+                 (loadEnd - loadStart) + (written - sweepEnd), loadEnd - loadStart, loaded ? 1 : 0);
     PellmixFileChooser::setHandler ({});
     return loaded ? 0 : 1;
 }
