@@ -272,7 +272,13 @@ double median (std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// Wall time of a blend and the time it holds the engine lock (median and maximum, in ns).
+double maximum (const std::vector<double>& v)
+{
+    return v.empty() ? 0.0 : *std::max_element (v.begin(), v.end());
+}
+
+// Wall time of a blend, the time it holds the engine lock and the time of its publish (from asking
+// for the lock to releasing it), median and maximum in ns.
 void BM_EngineBlend (benchmark::State& state)
 {
     const int slots = (int)state.range (0);
@@ -283,12 +289,13 @@ void BM_EngineBlend (benchmark::State& state)
     std::vector<float> gains (31, 0.0f);
     for (size_t i = 0; i < gains.size(); ++i)
         gains[i] = (float)((int)(i % 7) - 3) * 2.0f;
-    std::vector<double> locked;
+    std::vector<double> locked, published;
     int round = 0;
     for (auto _ : state)
     {
         e.engine.blend (gains.data(), round % 2 == 0, eq);
         locked.push_back (1000.0 * e.engine.getLastBlendLockMicroseconds());
+        published.push_back (1000.0 * e.engine.getLastPublishMicroseconds());
         float sample = 0.0f; // lets the pending crossfade complete
         const float* in[] = {&sample};
         float* out[] = {&sample};
@@ -296,7 +303,9 @@ void BM_EngineBlend (benchmark::State& state)
         ++round;
     }
     state.counters["lock_median_ns"] = median (locked);
-    state.counters["lock_max_ns"] = locked.empty() ? 0.0 : *std::max_element (locked.begin(), locked.end());
+    state.counters["lock_max_ns"] = maximum (locked);
+    state.counters["publish_median_ns"] = median (published);
+    state.counters["publish_max_ns"] = maximum (published);
     state.SetLabel (std::to_string (slots) + (slots == 1 ? " slot" : " slots") +
                     (eq ? ", EQ on" : ", EQ off"));
 }
@@ -308,7 +317,8 @@ BENCHMARK (BM_EngineBlend)
     ->Unit (benchmark::kMicrosecond);
 
 // The longest processBlock call (64 samples at 48 kHz, 8 slots, EQ on) while another thread
-// blends 50 times a second; reported in microseconds and as a fraction of the block period.
+// blends 50 times a second; reported in microseconds and as a fraction of the block period,
+// with the blends' publish and lock times (ns) while the audio thread competes for the lock.
 void BM_EngineProcessBlockUnderBlends (benchmark::State& state)
 {
     const int block = 64;
@@ -320,6 +330,7 @@ void BM_EngineProcessBlockUnderBlends (benchmark::State& state)
 
     std::atomic<bool> stop{false};
     std::atomic<int> blends{0};
+    std::vector<double> locked, published; // the blender's own
     std::thread blender (
         [&]
         {
@@ -328,6 +339,8 @@ void BM_EngineProcessBlockUnderBlends (benchmark::State& state)
             {
                 e.engine.setIrParameters (k % 8, 2048, 0, (float)(k % 100), false, -(float)(k % 6));
                 e.engine.blend (gains.data(), true, true);
+                locked.push_back (1000.0 * e.engine.getLastBlendLockMicroseconds());
+                published.push_back (1000.0 * e.engine.getLastPublishMicroseconds());
                 ++blends;
                 std::this_thread::sleep_for (std::chrono::milliseconds (20));
             }
@@ -361,6 +374,10 @@ void BM_EngineProcessBlockUnderBlends (benchmark::State& state)
     state.counters["median_us"] = median (calls);
     state.counters["max_us"] = longest;
     state.counters["max_period_fraction"] = longest / period;
+    state.counters["lock_median_ns"] = median (locked);
+    state.counters["lock_max_ns"] = maximum (locked);
+    state.counters["publish_median_ns"] = median (published);
+    state.counters["publish_max_ns"] = maximum (published);
 }
 BENCHMARK (BM_EngineProcessBlockUnderBlends)->Iterations (3)->Unit (benchmark::kMillisecond)->UseRealTime();
 } // namespace

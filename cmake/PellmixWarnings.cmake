@@ -2,5 +2,6 @@
 # (GCC 12 reports false dangling-pointer warnings inside JUCE's ListenerList).
 function(pellmix_strict_warnings target)
     target_compile_options(${target} PRIVATE
-        -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual -Wno-dangling-pointer -Werror)
+        -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual -Werror
+        $<$<CXX_COMPILER_ID:GNU>:-Wno-dangling-pointer>)
 endfunction()

@@ -19,6 +19,8 @@
 // both transforms then leave their output untouched.
 //
 // Instantiated for float and double (FFTReal.cpp).
+#include "engine/PellmixRealtime.h"
+
 #include <cstddef>
 #include <memory>
 
@@ -33,9 +35,9 @@ public:
     FFTReal& operator= (const FFTReal&) = delete;
 
     // f: N values, the packed spectrum of x. x is only read. f and x are distinct arrays.
-    void forwardTransform (T* f, const T* x);
+    void forwardTransform (T* f, const T* x) PELLMIX_NONBLOCKING;
     // x: N times the signal whose packed spectrum is f. f is only read. f and x are distinct.
-    void inverseTransform (const T* f, T* x);
+    void inverseTransform (const T* f, T* x) PELLMIX_NONBLOCKING;
 
 private:
     // An owned array with its element count.

@@ -52,8 +52,9 @@ void PellmixAudioSourcePlayer::audioDeviceIOCallbackWithContext (
     // The played files take no input; passing none keeps the base class from sizing a buffer for
     // surplus inputs on the audio thread.
     juce::ignoreUnused (inputChannelData, numInputChannels);
-    juce::AudioSourcePlayer::audioDeviceIOCallbackWithContext (nullptr, 0, outputChannelData, numOutputChannels,
-                                                                numSamples, context);
+    // JUCE's player, transport and read-ahead locks: held elsewhere for a source swap or one chunk read.
+    PELLMIX_FRAMEWORK_CALL (juce::AudioSourcePlayer::audioDeviceIOCallbackWithContext (
+        nullptr, 0, outputChannelData, numOutputChannels, numSamples, context));
     if (numSamples <= 0)
         return;
 

@@ -23,7 +23,7 @@ int powerOfTwoAtLeast (int size)
 
 juce::int64 nowMs()
 {
-    return juce::Time::currentTimeMillis();
+    return pellmixWallClockMs();
 }
 } // namespace
 

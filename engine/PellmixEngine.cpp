@@ -122,19 +122,24 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
         for (size_t c = 1; c < convolvers.size(); ++c)
             convolvers[c].copyPreparedIr (convolvers[0]);
 
-    const juce::ScopedLock audio (lock);
-    const auto lockedAt = std::chrono::steady_clock::now();
-    if (!crossfadePending)
-        currentPair = 1 - currentPair.load();
-    crossfadePending = true;
-    if (prepared)
+    using clock = std::chrono::steady_clock;
+    const auto requestedAt = clock::now();
     {
-        const auto pair = (size_t)currentPair.load();
-        convolvers[pair].commitIr();
-        convolvers[pair + 2].commitIr();
+        const PellmixSpinLock::Scope audio (lock);
+        const auto lockedAt = clock::now();
+        if (!crossfadePending)
+            currentPair = 1 - currentPair.load();
+        crossfadePending = true;
+        if (prepared)
+        {
+            const auto pair = (size_t)currentPair.load();
+            convolvers[pair].commitIr();
+            convolvers[pair + 2].commitIr();
+        }
+        lastBlendLockMicroseconds =
+            std::chrono::duration<double, std::micro> (clock::now() - lockedAt).count();
     }
-    lastBlendLockMicroseconds =
-        std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - lockedAt).count();
+    lastPublishMicroseconds = std::chrono::duration<double, std::micro> (clock::now() - requestedAt).count();
 }
 
 bool PellmixEngine::exportIr (const juce::File& file)
@@ -146,7 +151,7 @@ bool PellmixEngine::exportIr (const juce::File& file)
 void PellmixEngine::prepareToPlay (int blockSize, double sampleRate)
 {
     const juce::ScopedLock serialised (blendLock);
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::Scope audio (lock);
 
     blockSize = std::max (1, blockSize);
     for (auto& convolver : convolvers)
@@ -159,7 +164,7 @@ void PellmixEngine::prepareToPlay (int blockSize, double sampleRate)
 void PellmixEngine::reset()
 {
     const juce::ScopedLock serialised (blendLock);
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::Scope audio (lock);
     for (auto& convolver : convolvers)
         convolver.reset();
     currentPair = 0;
@@ -168,14 +173,14 @@ void PellmixEngine::reset()
 
 bool PellmixEngine::isCrossfadePending() const
 {
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::Scope audio (lock);
     return crossfadePending;
 }
 
 void PellmixEngine::processBlock (const float** inputs, float** outputs, int numChannels, int numSamples,
                                   bool enabled)
 {
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::AudioScope audio (lock);
     numChannels = std::min (numChannels, 2);
     if (numChannels <= 0 || numSamples <= 0)
         return;
@@ -261,7 +266,7 @@ void PellmixEngine::prepareSpectrum (int kind, int fftSize, int numPoints, doubl
         case outputSpectrum:
         case inputSpectrum:
         {
-            const juce::ScopedLock audio (lock);
+            const PellmixSpinLock::Scope audio (lock);
             convolvers[0].prepareSpectrum (fftSize, numPoints, sampleRate);
             convolvers[1].prepareSpectrum (fftSize, numPoints, sampleRate);
             break;

@@ -10,16 +10,21 @@
 // - Everything but processBlock() runs on the message thread (prepareToPlay() and reset() also
 //   at device start, when no audio callback runs).
 // - processBlock() runs on the audio thread and holds `lock` for the block. It allocates
-//   nothing, reads no slot and no sum data: only the convolvers, the scratch buffers, the
-//   crossfade state and the atomic `playable` flag.
-// - blend() does its heavy work (sum, normalisation, EQ, resampling and transform of the new IR)
-//   outside `lock`, serialised against other blends and device starts by `blendLock`, and holds
-//   `lock` only to swap the prepared IR into the idle pair and arm the crossfade.
+//   nothing, makes no system call, reads no slot and no sum data: only the convolvers, the
+//   scratch buffers, the crossfade state and the atomic `playable` flag. It is a real-time
+//   context (PELLMIX_NONBLOCKING).
+// - `lock` is a spin lock: the audio thread takes it without a system call. So a publish never
+//   overlaps a block, yet the audio thread never waits for more than a publish: blend() does its
+//   heavy work (sum, normalisation, EQ, resampling and transform of the new IR) outside `lock`,
+//   serialised against other blends and device starts by `blendLock`, and holds `lock` only to
+//   swap the prepared IR into the idle pair and arm the crossfade. prepareToPlay(), reset() and
+//   the output spectrum's preparation hold it longer, but only at device start.
 // - The spectrum getters analyse the convolvers' analysers without `lock` (their hand-over is
 //   lock-free); currentPair is atomic for them.
 #include "engine/PellmixConvolver.h"
 #include "engine/PellmixIrSlot.h"
 #include "engine/PellmixIrSum.h"
+#include "engine/PellmixRealtime.h"
 
 #include <juce_core/juce_core.h>
 
@@ -68,7 +73,8 @@ public:
     void reset();
     // inputs and outputs may be the same buffers. Blocks larger than the prepared size are
     // processed in pieces of at most that size; a crossfade still spans the whole call.
-    void processBlock (const float** inputs, float** outputs, int numChannels, int numSamples, bool enabled);
+    void processBlock (const float** inputs, float** outputs, int numChannels, int numSamples,
+                       bool enabled) PELLMIX_NONBLOCKING;
 
     void prepareSpectrum (int kind, int fftSize, int numPoints, double sampleRate);
     const float* getMagnitudes (int kind, int slot);
@@ -80,8 +86,10 @@ public:
     int getCurrentPair() const { return currentPair.load(); }
     bool isCrossfadePending() const;
     int getPreparedBlockSize() const { return preparedBlockSize; }
-    // How long the last blend held the audio lock, in microseconds (for the benchmarks).
+    // How long the last blend held the audio lock, and how long its publish took from asking for
+    // the lock to releasing it, in microseconds (for the benchmarks).
     double getLastBlendLockMicroseconds() const { return lastBlendLockMicroseconds.load(); }
+    double getLastPublishMicroseconds() const { return lastPublishMicroseconds.load(); }
 
     juce::OwnedArray<PellmixIrSlot> slots;
     PellmixIrSum sum;
@@ -98,10 +106,11 @@ private:
     bool crossfadePending = false;
     std::vector<float> scratchNew, scratchOld;
     int preparedBlockSize = 0;
-    juce::CriticalSection lock;
+    PellmixSpinLock lock;
     juce::CriticalSection blendLock;
     std::atomic<bool> playable{false}; // some slot is active and holds samples
     std::atomic<double> lastBlendLockMicroseconds{0.0};
+    std::atomic<double> lastPublishMicroseconds{0.0};
     std::array<bool, numSlots> solo{}, mute{}, loaded{};
 
     JUCE_DECLARE_NON_COPYABLE (PellmixEngine)
