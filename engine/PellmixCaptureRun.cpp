@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <time.h>
 
 namespace
 {
 // The monotonic clock in nanoseconds: a read that takes no lock and never waits.
-int64_t nowNanoseconds() noexcept
+int64_t nowNanoseconds() noexcept PELLMIX_NONBLOCKING
 {
     timespec now{};
     clock_gettime (CLOCK_MONOTONIC, &now);

@@ -9,10 +9,11 @@
 // the run complete, and a completion that loses against a stop finds it idle.
 //
 // Threads:
-// - processBlock() runs on the audio thread. It allocates nothing, takes no lock, does no I/O,
-//   starts nothing and calls nothing of the framework: it renders the signal into the chosen output (silence
-//   elsewhere, and a one block fade-out after a stop), records while recording, publishes the input peak,
-//   counts the recorded samples, flags blocks of an unexpected size and marks the run complete.
+// - processBlock() runs on the audio thread (PELLMIX_NONBLOCKING). It allocates nothing, takes no
+//   lock, does no I/O, starts nothing and calls nothing of the framework: it renders the signal into the
+//   chosen output (silence elsewhere, and a one block fade-out after a stop), records while recording,
+//   publishes the input peak, counts the recorded samples, flags blocks of an unexpected size and marks the
+//   run complete.
 // - begin() hands new buffers over. It must not run concurrently with processBlock(): call it
 //   with the device manager's callback lock held, or while no device calls the callback. It only
 //   swaps buffers, so the lock is held for a moment; the old buffers come back to the caller,
@@ -20,6 +21,8 @@
 // - Everything else is for the message thread and reads or changes only atomics. The recording
 //   may be read by the message thread once beginHandOver() succeeded: the audio thread no longer
 //   writes it from the moment it marks the run complete.
+#include "engine/PellmixRealtime.h"
+
 #include <juce_core/juce_core.h>
 
 #include <atomic>
@@ -85,13 +88,14 @@ public:
     // metering and recording (the count then stands still). expectedBlockSize is the block size
     // the settings name.
     void processBlock (const float* const* inputs, int numInputs, float* const* outputs, int numOutputs,
-                       int numSamples, int inputChannel, int outputChannel, int expectedBlockSize);
+                       int numSamples, int inputChannel, int outputChannel,
+                       int expectedBlockSize) PELLMIX_NONBLOCKING;
 
 private:
-    void render (float* out, int numSamples, bool playing);
-    float recordBlock (const float* in, int numSamples);
-    static float peakOf (const float* in, int numSamples);
-    void publishPeak (float peak);
+    void render (float* out, int numSamples, bool playing) PELLMIX_NONBLOCKING;
+    float recordBlock (const float* in, int numSamples) PELLMIX_NONBLOCKING;
+    static float peakOf (const float* in, int numSamples) PELLMIX_NONBLOCKING;
+    void publishPeak (float peak) PELLMIX_NONBLOCKING;
 
     std::atomic<State> state{State::idle};
     Buffers buffers;

@@ -29,9 +29,9 @@
 // Threads:
 // - Message thread: construction, destruction, clicks, the timer (50 ms, 200 ms once a recording
 //   has ended), painting, the boxes.
-// - Audio thread: audioDeviceIOCallbackWithContext() hands the block to PellmixCaptureRun (no
-//   allocation, lock, I/O or thread start) after reading the routing and the expected block size
-//   from the configuration's atomics. Buffers are handed to the run with the device manager's
+// - Audio thread: audioDeviceIOCallbackWithContext() (PELLMIX_NONBLOCKING) hands the block to
+//   PellmixCaptureRun (no allocation, lock, I/O or thread start) after reading the routing and the expected
+//   block size from the configuration's atomics. Buffers are handed to the run with the device manager's
 //   callback lock held for a swap only; everything else crosses as atomics.
 // - The worker's thread: Calculs writes its progress and status, read here by the timer.
 class PellmixCapture : public juce::Component,
@@ -57,8 +57,8 @@ public:
     void buttonClicked (juce::Button*) override;
     void audioDeviceIOCallbackWithContext (const float* const* inputChannelData, int numInputChannels,
                                            float* const* outputChannelData, int numOutputChannels,
-                                           int numSamples,
-                                           const juce::AudioIODeviceCallbackContext& context) override;
+                                           int numSamples, const juce::AudioIODeviceCallbackContext& context)
+        PELLMIX_NONBLOCKING override;
     void audioDeviceAboutToStart (juce::AudioIODevice*) override;
     void audioDeviceStopped() override;
     void timerCallback() override;
