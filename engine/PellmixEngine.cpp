@@ -68,7 +68,11 @@ void PellmixEngine::setSolo (int slot, bool shouldSolo)
 
 void PellmixEngine::updateActiveSlots()
 {
-    const bool anySolo = std::any_of (solo.begin(), solo.end(), [] (bool s) { return s; });
+    // Only a solo on a slot that holds an IR silences the others: a soloed empty slot would
+    // otherwise mute everything while playing nothing itself.
+    bool anySolo = false;
+    for (size_t k = 0; k < solo.size(); ++k)
+        anySolo = anySolo || (solo[k] && loaded[k]);
     for (int i = 0; i < slots.size(); ++i)
     {
         const auto k = (size_t)i;

@@ -50,7 +50,8 @@ TEST (EngineActiveRule, SoloAndMuteTable)
         {"a solo silences the others, muted or not", 0x0b, 0x02, 0x08, 0x08},
         {"a soloed slot plays even when muted", 0x0b, 0x0a, 0x08, 0x08},
         {"two solos", 0x0f, 0x00, 0x05, 0x05},
-        {"a solo on an empty slot still silences the others", 0x03, 0x00, 0x80, 0x00},
+        {"a solo on an empty slot silences nothing", 0x03, 0x00, 0x80, 0x03},
+        {"a solo on an empty slot leaves a loaded solo in charge", 0x03, 0x00, 0x82, 0x02},
         {"mute on an empty slot changes nothing", 0x03, 0x04, 0x00, 0x03},
     };
     for (const auto& c : cases)
