@@ -1,10 +1,12 @@
-// The main content on the virtual display with the capture window shown, photographed from the
-// display while idle, during the test tone, during a capture and while the worker processes it.
+// The main content on the virtual display with the capture window shown for an IR block,
+// photographed from the display while idle, during the test tone, during a capture and while the
+// worker processes it.
 // The screenshots are kept in the build folder (screenshots/capture-*.png) for people to look at;
 // the test checks that the window is on them at its place and that they differ as they should.
 #include "BinaryData.h"
 #include "CaptureWindowSupport.h"
 #include "app/MainContentComponent.h"
+#include "ui/PellmixIrPanel.h"
 
 using namespace capture_window_test;
 
@@ -47,11 +49,12 @@ TEST_F (CaptureWindowTest, ScreenshotsIdleToneCaptureAndProcessing)
     auto* window = content->getCaptureWindow();
     window->setSweepSecondsForTests (8);
     ASSERT_TRUE (loopOutput());
-    config->captureSlot = 2;
-    config->captureState = 1;
-    ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
     auto at = [&] (juce::Component& c)
     { return content->getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat(); };
+    auto& block = content->getIrPanel()->getBlock (2);
+    ASSERT_TRUE (waitFor ([&] { return block.getCaptureButton().isShowing(); }, 1500));
+    onScreen.click (at (block.getCaptureButton()));
+    ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
 
     const auto folder = screenshotFolder();
     juce::File (folder).createDirectory();

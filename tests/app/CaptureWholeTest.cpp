@@ -1,13 +1,15 @@
 // Whole captures through the application's own window (the main content with its capture window,
 // shown because an IR block asked for it) on a dummy JACK server at 48000 Hz with 60-second
 // sweeps: the output looped straight back to the input, looped through a jconvolver that holds a
-// known IR, and a silent input. The temporary files have the sizes of a 48 kHz capture, the
-// straight loop's recording is the sweep itself, band 0 of the written IR matches the known IR,
-// and closing the window hands the file over.
+// known IR, and a silent input. An IR block asks for the capture; the temporary files have the
+// sizes of a 48 kHz capture, the straight loop's recording is the sweep itself, band 0 of the
+// written IR matches the known IR, and once the window is closed the block has loaded the file.
 #include "CaptureWindowSupport.h"
 #include "app/MainContentComponent.h"
 #include "capture/CaptureSupport.h"
 #include "support/Process.h"
+#include "ui/PellmixIrBlock.h"
+#include "ui/PellmixIrPanel.h"
 
 #include <iostream>
 
@@ -73,13 +75,24 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
     auto at = [&] (juce::Component& child)
     { return content->getLocalPoint (&child, child.getLocalBounds().getCentre()).toFloat(); };
 
-    // What an IR block does when the user asks for a capture into its slot.
-    config->captureSlot = slot;
-    config->captureState = 1;
+    // The user asks an empty IR block for a capture into its slot.
+    auto& block = content->getIrPanel()->getBlock (slot);
+    ASSERT_TRUE (waitFor ([&] { return block.getCaptureButton().isShowing(); }, 1500));
+    onScreen.click (at (block.getCaptureButton()));
+    EXPECT_EQ (config->captureSlot.load(), slot);
     ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
+    EXPECT_TRUE (waitFor ([&] { return block.getLook() == PellmixIrBlock::Look::capturing; }, 1000));
 
+    auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
+    const int xrunsBefore = device->getXRunCount();
     onScreen.click (at (window->getCaptureButton()));
     ASSERT_EQ (window->getRun().getState(), State::recording);
+    ASSERT_TRUE (waitFor ([&] { return window->getRun().getState() != State::recording; }, 70000));
+    // A busy machine can make the dummy server skip or drop cycles; a capture spoilt that way says so.
+    const int xruns = device->getXRunCount() - xrunsBefore;
+    std::cout << c.name << ": " << xruns << " xruns during the recording\n";
+    const auto serverLog = [&]
+    { return "xruns: " + std::to_string (xruns) + "\nJACK server log:\n" + jack->logText(); };
     ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() == -2; }, 120000))
         << "state " << (int)window->getRun().getState() << ", progress "
         << window->getWorker().progress.load();
@@ -132,23 +145,27 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
         if (c.route == Route::convolver)
         {
             // The accuracy the worker's own whole-run tests reach.
-            EXPECT_LT (fit["band0_error_db"], -50.0);
+            EXPECT_LT (fit["band0_error_db"], -50.0) << serverLog();
         }
         else
         {
             // A delay: flat, and what the worker makes of a perfect loop (see the oracle).
-            EXPECT_LT (fit["band0_flatness_db"], 0.5);
+            EXPECT_LT (fit["band0_flatness_db"], 0.5) << serverLog();
             EXPECT_LT (fit["band0_error_db"], -37.5);
         }
     }
 
-    // Closing the window completes the hand-off: the state 2 with the new file's path for the
-    // block of the asking slot (none after a failed capture).
+    // Closing the window completes the hand-off: the asking block takes the new file and loads
+    // it (after a failed capture it goes back to empty), and the state returns to 0.
     onScreen.click (at (window->getCloseButton()));
     EXPECT_FALSE (window->isCloseHeld());
-    EXPECT_EQ (config->captureState.load(), 2);
-    EXPECT_EQ (config->captureSlot.load(), slot);
+    EXPECT_TRUE (waitFor ([&] { return config->captureState == 0; }, 1500));
     EXPECT_TRUE (waitFor ([&] { return !window->isVisible(); }, 1500));
+    EXPECT_TRUE (config->lastCapturePath.isEmpty());
+    const bool captured = c.route != Route::silent;
+    EXPECT_EQ (block.getLook(), captured ? PellmixIrBlock::Look::loaded : PellmixIrBlock::Look::empty);
+    EXPECT_EQ (config->engine.isLoaded (slot), captured);
+    EXPECT_EQ (config->project.irRecords[slot].path, captured ? output : juce::File());
 }
 
 INSTANTIATE_TEST_SUITE_P (Routes, WholeCapture,

@@ -6,6 +6,8 @@
 #include "CaptureWindowSupport.h"
 #include "app/MainContentComponent.h"
 #include "engine/JackRecorder.h"
+#include "ui/PellmixIrBlock.h"
+#include "ui/PellmixIrPanel.h"
 
 #include <iostream>
 #include <unistd.h>
@@ -723,41 +725,50 @@ TEST_F (CaptureWindowTest, ClosingMidCaptureHidesTheWindowAndHoldsTheHandOffUnti
     auto* window = content->getCaptureWindow();
     window->setSweepSecondsForTests (2);
     ASSERT_TRUE (loopOutput());
-
-    config->captureSlot = 3;
-    config->captureState = 1;
-    ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
     auto at = [&] (juce::Component& c)
     { return content->getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat(); };
+
+    // The IR block of slot 3 asks for the capture.
+    auto& block = content->getIrPanel()->getBlock (3);
+    ASSERT_TRUE (waitFor ([&] { return block.getCaptureButton().isShowing(); }, 1500));
+    onScreen.click (at (block.getCaptureButton()));
+    ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
     onScreen.click (at (window->getCaptureButton()));
     ASSERT_EQ (window->getRun().getState(), State::recording);
     onScreen.click (at (window->getCloseButton()));
     EXPECT_TRUE (window->isCloseHeld());
 
-    // Hidden at the content's next tick while the state stays 1; 2 only once the file is there.
+    // Hidden at the content's next tick while the state stays 1 and the block waits; 2 only once
+    // the file is there, and then the block takes it.
     bool handOffBeforeFile = false;
+    auto watch = [&]
+    {
+        if (config->captureState == 2 && config->lastCapturePath.isEmpty() && !config->engine.isLoaded (3))
+            handOffBeforeFile = true;
+    };
     ASSERT_TRUE (waitFor (
         [&]
         {
-            if (config->captureState == 2 && config->lastCapturePath.isEmpty())
-                handOffBeforeFile = true;
+            watch();
             return !window->isVisible();
         },
         1500));
     EXPECT_EQ (config->captureState.load(), 1);
+    EXPECT_TRUE (waitFor ([&] { return block.getLook() == PellmixIrBlock::Look::capturing; }, 1000));
+    EXPECT_EQ (block.getIrLabel().getText(), "Capturing ...");
     ASSERT_TRUE (waitFor (
         [&]
         {
-            if (config->captureState == 2 && config->lastCapturePath.isEmpty())
-                handOffBeforeFile = true;
-            return config->captureState == 2;
+            watch();
+            return config->captureState == 0;
         },
         20000));
     EXPECT_FALSE (handOffBeforeFile);
-    EXPECT_EQ (config->lastCapturePath.get(), impulses().getChildFile ("held.vir").getFullPathName());
     EXPECT_FALSE (window->isCloseHeld());
     EXPECT_EQ (boxes.count ("Process successful !"), 1);
-    EXPECT_EQ (config->captureSlot.load(), 3);
+    EXPECT_TRUE (config->engine.isLoaded (3));
+    EXPECT_EQ (config->project.irRecords[3].path, impulses().getChildFile ("held.vir"));
+    EXPECT_TRUE (waitFor ([&] { return block.getLook() == PellmixIrBlock::Look::loaded; }, 1000));
     pump (1200);
     EXPECT_FALSE (window->isVisible());
 }
