@@ -39,8 +39,9 @@ inline void pump (int ms)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (ms);
 }
 
-// Records every alert box. Boxes are closed about 50 ms after they come up with `result` (for a
-// two-button box, 1 is the first button), unless `hold` is set.
+// Records every alert box. Boxes are closed with `result` (for a two-button box, 1 is the first
+// button) at the first tick (every 50 ms) at least `closeAfterMs` after they came up, unless
+// `hold` is set. `onTick` runs at every tick, also while a box runs its own modal loop.
 class BoxRecorder : public juce::LookAndFeel_V4, private juce::Timer
 {
 public:
@@ -103,13 +104,30 @@ public:
     std::vector<Box> boxes;
     bool hold = false;
     int result = 0;
+    int closeAfterMs = 0;
+    std::function<void()> onTick;
 
 private:
     void timerCallback() override
     {
-        if (!hold)
+        if (onTick)
+            onTick();
+        const auto now = juce::Time::getMillisecondCounter();
+        if (openBoxes() == 0)
+        {
+            firstSeen = 0;
+            return;
+        }
+        if (firstSeen == 0)
+            firstSeen = now;
+        if (!hold && now - firstSeen >= (juce::uint32)closeAfterMs)
+        {
             closeOpenBoxes();
+            firstSeen = 0;
+        }
     }
+
+    juce::uint32 firstSeen = 0;
 };
 
 // Answers the output-file chooser with `answer` (nothing: cancelled) and keeps every request.

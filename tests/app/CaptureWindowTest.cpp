@@ -630,22 +630,30 @@ TEST_F (CaptureWindowTest, ProgressFollowsTheRecordingThenTheWorker)
     std::vector<double> recording, working;
     juce::StringArray statuses;
     bool sawHundredWhenComplete = false;
+    auto sample = [&]
+    {
+        const auto s = state();
+        const double level = capture->getProgressMeter().getLevel();
+        if (s == State::recording)
+            recording.push_back (level);
+        if (s == State::handingOver)
+        {
+            working.push_back (level);
+            sawHundredWhenComplete = sawHundredWhenComplete || level == 100.0;
+        }
+        statuses.addIfNotAlreadyThere (capture->getStatusLabel().getText());
+    };
+    // The worker waits at its box: the window shows its final status and progress meanwhile.
+    boxes.closeAfterMs = 600;
+    boxes.onTick = sample;
     const bool ended = waitFor (
         [&]
         {
-            const auto s = state();
-            const double level = capture->getProgressMeter().getLevel();
-            if (s == State::recording)
-                recording.push_back (level);
-            if (s == State::handingOver)
-            {
-                working.push_back (level);
-                sawHundredWhenComplete = sawHundredWhenComplete || level == 100.0;
-            }
-            statuses.addIfNotAlreadyThere (capture->getStatusLabel().getText());
-            return s == State::idle && capture->getWorker().progress.load() == -2;
+            sample();
+            return state() == State::idle && capture->getWorker().progress.load() == -2;
         },
         20000);
+    boxes.onTick = nullptr;
     ASSERT_TRUE (ended);
 
     ASSERT_FALSE (recording.empty());
@@ -659,7 +667,7 @@ TEST_F (CaptureWindowTest, ProgressFollowsTheRecordingThenTheWorker)
             << v;
     EXPECT_TRUE (sawHundredWhenComplete);
     EXPECT_TRUE (statuses.contains ("Recording..."));
-    EXPECT_TRUE (statuses.contains ("Processing..."));
+    EXPECT_TRUE (statuses.contains ("Process successful !"));
 
     EXPECT_EQ (boxes.count ("Process successful !"), 1);
     EXPECT_EQ (boxes.boxes.back().icon, juce::MessageBoxIconType::InfoIcon);
