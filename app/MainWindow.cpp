@@ -3,6 +3,7 @@
 #include "app/MainContentComponent.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
+#include "ui/PellmixLookAndFeel.h"
 #include "ui/PellmixMenu.h"
 
 namespace
@@ -23,6 +24,9 @@ MainWindow::MainWindow (const juce::String& name)
 
     setUsingNativeTitleBar (true);
     setMenuBar (PellmixConfig::getInstance()->menu.get(), 0);
+    // The bar and the menus it opens are drawn in the panels' look.
+    if (auto* bar = getMenuBarComponent())
+        bar->setLookAndFeel (PellmixLookAndFeel::getInstance());
     setTitleBarHeight (22);
     setTopLeftPosition (10, 36);
 

@@ -95,6 +95,12 @@ void PellmixConfig::addListener (Listener* listener)
         listeners.add (listener);
 }
 
+void PellmixConfig::removeListener (Listener* listener)
+{
+    const juce::ScopedLock sl (lock);
+    listeners.remove (listener);
+}
+
 void PellmixConfig::notifyProcessingChanged (bool processingOn)
 {
     listeners.call ([processingOn] (Listener& l) { l.processingChanged (processingOn); });
@@ -153,9 +159,9 @@ void PellmixConfig::saveAudioSettings()
                                       PellmixSettings::getDeviceStateFile().getFullPathName());
 }
 
-void PellmixConfig::loadProject (const juce::File& file)
+bool PellmixConfig::loadProject (const juce::File& file)
 {
-    project.load (file);
+    return project.load (file);
 }
 
 bool PellmixConfig::saveProject (const juce::File& file)

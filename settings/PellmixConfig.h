@@ -40,6 +40,8 @@ public:
     ~PellmixConfig() override;
 
     void addListener (Listener* listener);
+    // Removes a listener (one that goes before the configuration); unknown listeners are ignored.
+    void removeListener (Listener* listener);
     void notifyProcessingChanged (bool processingOn);
     void notifyColourChanged (int colourIndex);
     void notifyTooltipsChanged (bool tooltipsOn);
@@ -51,7 +53,8 @@ public:
     bool hasOutputDevice() const;
     // Writes the settings file and the device state from the shared device manager's setup.
     void saveAudioSettings();
-    void loadProject (const juce::File& file);
+    // False when the file could not be read as a project (nothing of the project changed).
+    bool loadProject (const juce::File& file);
     // False when the project file could not be written (the previous file is then kept).
     bool saveProject (const juce::File& file);
 

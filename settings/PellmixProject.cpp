@@ -36,15 +36,15 @@ void PellmixProject::setIrOffset (int i, int v) { updateRecord (i, [v] (auto& r)
 void PellmixProject::setIrPhase (int i, float v) { updateRecord (i, [v] (auto& r) { r.phase = v; }); }
 void PellmixProject::setIrGain (int i, float v) { updateRecord (i, [v] (auto& r) { r.gain = v; }); }
 
-void PellmixProject::load (const juce::File& file)
+bool PellmixProject::load (const juce::File& file)
 {
     projectFile = file;
     if (! file.existsAsFile())
-        return;
+        return false;
 
     auto doc = juce::XmlDocument::parse (file);
-    if (doc == nullptr)
-        return;
+    if (doc == nullptr || (doc->getChildByName ("IRs") == nullptr && doc->getChildByName ("EQ") == nullptr))
+        return false;
 
     if (auto* irs = doc->getChildByName ("IRs"))
     {
@@ -75,6 +75,7 @@ void PellmixProject::load (const juce::File& file)
         }
         eqChanged = true;
     }
+    return true;
 }
 
 bool PellmixProject::save (const juce::File& file)

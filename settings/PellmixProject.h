@@ -38,9 +38,10 @@ public:
     void setIrPhase (int index, float phase);
     void setIrGain (int index, float gain);
 
-    // Loads a project file into the records and the EQ (marking them changed); a file that
-    // is missing or does not parse changes only projectFile.
-    void load (const juce::File& file);
+    // Loads a project file into the records and the EQ (marking them changed). False when the
+    // file is missing, cannot be read or parsed, or holds neither "IRs" nor "EQ": then only
+    // projectFile changes.
+    bool load (const juce::File& file);
     // Writes the project file; false when it could not be written (the old file is kept).
     bool save (const juce::File& file);
 

@@ -13,11 +13,6 @@ juce::File supportPath (const char* literalBelowBase)
     return juce::File (getSystemApplicationDataFolder().getFullPathName() + literalBelowBase);
 }
 
-// Colour keys in colour-index order.
-const char* const colourKeys[PellmixConfig::numColours] = { "inputColour",  "outputColour", "sourceColour",
-                                                            "targetColour", "irColour",     "gainColour",
-                                                            "bgColour",     "gridColour" };
-
 void readFolder (const juce::XmlElement& parent, const char* key, juce::File& folder)
 {
     if (auto* e = parent.getChildByName (key))
@@ -62,6 +57,10 @@ juce::XmlElement* addKey (juce::XmlElement& parent, const char* key)
     return parent.createNewChildElement (key);
 }
 } // namespace
+
+const char* const PellmixSettings::colourKeys[8] = { "inputColour",  "outputColour", "sourceColour",
+                                                     "targetColour", "irColour",     "gainColour",
+                                                     "bgColour",     "gridColour" };
 
 PellmixSettings::PellmixSettings (PellmixConfig* ownerConfig) : owner (ownerConfig)
 {

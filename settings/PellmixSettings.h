@@ -40,6 +40,10 @@ public:
     int mainAudioOutput = 0;
     PellmixConfig* owner = nullptr;
 
+    // The settings file's colour keys in colour-index order; the menu's colour selectors carry
+    // these names too.
+    static const char* const colourKeys[8];
+
     juce::File getSettingsFile() const { return root.getChildFile ("VantrelMelvane.cfg"); }
     juce::File getFallbackSettingsFile() const { return root.getChildFile ("VantrelCapture.cfg"); }
     // The saved device state, below the same base folder as the support folders.

@@ -146,6 +146,7 @@ PellmixIrBlock::PellmixIrBlock()
 PellmixIrBlock::~PellmixIrBlock()
 {
     stopTimer();
+    config().removeListener (this);
     for (auto* s : {gainSlider.get(), lengthSlider.get(), phaseSlider.get(), offsetSlider.get()})
         s->removeListener (this);
     irLabel.reset();

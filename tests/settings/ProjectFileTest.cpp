@@ -193,6 +193,38 @@ TEST (ProjectFile, MissingFileChangesOnlyTheProjectFile)
     EXPECT_FALSE (project.irRecords[2].changed);
 }
 
+TEST (ProjectFile, LoadTellsWhetherTheFileWasAProject)
+{
+    TempDir dir;
+    struct Case
+    {
+        const char* name;
+        const char* xml; // null: no file
+        bool loaded;
+    };
+    const Case cases[] = {
+        { "missing", nullptr, false },
+        { "not XML", "just text", false },
+        { "cut short", "<MelvaneProject><IRs><IR length=\"1\"", false },
+        { "XML of something else", "<PellmixPlayList><Entry/></PellmixPlayList>", false },
+        { "IRs only", "<MelvaneProject><IRs><IR length=\"7\"/></IRs></MelvaneProject>", true },
+        { "EQ only, any root name", "<x><eq on=\"1\"/></x>", true },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto project = makeDefaultProject();
+        const juce::File file (dir.child (std::string (c.name) + ".vmp"));
+        if (c.xml != nullptr)
+        {
+            ASSERT_TRUE (file.replaceWithText (c.xml));
+        }
+        EXPECT_EQ (project.load (file), c.loaded);
+        EXPECT_EQ (project.irRecords[0].changed, c.loaded && std::string (c.name) == "IRs only");
+        EXPECT_EQ (project.eqChanged, c.loaded && std::string (c.name) != "IRs only");
+    }
+}
+
 TEST (ProjectFile, FieldSetterKeepsTheChangedMarkAndOtherFields)
 {
     auto project = makeDefaultProject();
