@@ -158,7 +158,7 @@ double outputsDiffer (int block, double rate)
     BenchEngine e (2);
     e.engine.prepareToPlay (block, rate);
     e.engine.reset();
-    const auto ir = irAtRate (e.engine.sum.bands[0], rate);
+    const auto ir = irAtRate (e.engine.getSum().bands[0], rate);
     const float scale = (float)(44100.0 / rate);
     ZitaConvolver zita (ir, block);
     DirectConvolver direct (ir);
@@ -214,7 +214,7 @@ void BM_EngineProcessBlock (benchmark::State& state)
                   benchmark::ClobberMemory();
                   std::transform (x.begin(), x.end(), x.begin(), [] (float v) { return v * 0.5f + 0.1f; });
               });
-    state.SetLabel ("N=" + std::to_string (e.engine.convolvers[0].getFftSize()));
+    state.SetLabel ("N=" + std::to_string (e.engine.getConvolver (0).getFftSize()));
 }
 
 void BM_ZitaConvolver (benchmark::State& state)
@@ -224,7 +224,7 @@ void BM_ZitaConvolver (benchmark::State& state)
     if (!checkOutputs (state, block, rate))
         return;
     BenchEngine e (1);
-    ZitaConvolver zita (irAtRate (e.engine.sum.bands[0], rate), block);
+    ZitaConvolver zita (irAtRate (e.engine.getSum().bands[0], rate), block);
     auto x = noise (block, 3);
     std::vector<float> y ((size_t)block);
     runTimed (state, block, rate,
@@ -242,7 +242,7 @@ void BM_DirectConvolution (benchmark::State& state)
     if (!checkOutputs (state, block, rate))
         return;
     BenchEngine e (1);
-    DirectConvolver direct (irAtRate (e.engine.sum.bands[0], rate));
+    DirectConvolver direct (irAtRate (e.engine.getSum().bands[0], rate));
     auto x = noise (block, 3);
     std::vector<float> y ((size_t)block);
     runTimed (state, block, rate,

@@ -2,6 +2,7 @@
 
 #include "engine/CalculsResponse.h"
 #include "engine/FFTReal.h"
+#include "engine/PellmixFileWriter.h"
 #include "engine/PellmixVirFile.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -17,7 +18,9 @@ namespace
 {
 constexpr int irRate = 96000;
 constexpr int maxSamples = 1 << 25; // longest temporary file taken (about 5.8 minutes at 96000 Hz)
-constexpr int streamBuffer = 32768;
+// Most memory a run may take: a capture of a 60-second sweep at 96000 Hz needs about 700 MB. A
+// longer recording is refused rather than risking the system's out-of-memory kill.
+constexpr juce::int64 maxWorkingBytes = (juce::int64)768 << 20;
 constexpr double ln2 = 0.6931471805599453;
 constexpr double ln3 = 1.0986122886681098;
 constexpr double ln1000 = 6.907755278982137;
@@ -55,23 +58,12 @@ juce::String readFloatFile (const juce::File& file, std::vector<float>& samples,
     return {};
 }
 
-// Writes whole to `file` through a temporary sibling, so that a failed write leaves neither a
-// partial file nor a damaged old one.
-template <typename WriteBody>
-bool writeWhole (const juce::File& file, WriteBody&& body)
+// Memory the deconvolution holds at its peak: the recording and the filter, three spectra and
+// the transform's work buffer and bit-reversal table of N points, and the response as floats.
+juce::int64 deconvolutionBytes (int recordingLength, int inverseLength)
 {
-    juce::TemporaryFile temp (file);
-    {
-        auto stream = temp.getFile().createOutputStream (streamBuffer);
-        if (stream == nullptr || !stream->openedOk())
-            return false;
-        if (!body (*stream))
-            return false;
-        stream->flush();
-        if (stream->getStatus().failed())
-            return false;
-    }
-    return temp.overwriteTargetFileWithTemporary();
+    const auto n = (juce::int64)CalculsResponse::deconvolutionSize (recordingLength);
+    return 4 * ((juce::int64)recordingLength + inverseLength) + n * (3 * 8 + 8 + 4 + 4);
 }
 
 bool writeFloats (juce::OutputStream& out, const float* samples, size_t count)
@@ -188,7 +180,7 @@ Calculs::Outcome Calculs::process()
         return threadShouldExit() && !outputWritten ? Outcome::stopped : Outcome::success;
     };
 
-    if (auto o = outcome (readTempFiles()); o != Outcome::success)
+    if (auto o = outcome (readTempFiles() && fitsInMemory()); o != Outcome::success)
         return o;
     progress = 10;
     if (auto o = outcome (deconvolve()); o != Outcome::success)
@@ -246,6 +238,15 @@ bool Calculs::readTempFiles()
     return true;
 }
 
+bool Calculs::fitsInMemory()
+{
+    const auto bytes = deconvolutionBytes (recordingLength, inverseLength);
+    if (bytes <= maxWorkingBytes)
+        return true;
+    return fail ("The recording is too long to be processed: it would need about " +
+                 juce::String (bytes >> 20) + " MB of memory.");
+}
+
 bool Calculs::deconvolve()
 {
     // A filter longer than the recording would wrap around the circular convolution.
@@ -290,8 +291,8 @@ bool Calculs::deconvolve()
     std::transform (y.begin(), y.end(), result.begin(), [] (double v) { return (float)v; });
     const auto file = tempFolder.getChildFile ("deconv.raw");
     file.deleteFile();
-    if (!writeWhole (file, [&] (juce::OutputStream& out)
-                     { return writeFloats (out, result.data(), result.size()); }))
+    if (!writeFileThroughTemporary (file, [&] (juce::OutputStream& out)
+                                    { return writeFloats (out, result.data(), result.size()); }))
         return fail ("The file \"deconv.raw\" cannot be written in " + tempFolder.getFullPathName() + ".");
     progress = 50;
     return true;
@@ -348,13 +349,14 @@ bool Calculs::writeVirFile()
     const float* bandPointers[3] = {bands[0].data(), bands[1].data(), bands[2].data()};
     const auto bytes =
         PellmixVir::encodeSpectral (bandPointers, CalculsResponse::bandLength, PellmixVir::floatPi);
+    if (bytes.empty())
+        return fail ("The captured IR holds values that are not finite.");
     progress = 90;
     if (threadShouldExit())
         return true;
     progress = 95;
 
-    if (!writeWhole (outputFile,
-                     [&] (juce::OutputStream& out) { return out.write (bytes.data(), bytes.size()); }))
+    if (!writeFileThroughTemporary (outputFile, bytes.data(), bytes.size()))
         return fail ("The IR file cannot be written: " + outputFile.getFullPathName());
     outputWritten = true;
     lastCapturePath.set (outputFile.getFullPathName());
@@ -412,8 +414,8 @@ bool Calculs::writeWavFile()
     if (threadShouldExit())
         return true;
 
-    if (!writeWhole (outputFile,
-                     [&] (juce::OutputStream& s) { return writeFloats (s, out.data(), out.size()); }))
+    if (!writeFileThroughTemporary (outputFile, [&] (juce::OutputStream& s)
+                                    { return writeFloats (s, out.data(), out.size()); }))
         return fail ("The file cannot be written: " + outputFile.getFullPathName());
     outputWritten = true;
     return true;

@@ -72,6 +72,8 @@ private:
     void showBox (BoxKind kind, const juce::String& title, const juce::String& text);
 
     bool readTempFiles();
+    // False, with the reason, when the deconvolution of the recording would need too much memory.
+    bool fitsInMemory();
     bool deconvolve();
     bool writeVirFile();
     bool writeWavFile();
