@@ -156,7 +156,10 @@ PellmixCapture::PellmixCapture()
 
 PellmixCapture::~PellmixCapture()
 {
-    getSharedAudioDeviceManager()->removeAudioCallback (this);
+    // A manager already deleted took the callback with it; none is made here.
+    auto* manager = getExistingSharedAudioDeviceManager();
+    if (manager != nullptr)
+        manager->removeAudioCallback (this);
     stopTimer();
 
     // The worker stops at its next step; a file it is writing is finished first, and a box it
@@ -166,7 +169,8 @@ PellmixCapture::~PellmixCapture()
         juce::Logger::writeToLog ("The capture worker is still busy at shut-down; waiting for it.");
 
     auto* config = PellmixConfig::getInstance();
-    config->saveAudioSettings();
+    if (manager != nullptr)
+        config->saveAudioSettings();
     run.stop();
 
     for (auto* name : temporaryFiles)

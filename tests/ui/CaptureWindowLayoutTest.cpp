@@ -101,3 +101,18 @@ TEST (CaptureWindowLayout, ChildrenPicturesAndMetersAsBuilt)
     const juce::Rectangle<int> band (0, 0, 471, 40);
     EXPECT_EQ (differingPixels (drawn.getClippedImage (band), background.getClippedImage (band)), 0);
 }
+
+TEST (CaptureWindowLayout, DestroyedAfterTheDeviceManagerItMakesNoNewOne)
+{
+    ASSERT_TRUE (ui_test::processDisplay().started());
+    ui_test::ConfigEnvironment env;
+    ASSERT_NE (env.config, nullptr) << env.jack.logText();
+    auto capture = std::make_unique<PellmixCapture>();
+    const auto sweep = env.config->settings.tempFolder.getChildFile ("sinus.wav");
+    ASSERT_TRUE (sweep.replaceWithText ("x"));
+
+    deleteSharedAudioDeviceManager();
+    capture.reset();
+    EXPECT_EQ (getExistingSharedAudioDeviceManager(), nullptr);
+    EXPECT_FALSE (sweep.exists()) << "the temporary files still go";
+}
