@@ -1,6 +1,7 @@
 #include "engine/Calculs.h"
 
 #include "engine/CalculsResponse.h"
+#include "engine/PellmixPackedSpectrum.h"
 #include "engine/FFTReal.h"
 #include "engine/PellmixFileWriter.h"
 #include "engine/PellmixVirFile.h"
@@ -304,7 +305,7 @@ bool Calculs::deconvolve()
         return true;
     progress = 30;
 
-    CalculsResponse::multiplySpectra (y.get(), filter.get(), y.get(), n);
+    multiplyPackedSpectra (y.get(), filter.get(), y.get(), n);
     filter.reset();
     fft->inverseTransform (y.get(), y.get());
     fft.reset();

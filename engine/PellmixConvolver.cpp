@@ -1,5 +1,7 @@
 #include "engine/PellmixConvolver.h"
 
+#include "engine/PellmixPackedSpectrum.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -132,28 +134,6 @@ void PellmixConvolver::commitIr()
     dropTail = true;
 }
 
-void PellmixConvolver::multiplySpectra()
-{
-    const int half = fftSize / 2;
-    const float* x = blockSpectrum.data();
-    const float* h = irSpectrum.data();
-    float* p = productSpectrum.data();
-
-    if (fftSize == 1)
-    {
-        p[0] = x[0] * h[0];
-        return;
-    }
-    p[0] = x[0] * h[0];
-    p[half] = x[half] * h[half];
-    for (int k = 1; k < half; ++k)
-    {
-        const float xr = x[k], xi = x[half + k], hr = h[k], hi = h[half + k];
-        p[k] = xr * hr - xi * hi;
-        p[half + k] = xr * hi + xi * hr;
-    }
-}
-
 // y = blockBuffer / N plus the tail of the earlier blocks: y[0 .. n - 1] (scaled by 44100 / rate)
 // is the output and y[n .. N - 1] the next tail, which moves to the front of `overlap`; the tail
 // holds N - n samples, and the rest is zeroed so that a later, shorter block adds nothing stale.
@@ -202,7 +182,7 @@ void PellmixConvolver::process (const float* in, float* out, int n, bool enabled
         std::copy (in, in + n, blockBuffer.begin());
         std::fill (blockBuffer.begin() + n, blockBuffer.end(), 0.0f);
         fft->forwardTransform (blockSpectrum.data(), blockBuffer.data());
-        multiplySpectra();
+        multiplyPackedSpectra (blockSpectrum.data(), irSpectrum.data(), productSpectrum.data(), fftSize);
         fft->inverseTransform (productSpectrum.data(), blockBuffer.data());
 
         overlapAdd (out, n);

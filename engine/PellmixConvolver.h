@@ -86,7 +86,6 @@ public:
     PellmixSpectrum outputAnalyser;
 
 private:
-    void multiplySpectra();
     void overlapAdd (float* out, int n);
 
     // Audio side.

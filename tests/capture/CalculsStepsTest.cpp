@@ -5,6 +5,7 @@
 #include "CaptureSupport.h"
 
 #include "engine/CalculsResponse.h"
+#include "engine/PellmixPackedSpectrum.h"
 
 #include <cmath>
 #include <complex>
@@ -51,7 +52,7 @@ TEST (CalculsSteps, SpectrumProductIsCircularConvolution)
         FFTReal<double> fft (n);
         fft.forwardTransform (fa.data(), a.data());
         fft.forwardTransform (fb.data(), b.data());
-        CalculsResponse::multiplySpectra (fa.data(), fb.data(), p.data(), n);
+        multiplyPackedSpectra (fa.data(), fb.data(), p.data(), n);
         fft.inverseTransform (p.data(), y.data());
         for (int k = 0; k < n; ++k)
         {
@@ -63,8 +64,8 @@ TEST (CalculsSteps, SpectrumProductIsCircularConvolution)
 
         // The deconvolution forms the product in place of either factor: the same values.
         auto inFirst = fa, inSecond = fb;
-        CalculsResponse::multiplySpectra (inFirst.data(), fb.data(), inFirst.data(), n);
-        CalculsResponse::multiplySpectra (fa.data(), inSecond.data(), inSecond.data(), n);
+        multiplyPackedSpectra (inFirst.data(), fb.data(), inFirst.data(), n);
+        multiplyPackedSpectra (fa.data(), inSecond.data(), inSecond.data(), n);
         EXPECT_EQ (inFirst, p) << "n " << n;
         EXPECT_EQ (inSecond, p) << "n " << n;
     }
