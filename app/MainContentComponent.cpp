@@ -47,6 +47,7 @@ MainContentComponent::MainContentComponent()
 
 MainContentComponent::~MainContentComponent()
 {
+    PellmixConfig::getInstance()->removeListener (this);
     stopTimer();
     irPanel.reset();
     player.reset();

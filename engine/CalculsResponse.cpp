@@ -25,8 +25,9 @@ void multiplySpectra (const double* r, const double* i, double* p, int n)
     p[h] = r[h] * i[h];
     for (int k = 1; k < h; ++k)
     {
-        p[k] = r[k] * i[k] - r[h + k] * i[h + k];
-        p[h + k] = r[h + k] * i[k] + r[k] * i[h + k];
+        const double rr = r[k], ri = r[h + k], ir = i[k], ii = i[h + k];
+        p[k] = rr * ir - ri * ii;
+        p[h + k] = ri * ir + rr * ii;
     }
 }
 

@@ -17,7 +17,7 @@ constexpr int onsetSearch = 1920; // samples before the peak in which the onset 
 // filter no longer than it equals their linear convolution.
 int deconvolutionSize (int recordingLength);
 
-// p = r x i in the packed real-spectrum layout of n points (p may alias neither input).
+// p = r x i in the packed real-spectrum layout of n points (p may be r or i).
 void multiplySpectra (const double* r, const double* i, double* p, int n);
 
 struct Trim

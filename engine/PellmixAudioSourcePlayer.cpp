@@ -1,10 +1,11 @@
 #include "engine/PellmixAudioSourcePlayer.h"
 
+#include "engine/PellmixChannelCode.h"
+
 #include <algorithm>
 
 namespace
 {
-constexpr int pairBase = 99; // 99 + k selects the pair k - 1 / k
 constexpr int playerFftSize = 2048;
 constexpr int playerSpectrumPoints = 364;
 } // namespace
@@ -28,14 +29,14 @@ PellmixAudioSourcePlayer::Routing PellmixAudioSourcePlayer::route (int mainOut, 
     // The right channel is rendered in output 1; a one-output device has only the left.
     r.source = (channel == 2 && numOutputs >= 2) ? 1 : 0;
 
-    if (mainOut >= 0 && mainOut < pairBase)
+    if (PellmixChannelCode::isSingle (mainOut))
     {
         if (mainOut < numOutputs)
             r.left = mainOut;
     }
-    else if (mainOut > pairBase)
+    else if (PellmixChannelCode::isPair (mainOut))
     {
-        const int k = mainOut - pairBase;
+        const int k = PellmixChannelCode::pairRight (mainOut);
         if (k < numOutputs)
         {
             r.left = k - 1;

@@ -4,9 +4,10 @@
 // channel or pair, run through the engine, and every other output is silenced.
 //
 // The configuration's routing fields are handed over at construction, as references:
-// processingEnabled (the processed signal replaces the dry one), mainAudioOut (a channel
-// position below 99, or 99 + k for the pair k - 1 / k; anything else silences the outputs) and
-// playingChannel (2: the file's right channel, rendered in output 1; otherwise its left one).
+// processingEnabled (the processed signal replaces the dry one), mainAudioOut (a code of
+// PellmixChannelCode: a channel position below 99, or 99 + k for the pair k - 1 / k; anything
+// else silences the outputs) and playingChannel (2: the file's right channel, rendered in
+// output 1; otherwise its left one).
 //
 // Threading: audioDeviceIOCallbackWithContext() runs on the audio thread, a real-time context
 // (PELLMIX_NONBLOCKING); it reads the three fields once per block (atomics), allocates nothing

@@ -154,6 +154,31 @@ void PellmixConvolver::multiplySpectra()
     }
 }
 
+// y = blockBuffer / N plus the tail of the earlier blocks: y[0 .. n - 1] (scaled by 44100 / rate)
+// is the output and y[n .. N - 1] the next tail, which moves to the front of `overlap`; the tail
+// holds N - n samples, and the rest is zeroed so that a later, shorter block adds nothing stale.
+// One pass each over the output, the tail and the rest.
+void PellmixConvolver::overlapAdd (float* out, int n)
+{
+    const auto inverseScale = (float)(1.0 / (double)fftSize);
+    const int m = fftSize - n;
+    const float* y = blockBuffer.data();
+    float* tail = overlap.data();
+
+    const int added = std::min (m, n);
+    for (int i = 0; i < added; ++i)
+        out[i] = (y[i] * inverseScale + tail[i]) * outputScale;
+    for (int i = added; i < n; ++i)
+        out[i] = (y[i] * inverseScale) * outputScale;
+    // tail[i - n] is written after tail[i - n] was read, and before tail[i] is.
+    const int carried = std::max (m, n);
+    for (int i = n; i < carried; ++i)
+        tail[i - n] = y[i] * inverseScale + tail[i];
+    for (int i = carried; i < fftSize; ++i)
+        tail[i - n] = y[i] * inverseScale;
+    std::fill (tail + m, tail + fftSize, 0.0f);
+}
+
 void PellmixConvolver::process (const float* in, float* out, int n, bool enabled)
 {
     if (fftSize == 0 || n <= 0)
@@ -180,19 +205,7 @@ void PellmixConvolver::process (const float* in, float* out, int n, bool enabled
         multiplySpectra();
         fft->inverseTransform (productSpectrum.data(), blockBuffer.data());
 
-        const auto inverseScale = (float)(1.0 / (double)fftSize);
-        const int m = fftSize - n;
-        for (int i = 0; i < m; ++i)
-            blockBuffer[(size_t)i] = blockBuffer[(size_t)i] * inverseScale + overlap[(size_t)i];
-        for (int i = m; i < fftSize; ++i)
-            blockBuffer[(size_t)i] *= inverseScale;
-        // The tail now holds N - n samples; the rest is zeroed so that a later, shorter block
-        // adds nothing stale.
-        std::copy (blockBuffer.begin() + n, blockBuffer.end(), overlap.begin());
-        std::fill (overlap.begin() + m, overlap.end(), 0.0f);
-
-        for (int i = 0; i < n; ++i)
-            out[i] = blockBuffer[(size_t)i] * outputScale;
+        overlapAdd (out, n);
         outputAnalyser.pushSamples (out, n);
     }
 

@@ -87,6 +87,7 @@ public:
 
 private:
     void multiplySpectra();
+    void overlapAdd (float* out, int n);
 
     // Audio side.
     std::unique_ptr<FFTReal<float>> fft;

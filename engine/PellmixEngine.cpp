@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace
 {
@@ -114,10 +115,18 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
         return;
     }
 
+    // A sum that is not finite (from shaping values no control offers) must never play: the
+    // convolvers keep what they play and the sum keeps its previous blend.
+    auto playing = sum.bands;
     sum.sumActiveSlots (slots);
     sum.normalise();
     if (applyEq)
         sum.applyEq (eqGainsDb, updateGains);
+    if (!sum.isFinite())
+    {
+        sum.bands = std::move (playing);
+        return;
+    }
 
     // Convert and transform the new IR once, outside the audio lock; every convolver gets a
     // copy in its spare spectrum, whichever pair turns out to be idle.
@@ -241,12 +250,14 @@ void PellmixEngine::processPiece (const float* const* in, float* const* out, int
                 std::copy (scratchNew.begin(), scratchNew.begin() + n, dst);
                 continue;
             }
+            // A sample that is not finite counts as silence: even a weight of 0 would pass it on.
+            const auto finiteOrSilence = [] (float v) { return std::isfinite (v) ? v : 0.0f; };
             const auto w = 1.0f / (float)(fadeLength - 1);
             for (int i = 0; i < n; ++i)
             {
                 const auto k = (float)(offset + i);
-                dst[i] =
-                    ((float)(fadeLength - 1) - k) * scratchOld[(size_t)i] * w + k * scratchNew[(size_t)i] * w;
+                dst[i] = ((float)(fadeLength - 1) - k) * finiteOrSilence (scratchOld[(size_t)i]) * w +
+                         k * finiteOrSilence (scratchNew[(size_t)i]) * w;
             }
         }
     }

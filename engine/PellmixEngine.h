@@ -4,7 +4,8 @@
 //
 // A blend puts the new IR into the idle pair; the next audio block crossfades linearly from the
 // pair that was playing to the new one over exactly that block (sample 0 all old, the last
-// sample all new). Further blends before that block only replace the new pair's IR.
+// sample all new; a sample that is not finite fades as silence). Further blends before that
+// block only replace the new pair's IR.
 //
 // Threading:
 // - Everything but processBlock() runs on the message thread (prepareToPlay() and reset() also
@@ -63,7 +64,8 @@ public:
 
     // Sums the active slots, normalises, applies the EQ when applyEq (with new gains in dB when
     // updateGains) and hands the result to the idle pair. With no active, non-empty slot it only
-    // clears the sum.
+    // clears the sum. A sum that is not finite changes nothing: the previous sum and the IR that
+    // plays stay.
     void blend (const float* eqGainsDb, bool updateGains, bool applyEq);
 
     // Writes the sum as a vir file; false when it could not be written.
@@ -91,11 +93,19 @@ public:
     double getLastBlendLockMicroseconds() const { return lastBlendLockMicroseconds.load(); }
     double getLastPublishMicroseconds() const { return lastPublishMicroseconds.load(); }
 
+    // Read-only views of the engine's data, for the plots and the tests (message thread): slot
+    // 0..7 (once initialised; its length and working buffers), the blend sum (its bands and
+    // length) and convolver 0..3. They change only through the operations above, which keep the
+    // locking rules.
+    const PellmixIrSlot& getSlot (int slot) const { return *slots[slot]; }
+    const PellmixIrSum& getSum() const { return sum; }
+    const PellmixConvolver& getConvolver (int index) const { return convolvers[(size_t)index]; }
+
+private:
     juce::OwnedArray<PellmixIrSlot> slots;
     PellmixIrSum sum;
     std::array<PellmixConvolver, 4> convolvers;
 
-private:
     void updateActiveSlots();
     bool anyPlayableSlot() const;
     PellmixConvolver& outputConvolver() { return convolvers[(size_t)currentPair.load()]; }

@@ -152,7 +152,10 @@ void PellmixConfig::saveAudioSettings()
         juce::Logger::writeToLog ("The settings file could not be written: " +
                                   settings.getSettingsFile().getFullPathName());
 
-    // With no explicitly chosen device there is no state to keep; an older file stays in place.
+    // With no explicitly chosen device there is no state to keep, and a choice that opened no
+    // device is no state to start from: an older file stays in place.
+    if (deviceManager->getCurrentAudioDevice() == nullptr)
+        return;
     if (auto state = deviceManager->createStateXml())
         if (!writeXmlFile (*state, PellmixSettings::getDeviceStateFile()))
             juce::Logger::writeToLog ("The audio device state could not be written: " +

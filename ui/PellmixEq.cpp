@@ -109,7 +109,7 @@ PellmixEq::PellmixEq()
         band.addListener (this);
         band.addMouseListener (this, false);
         band.setName (PellmixLookAndFeel::eqSliderName);
-        band.setRange (-12.0, 12.0, 1.0);
+        band.setRange (PellmixRanges::gainMinDb, PellmixRanges::gainMaxDb, 1.0);
         band.setSliderStyle (juce::Slider::LinearVertical);
         band.setTextBoxStyle (juce::Slider::TextBoxBelow, true, 40, 12);
         addAndMakeVisible (band);

@@ -122,7 +122,7 @@ void PellmixExportBlock::timerCallback()
         return;
     lastDrawnTime = analysed;
 
-    rebuildTimeCurve (e.sum.bands[0]);
+    rebuildTimeCurve (e.getSum().bands[0]);
 
     const float* phases = e.getPhases (PellmixEngine::sumSpectrum, 0);
     const float* magnitudes = e.getMagnitudes (PellmixEngine::sumSpectrum, 0);

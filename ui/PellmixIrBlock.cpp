@@ -111,13 +111,13 @@ PellmixIrBlock::PellmixIrBlock()
 
     phaseSlider = makeSlider (juce::Slider::Rotary, juce::Slider::TextBoxRight, "Rotary Slider Phase", *this,
                               "IR phase offset");
-    phaseSlider->setRange (0.0, 100.0, (double)0.1f);
+    phaseSlider->setRange (PellmixRanges::phaseMin, PellmixRanges::phaseMax, (double)0.1f);
     phaseSlider->setValue (0.0, juce::sendNotificationAsync);
     phaseLabel = makeLabel ("Phase Label", "Phase");
 
     gainSlider = makeSlider (juce::Slider::LinearVertical, juce::Slider::TextBoxBelow, "Ir Gain Slider",
                              *this, "IR volume");
-    gainSlider->setRange (-12.0, 12.0, 1.0);
+    gainSlider->setRange (PellmixRanges::gainMinDb, PellmixRanges::gainMaxDb, 1.0);
 
     offsetSlider = makeSlider (juce::Slider::Rotary, juce::Slider::TextBoxRight, "Rotary Slider Offset",
                                *this, "IR start offset (samples)");
@@ -500,7 +500,7 @@ void PellmixIrBlock::computeCurves()
     lastDrawnTime = e.getChangeTime (PellmixEngine::slotSpectrum, slotIndex, true);
     irLabel->setText (record().path.getFileNameWithoutExtension(), juce::dontSendNotification);
 
-    const auto& slot = *e.slots[slotIndex];
+    const auto& slot = e.getSlot (slotIndex);
     const int length = slot.getLength();
     offsetSlider->setRange (1 - maxLength, length >= maxLength ? length - 1 : maxLength - 1, 1.0);
     keepOffsetKnobWithinRange();

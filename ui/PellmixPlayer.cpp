@@ -125,7 +125,8 @@ PellmixPlayer::~PellmixPlayer()
         menu->removeListener (this);
 
     savePlaylist();
-    getSharedAudioDeviceManager()->removeAudioCallback (&audioSourcePlayer);
+    if (auto* manager = getExistingSharedAudioDeviceManager())
+        manager->removeAudioCallback (&audioSourcePlayer);
     transportSource.removeChangeListener (this);
     releaseSource();
     audioSourcePlayer.setSource (nullptr);

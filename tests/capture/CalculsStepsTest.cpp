@@ -60,6 +60,13 @@ TEST (CalculsSteps, SpectrumProductIsCircularConvolution)
                 direct += a[(size_t)i] * b[(size_t)((k - i + n) % n)];
             EXPECT_NEAR (y[(size_t)k] / n, direct, 1e-12) << "n " << n << " k " << k;
         }
+
+        // The deconvolution forms the product in place of either factor: the same values.
+        auto inFirst = fa, inSecond = fb;
+        CalculsResponse::multiplySpectra (inFirst.data(), fb.data(), inFirst.data(), n);
+        CalculsResponse::multiplySpectra (fa.data(), inSecond.data(), inSecond.data(), n);
+        EXPECT_EQ (inFirst, p) << "n " << n;
+        EXPECT_EQ (inSecond, p) << "n " << n;
     }
 }
 

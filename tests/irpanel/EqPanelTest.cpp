@@ -232,21 +232,21 @@ TEST_F (EqPanelTest, TimerTakesOverALoadedProjectOnceAndQuietly)
     project().eqOn = false;
     project().eqChanged = true;
 
-    const auto sumTime = engine().sum.changedTime;
+    const auto sumTime = engine().getSum().changedTime;
     juce::Thread::sleep (2);
     eq().timerCallback();
     EXPECT_EQ (sliderGains(), loaded);
     EXPECT_FALSE (project().eqChanged);
     EXPECT_EQ (counter.changes, 0) << "no band sends its own change";
-    EXPECT_GT (engine().sum.changedTime, sumTime);
+    EXPECT_GT (engine().getSum().changedTime, sumTime);
     EXPECT_EQ (sumBand0 (engine()), referenceBlend (loaded.data(), false));
     expectSwitchLook (false);
 
     // Nothing more happens on the next ticks.
-    const auto afterTime = engine().sum.changedTime;
+    const auto afterTime = engine().getSum().changedTime;
     juce::Thread::sleep (2);
     eq().timerCallback();
-    EXPECT_EQ (engine().sum.changedTime, afterTime);
+    EXPECT_EQ (engine().getSum().changedTime, afterTime);
 
     for (int i = 0; i < PellmixEq::numBands; ++i)
         eq().getBandSlider (i).removeListener (&counter);

@@ -42,8 +42,8 @@ TEST_F (IrPanelTest, LoadedProjectIsTakenOverByTheTimers)
         EXPECT_EQ (band0 (engine(), i), shapedBand0 (r.path, r));
     }
     // Slot 0 is muted, slot 1 soloed: only slot 1 sounds.
-    EXPECT_FALSE (engine().slots[0]->active.load());
-    EXPECT_TRUE (engine().slots[1]->active.load());
+    EXPECT_FALSE (engine().getSlot (0).active.load());
+    EXPECT_TRUE (engine().getSlot (1).active.load());
     EXPECT_EQ (ui_test::differingPixels (block (0).getMuteButton().getNormalImage(),
                                          picture (BinaryData::mute_on_png, BinaryData::mute_on_pngSize)),
                0);
@@ -124,12 +124,12 @@ TEST_F (IrPanelTest, SoloOnASlotWithoutIrSilencesNothing)
     loadInto (0, someIr ("plays.wav", 1.0));
     loadInto (1, someIr ("soloed.wav", 1.5));
     click (block (1).getSoloButton());
-    ASSERT_FALSE (engine().slots[0]->active.load());
+    ASSERT_FALSE (engine().getSlot (0).active.load());
 
     // The soloed slot is removed: its record keeps the flag, the others play again.
     click (block (1).getRemoveButton());
     EXPECT_TRUE (record (1).solo);
-    EXPECT_TRUE (engine().slots[0]->active.load());
+    EXPECT_TRUE (engine().getSlot (0).active.load());
     EXPECT_NE (sumBand0 (engine()), std::vector<float> (2048, 0.0f));
 
     // A project record that solos a slot whose file is missing.
@@ -137,7 +137,7 @@ TEST_F (IrPanelTest, SoloOnASlotWithoutIrSilencesNothing)
     project().setIrChanged (4, true);
     tick (4);
     EXPECT_TRUE (record (4).solo);
-    EXPECT_TRUE (engine().slots[0]->active.load());
+    EXPECT_TRUE (engine().getSlot (0).active.load());
     EXPECT_EQ (block (4).getLook(), Look::empty);
 }
 
@@ -156,7 +156,7 @@ TEST_F (IrPanelTest, BlockThatTurnsEmptyLeavesTheBlend)
     tick (1);
     EXPECT_EQ (block (1).getLook(), Look::empty);
     EXPECT_FALSE (engine().isLoaded (1));
-    EXPECT_FALSE (engine().slots[1]->active.load());
+    EXPECT_FALSE (engine().getSlot (1).active.load());
 
     // A file deleted from disk.
     vanishing.deleteFile();

@@ -117,7 +117,7 @@ TEST_F (IrPanelTest, DropIntoAnEmptySlotWindowsAtTheFullLength)
     const auto r = record (2);
     EXPECT_EQ (r.length, 2048);
     EXPECT_EQ (band0 (engine(), 2), shapedBand0 (f, r));
-    EXPECT_TRUE (engine().slots[2]->active.load());
+    EXPECT_TRUE (engine().getSlot (2).active.load());
 }
 
 TEST_F (IrPanelTest, UnreadableFileIntoAnEmptySlotLeavesItEmpty)
@@ -198,8 +198,8 @@ TEST_F (IrPanelTest, MuteAndSoloWriteTheRecordRecolourTheButtonAndReblend)
 {
     loadInto (0, someIr ("zero.wav", 1.0));
     loadInto (1, someIr ("one.wav", 1.7));
-    auto& s0 = *engine().slots[0];
-    auto& s1 = *engine().slots[1];
+    auto& s0 = engine().getSlot (0);
+    auto& s1 = engine().getSlot (1);
 
     struct Step
     {
@@ -217,14 +217,14 @@ TEST_F (IrPanelTest, MuteAndSoloWriteTheRecordRecolourTheButtonAndReblend)
     for (const auto& s : steps)
     {
         SCOPED_TRACE (s.name);
-        const auto sumTime = engine().sum.changedTime;
+        const auto sumTime = engine().getSum().changedTime;
         juce::Thread::sleep (2);
         click (s.mute ? block (s.slot).getMuteButton() : block (s.slot).getSoloButton());
         const auto r = record (s.slot);
         EXPECT_EQ (s.mute ? r.mute : r.solo, s.recordValue);
         EXPECT_EQ (s0.active.load(), s.active0);
         EXPECT_EQ (s1.active.load(), s.active1);
-        EXPECT_GT (engine().sum.changedTime, sumTime) << "re-blended";
+        EXPECT_GT (engine().getSum().changedTime, sumTime) << "re-blended";
         if (s.mute)
             expectImages (block (s.slot).getMuteButton(),
                           s.recordValue ? PICTURE (mute_on_png) : PICTURE (mute_off_png),
@@ -280,7 +280,7 @@ TEST_F (IrPanelTest, RemoveEmptiesThePathAndKeepsEverythingElse)
     EXPECT_EQ (after.phase, before.phase);
     EXPECT_TRUE (after.mute && after.solo && after.invert);
     EXPECT_FALSE (engine().isLoaded (6));
-    EXPECT_FALSE (engine().slots[6]->active.load());
+    EXPECT_FALSE (engine().getSlot (6).active.load());
     for (const auto* curve :
          {&block (6).getTimeCurve(), &block (6).getMagnitudeCurve(), &block (6).getPhaseCurve()})
         for (float v : *curve)
@@ -349,7 +349,7 @@ TEST_F (IrPanelTest, EachKnobWritesAllFourValuesThenReblends)
     {
         SCOPED_TRACE (c.name);
         const auto before = c.knob->getValue();
-        const auto sumTime = engine().sum.changedTime;
+        const auto sumTime = engine().getSum().changedTime;
         juce::Thread::sleep (2);
         screen->wheel (at (0, c.where), c.notch);
         EXPECT_NE (c.knob->getValue(), before);
@@ -360,7 +360,7 @@ TEST_F (IrPanelTest, EachKnobWritesAllFourValuesThenReblends)
         EXPECT_EQ (r.length, (int)b.getLengthSlider().getValue());
         EXPECT_EQ (r.phase, (float)b.getPhaseSlider().getValue());
         EXPECT_EQ (band0 (engine(), 0), shapedBand0 (f, r)) << "the slot is shaped by the record";
-        EXPECT_GT (engine().sum.changedTime, sumTime) << "re-blended";
+        EXPECT_GT (engine().getSum().changedTime, sumTime) << "re-blended";
     }
     const auto r = record (0);
     EXPECT_EQ (r.length, 2047);
@@ -373,15 +373,15 @@ TEST_F (IrPanelTest, KnobWithoutAFileOnlyWritesTheRecord)
 {
     const auto f = someIr ("vanishing.wav");
     loadInto (0, f);
-    const auto slotTime = engine().slots[0]->changedTime;
-    const auto sumTime = engine().sum.changedTime;
+    const auto slotTime = engine().getSlot (0).changedTime;
+    const auto sumTime = engine().getSum().changedTime;
     f.deleteFile();
     juce::Thread::sleep (2);
 
     screen->wheel (at (0, {287, 60}), 1.0f);
     EXPECT_EQ (record (0).gain, 1.0f);
-    EXPECT_EQ (engine().slots[0]->changedTime, slotTime);
-    EXPECT_EQ (engine().sum.changedTime, sumTime);
+    EXPECT_EQ (engine().getSlot (0).changedTime, slotTime);
+    EXPECT_EQ (engine().getSum().changedTime, sumTime);
 }
 
 TEST (IrBlockWithoutSlot, KnobChangesWriteNothing)

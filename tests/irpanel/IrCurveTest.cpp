@@ -29,7 +29,7 @@ TEST_P (IrCurves, MatchNumpy)
     auto& b = block (0);
     ASSERT_EQ (b.getLook(), PellmixIrBlock::Look::loaded);
 
-    const float* work = engine().slots[0]->getWorkBuffer (0);
+    const float* work = engine().getSlot (0).getWorkBuffer (0);
     float peak = 0.0f;
     for (int i = 0; i < PellmixIrSlot::workLength; ++i)
         peak = std::max (peak, std::abs (work[i]));

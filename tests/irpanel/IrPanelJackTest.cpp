@@ -82,7 +82,7 @@ TEST (IrPanelJack, RecordingFollowsTheBlocks)
             engine_test::writeFloats (folder + "/rec" + std::to_string (i) + ".f32", recording[(size_t)i]);
         engine_test::writeFloats (folder + "/source.f32", burst);
         engine_test::writeFloats (folder + "/irrate.f32",
-                                  engine_test::irAtRate (config.engine.sum.bands[0], (double)rate));
+                                  engine_test::irAtRate (config.engine.getSum().bands[0], (double)rate));
         std::cout << name << ": "
                   << pellmix_test::runPythonScript (
                          "engine_jack_oracle.py",

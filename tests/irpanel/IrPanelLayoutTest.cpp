@@ -39,7 +39,7 @@ TEST_F (IrPanelTest, EveryRecordStartsEmptyWithTheFullWindowAndTheAnalysersAreRe
         EXPECT_EQ (r.phase, 0.0f);
         EXPECT_EQ (r.gain, 0.0f);
         EXPECT_EQ (r.length, 2048); // the length knob's first change, after the record's 1792
-        const auto& analyser = engine().slots[i]->analyser;
+        const auto& analyser = engine().getSlot (i).analyser;
         EXPECT_EQ (analyser.fftSize, 2048);
         EXPECT_EQ (analyser.numPoints, 224);
         EXPECT_EQ (analyser.sampleRate, 96000.0);

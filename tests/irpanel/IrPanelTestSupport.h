@@ -179,19 +179,19 @@ inline std::vector<float> shapedBand0 (const juce::File& file, const PellmixIrRe
     if (!reference.loadIr (0, file))
         return {};
     reference.setIrParameters (0, r.length, r.offset, r.phase, r.invert, r.gain);
-    const float* w = reference.slots[0]->getWorkBuffer (0);
+    const float* w = reference.getSlot (0).getWorkBuffer (0);
     return std::vector<float> (w, w + PellmixIrSlot::workLength);
 }
 
 inline std::vector<float> band0 (PellmixEngine& engine, int slot)
 {
-    const float* w = engine.slots[slot]->getWorkBuffer (0);
+    const float* w = engine.getSlot (slot).getWorkBuffer (0);
     return std::vector<float> (w, w + PellmixIrSlot::workLength);
 }
 
 inline std::vector<float> sumBand0 (PellmixEngine& engine)
 {
-    return std::vector<float> (engine.sum.bands[0].begin(), engine.sum.bands[0].end());
+    return std::vector<float> (engine.getSum().bands[0].begin(), engine.getSum().bands[0].end());
 }
 
 // The IR panel on the desktop of this process's virtual display, with the configuration built

@@ -366,7 +366,7 @@ TEST_F (Menu, ProjectRoundTripThroughOpenAndSave)
     std::fill (std::begin (p.eqGainsDb), std::end (p.eqGainsDb), 0.0f);
     p.eqOn = false;
     p.eqChanged = false;
-    const auto sumBefore = config().engine.sum.bands[0];
+    const auto sumBefore = config().engine.getSum().bands[0];
 
     answers = {saved};
     run (PellmixMenu::fileMenu, PellmixMenu::openProjectId);
@@ -389,11 +389,11 @@ TEST_F (Menu, ProjectRoundTripThroughOpenAndSave)
     EXPECT_EQ (p.eqGainsDb[7], 12.0f);
     EXPECT_TRUE (p.eqOn);
     EXPECT_TRUE (p.eqChanged);
-    EXPECT_EQ (config().engine.sum.bands[0], sumBefore) << "a load leaves the engine to the panels";
+    EXPECT_EQ (config().engine.getSum().bands[0], sumBefore) << "a load leaves the engine to the panels";
 
     // The records taken over as the panels do give a non-empty blend.
     ASSERT_NO_FATAL_FAILURE (applyProjectToEngine());
-    const auto& band = config().engine.sum.bands[0];
+    const auto& band = config().engine.getSum().bands[0];
     EXPECT_TRUE (std::any_of (band.begin(), band.end(), [] (float v) { return v != 0.0f; }));
 }
 
@@ -415,7 +415,7 @@ TEST_F (Menu, ExportWritesTheBlendAndFollowsTheEqSwitch)
         EXPECT_EQ (vir.getSize(), PellmixVir::spectralFileSize);
         const auto band = decodedBand0 (vir);
         ASSERT_EQ (band.size(), (size_t)PellmixVir::bandLength) << "the file decodes";
-        EXPECT_GT (correlation (band, engine.sum.bands[0].data(), band.size()), 0.999);
+        EXPECT_GT (correlation (band, engine.getSum().bands[0].data(), band.size()), 0.999);
     };
 
     exportTo ("with-eq");
