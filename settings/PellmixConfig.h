@@ -49,6 +49,8 @@ public:
     void resetColours();
     void toggleTooltips();
     void handleAsyncUpdate() override;
+    // How many listeners are registered (tests check that panels leave when deleted).
+    int getNumListeners() const { return listeners.size(); }
 
     // True when the shared device manager's current setup names an output device.
     bool hasOutputDevice() const;

@@ -15,6 +15,37 @@ PellmixProject& project()
 {
     return PellmixConfig::getInstance()->project;
 }
+
+// The help text, drawn as its own line breaks divide it and never wrapped: every line in the
+// label's font, all squeezed by one horizontal scale when the widest would not fit the text area.
+// (The framework wraps a text with line breaks at the label's width, which left "=" alone on a
+// line, and its minimum horizontal scale applies only to text without line breaks.)
+class HelpLabel : public juce::Label
+{
+public:
+    using juce::Label::Label;
+
+    void paint (juce::Graphics& g) override
+    {
+        auto lineFont = getLookAndFeel().getLabelFont (*this);
+        const auto area = getBorderSize().subtractedFrom (getLocalBounds()).toFloat();
+        const auto lines = juce::StringArray::fromTokens (getText(), "\r\n", {});
+        float widest = 0.0f;
+        for (const auto& line : lines)
+            widest = juce::jmax (widest, lineFont.getStringWidthFloat (line.trim()));
+        if (widest > area.getWidth())
+            lineFont.setHorizontalScale (area.getWidth() / widest);
+
+        g.setFont (lineFont);
+        g.setColour (findColour (textColourId));
+        auto row = area.withHeight (lineFont.getHeight());
+        for (const auto& line : lines)
+        {
+            g.drawText (line.trim(), row, getJustificationType().getOnlyHorizontalFlags(), false);
+            row.translate (0.0f, lineFont.getHeight());
+        }
+    }
+};
 } // namespace
 
 const char* const PellmixEq::bandFrequencies[numBands] = {
@@ -40,9 +71,10 @@ PellmixEq::PellmixEq()
     setLookAndFeel (PellmixLookAndFeel::getInstance());
     project().eqOn = true;
 
-    helpLabel = std::make_unique<juce::Label> ("Phase Label", helpText);
+    helpLabel = std::make_unique<HelpLabel> ("Phase Label", helpText);
     addAndMakeVisible (helpLabel.get());
     helpLabel->setJustificationType (juce::Justification::centredTop);
+    helpLabel->setFont (helpLabel->getFont().withHeight (helpFontHeight));
 
     eqButton = std::make_unique<juce::ImageButton> (juce::String());
     addAndMakeVisible (eqButton.get());

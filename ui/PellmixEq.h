@@ -22,6 +22,8 @@ public:
     static constexpr int timerIntervalMs = 500;
     static const char* const bandFrequencies[numBands];
     static const char* const helpText;
+    // Small enough that the widest help line needs little squeezing to fit its 100-pixel box.
+    static constexpr float helpFontHeight = 11.0f;
 
     PellmixEq();
     ~PellmixEq() override;

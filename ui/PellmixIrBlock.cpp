@@ -601,7 +601,9 @@ void PellmixIrBlock::resized()
     gainSlider->setBounds (275, 20, 25, 140);
     offsetSlider->setBounds (145, 145, 60, 30);
     lengthSlider->setBounds (55, 145, 60, 30);
-    irLabel->setBounds (15, 7, 220, 10);
+    // Tall enough for its 14-pixel font (a 10-pixel box cut the letters' tops and tails off),
+    // centred where a 10-pixel box at y 7 would be, and clear of the buttons below it.
+    irLabel->setBounds (15, 4, 220, 16);
     phaseLabel->setBounds (190, 145, 40, 30);
     offsetLabel->setBounds (100, 145, 40, 30);
     lengthLabel->setBounds (10, 145, 40, 30);

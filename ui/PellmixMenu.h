@@ -75,6 +75,8 @@ public:
     // Adds the listener once; a null or already registered listener is ignored.
     void addListener (Listener* listener);
     void removeListener (Listener* listener);
+    // How many listeners are registered (tests check that the player leaves when deleted).
+    int getNumListeners() const { return listeners.size(); }
 
     // Replaces the file chooser or the document opener; an empty function restores the default.
     void setFileChooser (FileChooserFunction chooser);

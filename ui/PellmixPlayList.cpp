@@ -2,6 +2,8 @@
 
 #include "BinaryData.h"
 
+#include <cmath>
+
 //==============================================================================
 PellmixPlayListEntry PellmixPlayListModel::entryAt (int index) const
 {
@@ -93,8 +95,10 @@ void PellmixPlayListModel::paintListBoxItem (int row, juce::Graphics& g, int wid
     g.setFont (font);
     g.setColour (juce::Colours::black);
     g.drawText (channelMark (entry.channel), 5, 0, width, height, juce::Justification::centredLeft, true);
-    // The name's box ends at the row's right edge, so a long name ends with a visible ellipsis.
-    g.drawText (entry.file.getFileNameWithoutExtension(), 15, 0, juce::jmax (0, width - 15), height,
+    // The name starts clear of the widest mark ("M", bold in the current entry), in one column for
+    // every row; its box ends at the row's right edge, so a long name ends with a visible ellipsis.
+    const int nameX = 5 + (int)std::ceil (juce::Font (font).boldened().getStringWidthFloat ("M")) + 4;
+    g.drawText (entry.file.getFileNameWithoutExtension(), nameX, 0, juce::jmax (0, width - nameX), height,
                 juce::Justification::centredLeft, true);
 }
 

@@ -1,8 +1,9 @@
 // The real application on a virtual display with a dummy JACK device, driven from outside with
 // xdotool through its menu bar and the framework's own file dialog: a project that is not one is
-// refused with a box, a project is opened, saved under a new name typed without its extension,
-// the blend is exported, and "Quit" ends the program with status 0. Screenshots of each step
-// are kept in the build folder (screenshots/menu-run-*.png).
+// refused with a box, a project is opened (its IR blocks show their curves and the result plots
+// follow), saved under a new name typed without its extension, the blend of the project's IRs is
+// exported, and "Quit" ends the program with status 0. Screenshots of each step are kept in the
+// build folder (screenshots/menu-run-*.png).
 #include "AppHarness.h"
 #include "settings/PellmixProject.h"
 #include "ui/ResultTestSupport.h"
@@ -28,6 +29,50 @@ std::string screenshotFolder()
 bool isMenuBackground (juce::Colour c)
 {
     return c.getARGB() == 0xff1c1f24;
+}
+
+std::vector<juce::uint8> bytesOf (const juce::File& file)
+{
+    juce::MemoryBlock block;
+    file.loadFileAsData (block);
+    const auto* data = static_cast<const juce::uint8*> (block.getData());
+    return {data, data + block.getSize()};
+}
+
+juce::Image loadShot (const std::string& path)
+{
+    return juce::ImageFileFormat::loadFrom (juce::File (path));
+}
+
+// Pixels of IR block `slot` that differ between two screenshots (the blocks lie in a 4 x 2 grid of
+// 303 x 180 at (38, 158) of the content).
+int changedBlockPixels (const juce::Image& a, const juce::Image& b, juce::Point<int> content, int slot)
+{
+    const auto block = content + juce::Point<int> (38 + 303 * (slot % 4), 158 + 180 * (slot / 4));
+    int n = 0;
+    for (int y = 0; y < 180; ++y)
+        for (int x = 0; x < 303; ++x)
+            n += a.getPixelAt (block.x + x, block.y + y) != b.getPixelAt (block.x + x, block.y + y) ? 1 : 0;
+    return n;
+}
+
+// Rows of a result plot (x from `left`, 299 wide, y 13-171 of the plots at (38, 638) of the
+// content) that hold a pixel of the curves' red: one or two for a flat line.
+int curveRows (const juce::Image& shot, juce::Point<int> content, int left)
+{
+    const auto plots = content + juce::Point<int> (38, 638);
+    int rows = 0;
+    for (int y = 13; y <= 171; ++y)
+        for (int x = left; x < left + 299; ++x)
+        {
+            const auto c = shot.getPixelAt (plots.x + x, plots.y + y);
+            if (c.getRed() > 150 && c.getGreen() < 90 && c.getBlue() < 90)
+            {
+                ++rows;
+                break;
+            }
+        }
+    return rows;
 }
 
 class MenuRun : public ::testing::Test
@@ -192,8 +237,32 @@ TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
     ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 1));
     ASSERT_NO_FATAL_FAILURE (answerFileDialog ("Open Melvane project", "demo.vmp", "5-open-dialog-demo"));
     EXPECT_FALSE (windowExists ("Open project")) << "no refusal for a project";
-    std::this_thread::sleep_for (1000ms); // the panels' timers
-    shot ("6-project-opened");
+    // The pointer off the panels (no tooltip, no hovered control), then the panels' timers.
+    ASSERT_TRUE (xdotool ({"mousemove", std::to_string (origin.x + 400), std::to_string (origin.y + 10)}));
+    std::this_thread::sleep_for (1000ms);
+    {
+        // The blocks of slots 0 and 3 show their curves, the others still invite a drop; the
+        // plots leave the empty blend's flat lines.
+        const auto started = loadShot (screenshotFolder() + "/menu-run-1-started.png");
+        const auto opened = loadShot (shot ("6-project-opened"));
+        ASSERT_TRUE (started.isValid() && opened.isValid());
+        const juce::Point<int> content (origin.x, origin.y + origin.height - 818); // below the bar
+        for (int slot = 0; slot < 8; ++slot)
+        {
+            SCOPED_TRACE (slot);
+            const int changed = changedBlockPixels (started, opened, content, slot);
+            if (slot == 0 || slot == 3)
+                EXPECT_GT (changed, 303 * 180 / 4) << "the file's look: name, curve, controls";
+            else // (a repaint clipped through its caption may shade a few glyph edges differently)
+                EXPECT_LT (changed, 100) << "still the empty look";
+        }
+        for (int left : {78, 456, 834})
+        {
+            SCOPED_TRACE (left);
+            EXPECT_LE (curveRows (started, content, left), 2) << "the empty blend's flat line";
+            EXPECT_GT (curveRows (opened, content, left), 10) << "the project's blend";
+        }
+    }
 
     // "Save project to ..." under a new name typed without its extension.
     ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 3));
@@ -219,6 +288,17 @@ TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
     const juce::File exported (layout.makerFolder() + "/Impulses/blend.vir");
     ASSERT_TRUE (waitUntil ([&] { return exported.existsAsFile(); }, 5s));
     EXPECT_EQ (exported.getSize(), 18463);
+    // The blend of the project's two IRs, as an engine of the test's own makes it, not the empty
+    // blend.
+    const juce::File reference (home.child ("reference.vir")), empty (home.child ("empty.vir"));
+    ui_test::ReferenceBlend expected (project);
+    ASSERT_TRUE (expected.engine.exportIr (reference));
+    PellmixEngine nothing;
+    nothing.initialise();
+    nothing.blend (nullptr, false, true);
+    ASSERT_TRUE (nothing.exportIr (empty));
+    ASSERT_NE (bytesOf (reference), bytesOf (empty));
+    EXPECT_EQ (bytesOf (exported), bytesOf (reference));
     shot ("9-exported");
 
     // "Quit".

@@ -97,6 +97,40 @@ TEST_F (EqPanelTest, BandsLabelsAndTexts)
     expectSwitchLook (true);
 }
 
+TEST_F (EqPanelTest, HelpTextShowsItsOwnLinesOnly)
+{
+    // The label drawn alone: rows of dark ink grouped into the lines it shows.
+    auto& help = eq().getHelpLabel();
+    const auto image = ui_test::snapshot (help);
+    const auto area = help.getBorderSize().subtractedFrom (help.getLocalBounds());
+    std::vector<std::pair<int, int>> lines; // first and last row of each line of ink
+    int left = image.getWidth(), right = -1;
+    for (int y = 0; y < image.getHeight(); ++y)
+    {
+        bool ink = false;
+        for (int x = 0; x < image.getWidth(); ++x)
+        {
+            const auto c = image.getPixelAt (x, y);
+            if (c.getAlpha() > 128 && c.getBrightness() < 0.5f)
+            {
+                ink = true;
+                left = std::min (left, x);
+                right = std::max (right, x);
+            }
+        }
+        if (ink && (lines.empty() || lines.back().second < y - 1))
+            lines.push_back ({y, y});
+        else if (ink)
+            lines.back().second = y;
+    }
+    // "Shift + Hover = Fast Edit", an empty line, "Ctrl + Hover =" and "Fast Reset": nothing wraps.
+    ASSERT_EQ (lines.size(), 3u);
+    EXPECT_GT (lines[1].first - lines[0].second, 2 * (lines[2].first - lines[1].second)) << "the empty line";
+    EXPECT_GE (left, area.getX());
+    EXPECT_LT (right, area.getRight());
+    EXPECT_GT (right - left, area.getWidth() * 3 / 4) << "the widest line fills the box's width";
+}
+
 TEST_F (EqPanelTest, ShiftHoverPaintsTheBandAndCtrlHoverResetsIt)
 {
     struct Case

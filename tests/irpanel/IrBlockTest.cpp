@@ -440,6 +440,35 @@ TEST_F (IrPanelTest, LooksShowTheirChildren)
     expectLook (PellmixIrBlock::Look::loaded, "Room Take 3");
 }
 
+TEST_F (IrPanelTest, CaptionLineIsDrawnWholeAndCoversNoControl)
+{
+    auto& b = block (0);
+    loadInto (0, someIr ("Cab fly-by.wav")); // ascenders and descenders
+    auto& caption = b.getIrLabel();
+    const auto image = ui_test::snapshot (caption);
+    auto inkInRow = [&image] (int y)
+    {
+        int n = 0;
+        for (int x = 0; x < image.getWidth(); ++x)
+            n += image.getPixelAt (x, y).getAlpha() > 64 ? 1 : 0;
+        return n;
+    };
+    int rows = 0;
+    for (int y = 0; y < image.getHeight(); ++y)
+        rows += inkInRow (y) > 0 ? 1 : 0;
+    EXPECT_GT (rows, 8) << "the name is drawn";
+    EXPECT_EQ (inkInRow (0), 0) << "cut off at the top";
+    EXPECT_EQ (inkInRow (image.getHeight() - 1), 0) << "cut off at the bottom";
+    EXPECT_EQ (caption.getBounds().getCentreY(), 12) << "where the background leaves it room";
+
+    // It lies over no other child, so it takes no click meant for one.
+    for (auto* child : b.getChildren())
+    {
+        const bool covered = child != &caption && child->getBounds().intersects (caption.getBounds());
+        EXPECT_FALSE (covered) << child->getName();
+    }
+}
+
 TEST_F (IrPanelTest, EmptyLookDrawsTheDropPictureAndLoadedLookTheCurveInTheIrColour)
 {
     auto& b = block (0);

@@ -55,8 +55,8 @@ TEST_F (IrPanelTest, RecordsWrittenBeforeThePanelAreReset)
     for (int i = 0; i < 8; ++i)
         project().setIrRecord (i, someIr ("old" + std::to_string (i) + ".wav"), true, true, 100, 5, 3.0f,
                                true, 4.0f);
-    // The old blocks stay registered as configuration listeners (there is no removal), so no
-    // broadcast may happen from here on; the new panel is all that is looked at.
+    // The old blocks left the configuration's listeners when they were deleted; the new panel is
+    // all that is looked at.
     panel = std::make_unique<PellmixIrPanel>();
     for (int i = 0; i < 8; ++i)
     {

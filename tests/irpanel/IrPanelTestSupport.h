@@ -195,8 +195,7 @@ inline std::vector<float> sumBand0 (PellmixEngine& engine)
 }
 
 // The IR panel on the desktop of this process's virtual display, with the configuration built
-// in a fresh HOME over a JACK dummy device. One per process: configuration listeners are never
-// removed, so a panel is never rebuilt within a test.
+// in a fresh HOME over a JACK dummy device (one configuration per process, so one per test).
 class IrPanelTest : public ::testing::Test
 {
 protected:

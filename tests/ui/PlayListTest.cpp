@@ -257,13 +257,46 @@ TEST (PlayListRows, MarkNameBoldCurrentAndSelection)
     const auto selected = paintRow (model, 0, width, true);
     EXPECT_EQ (selected.getPixelAt (width - 2, 1), juce::Colours::lightblue);
     EXPECT_EQ (paintRow (model, 0, width, false).getPixelAt (width - 2, 1).getAlpha(), 0);
-    // The mark starts at x = 5, the name at x = 15.
+    // The mark starts at x = 5, the name after it.
     const auto row = paintRow (model, 2, width, false);
     EXPECT_EQ (inkPixels (row, {0, 0, 5, 18}), 0);
     EXPECT_GT (inkPixels (row, {5, 0, 8, 18}), 0);
     EXPECT_GT (inkPixels (row, {16, 0, 20, 18}), 0);
     // A row past the entries draws an empty entry: an "M" and no name.
     EXPECT_EQ (inkPixels (paintRow (model, 9, width, false), {16, 0, width - 16, 18}), 0);
+}
+
+TEST (PlayListRows, NameStandsClearOfTheWidestMark)
+{
+    // "M" is the widest mark, and the current entry draws it bold.
+    PellmixPlayListModel model;
+    model.entries.add ({juce::File ("/m/Bass DI.wav"), 0});
+    model.entries.add ({juce::File ("/m/Bass DI.wav"), 1});
+    for (bool current : {false, true})
+    {
+        SCOPED_TRACE (current ? "bold" : "regular");
+        model.currentEntry = current ? model.entries[0] : PellmixPlayListEntry{};
+        const auto row = paintRow (model, 0, 171, false);
+        // Columns from the mark's first ink: the mark, then at least three clear columns, then the
+        // name.
+        int x = 0;
+        auto inkAt = [&row] (int column) { return inkPixels (row, {column, 0, 1, row.getHeight()}) > 0; };
+        while (x < row.getWidth() && !inkAt (x))
+            ++x;
+        while (x < row.getWidth() && inkAt (x))
+            ++x;
+        int clear = 0;
+        while (x < row.getWidth() && !inkAt (x))
+            ++x, ++clear;
+        EXPECT_GE (clear, 3) << "the mark runs into the name";
+        EXPECT_LT (x, 40) << "the name follows the mark";
+    }
+    // The names of "M" and "L" rows start in one column.
+    model.currentEntry = {};
+    const auto mono = paintRow (model, 0, 171, false), left = paintRow (model, 1, 171, false);
+    EXPECT_EQ (ui_test::differingPixels (mono.getClippedImage ({30, 0, 141, 18}),
+                                         left.getClippedImage ({30, 0, 141, 18})),
+               0);
 }
 
 TEST (PlayListRows, LongNameEndsWithAnEllipsisInsideTheRow)

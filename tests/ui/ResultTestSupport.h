@@ -44,6 +44,33 @@ inline void loadAndBlend (PellmixConfig& config, int slot, const juce::File& fil
     config.engine.blend (project.eqGainsDb, true, project.eqOn);
 }
 
+// The blend a project should end in, made by an engine of its own as the IR blocks and the EQ
+// panel take the records over: mute and solo of every slot, each existing file loaded and shaped,
+// one blend with the project's EQ. Its sum is analysed for the result plots' 301 points.
+class ReferenceBlend
+{
+public:
+    explicit ReferenceBlend (const PellmixProject& p)
+    {
+        engine.initialise();
+        engine.prepareSpectrum (PellmixEngine::sumSpectrum, 2048, 301, PellmixEngine::workingRate);
+        for (int slot = 0; slot < p.irRecords.size(); ++slot)
+        {
+            const auto r = p.irRecords[slot];
+            engine.setMute (slot, r.mute);
+            engine.setSolo (slot, r.solo);
+            if (r.path.existsAsFile())
+            {
+                EXPECT_TRUE (engine.loadIr (slot, r.path)) << r.path.getFullPathName();
+                engine.setIrParameters (slot, r.length, r.offset, r.phase, r.invert, r.gain);
+            }
+        }
+        engine.blend (p.eqGainsDb, true, p.eqOn);
+    }
+
+    PellmixEngine engine;
+};
+
 struct DrawnLine
 {
     juce::Line<float> line;
