@@ -47,6 +47,7 @@ MainContentComponent::MainContentComponent()
 
 MainContentComponent::~MainContentComponent()
 {
+    PellmixConfig::getInstance()->removeListener (this);
     stopTimer();
     irPanel.reset();
     player.reset();
@@ -87,7 +88,7 @@ void MainContentComponent::timerCallback()
     auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
     const bool ready = device != nullptr && !device->getOutputChannelNames().isEmpty();
     config->audioDeviceReady = ready ? 1 : 0;
-    captureWindow->setVisible (config->captureState == 1);
+    captureWindow->setVisible (config->captureState == 1 && !captureWindow->isCloseHeld());
 }
 
 void MainContentComponent::buttonClicked (juce::Button* button)

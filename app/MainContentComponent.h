@@ -14,7 +14,7 @@ class PellmixCapture;
 // the bypass button and the tooltip window; it routes the space key to the player's play and
 // pause, follows the tooltip switch and the processing state as a configuration listener, and
 // every second stores whether the device can play and shows the capture window exactly while a
-// capture is asked for.
+// capture is asked for and the window holds no close back until its capture has ended.
 //
 // Threads: message thread only (construction, timer, key, button and configuration callbacks).
 // PellmixConfig::processingEnabled, written here, is read by the playback audio callback; it is

@@ -1,14 +1,18 @@
 #include "app/MainWindow.h"
 
 #include "app/MainContentComponent.h"
+#include "app/WindowSizeHints.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
+#include "ui/PellmixLookAndFeel.h"
 #include "ui/PellmixMenu.h"
 
 namespace
 {
 constexpr int contentWidth = 1289;
 constexpr int contentHeight = 818;
+constexpr int minimumWidth = 800;
+constexpr int minimumHeight = 600;
 } // namespace
 
 MainWindow::MainWindow (const juce::String& name)
@@ -23,26 +27,68 @@ MainWindow::MainWindow (const juce::String& name)
 
     setUsingNativeTitleBar (true);
     setMenuBar (PellmixConfig::getInstance()->menu.get(), 0);
+    // The bar and the menus it opens are drawn in the panels' look.
+    if (auto* bar = getMenuBarComponent())
+        bar->setLookAndFeel (PellmixLookAndFeel::getInstance());
     setTitleBarHeight (22);
     setTopLeftPosition (10, 36);
-
-    // The limits allow the whole content, the native frame and the menu bar, and no more.
-    juce::BorderSize<int> frame;
-    if (auto* peer = getPeer())
-        if (const auto frameSize = peer->getFrameSizeIfPresent())
-            frame = *frameSize;
-    const int barHeight = getMenuBarComponent() != nullptr ? getMenuBarComponent()->getHeight() : 0;
-    setResizeLimits (800, 600, contentWidth + frame.getLeftAndRight(),
-                     contentHeight + frame.getTopAndBottom() + barHeight);
-
+    updateSizeLimits();
     setVisible (true);
 }
 
 MainWindow::~MainWindow()
 {
     clearContentComponent();
-    getSharedAudioDeviceManager()->removeAllChangeListeners();
+    if (auto* manager = getExistingSharedAudioDeviceManager())
+        manager->removeAllChangeListeners();
     deleteSharedAudioDeviceManager();
+}
+
+void MainWindow::updateSizeLimits()
+{
+    auto* peer = getPeer();
+    juce::BorderSize<int> frame;
+    if (peer != nullptr)
+        if (const auto frameSize = peer->getFrameSizeIfPresent())
+            frame = *frameSize;
+    if (limitsFrame != frame)
+    {
+        limitsFrame = frame;
+        // The limits count the native frame: at the largest size the whole content and the menu
+        // bar show, and no more.
+        const int barHeight = getMenuBarComponent() != nullptr ? getMenuBarComponent()->getHeight() : 0;
+        setResizeLimits (minimumWidth, minimumHeight, contentWidth + frame.getLeftAndRight(),
+                         contentHeight + barHeight + frame.getTopAndBottom());
+    }
+    if (peer != nullptr)
+        handSizeLimitsToWindowSystem (*peer);
+}
+
+// A window manager reports the frame it adds after the window is shown, and moves or resizes the
+// window then; every placement of the window by the framework replaces its size hints.
+void MainWindow::moved()
+{
+    juce::DocumentWindow::moved();
+    if (limitsFrame.has_value())
+        updateSizeLimits();
+}
+
+void MainWindow::resized()
+{
+    juce::DocumentWindow::resized();
+    if (limitsFrame.has_value())
+        updateSizeLimits();
+}
+
+// Before its first paint the framework places the window once more, replacing its size hints.
+void MainWindow::paint (juce::Graphics& g)
+{
+    juce::DocumentWindow::paint (g);
+    if (painted)
+        return;
+    painted = true;
+    if (auto* peer = getPeer())
+        handSizeLimitsToWindowSystem (*peer);
 }
 
 void MainWindow::closeButtonPressed()

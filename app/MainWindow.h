@@ -1,10 +1,12 @@
 #pragma once
 #include <juce_gui_basics/juce_gui_basics.h>
+#include <optional>
 
 // The one window: a viewport over the main content, the configuration's menu bar, native title
-// bar. Resizable from 800 x 600 up to the content plus frame and menu bar. Its destructor
-// deletes the content first, then the shared audio device manager (closing the device).
-// Message thread only.
+// bar. Resizable from 800 x 600 up to the content plus frame and menu bar: the limits are set
+// before the window is first shown and follow its native frame once the window manager tells it.
+// Its destructor deletes the content first, then the shared audio device manager (closing the
+// device). Message thread only.
 class MainWindow : public juce::DocumentWindow
 {
 public:
@@ -12,7 +14,18 @@ public:
     ~MainWindow() override;
 
     void closeButtonPressed() override;
+    void moved() override;
+    void resized() override;
+    void paint (juce::Graphics& g) override;
 
 private:
+    // Sets the limits from the native frame as now known (none without a window manager) when it
+    // differs from the one they were set for, and hands them to the window system: the framework
+    // replaces the window's size hints whenever it places the window itself.
+    void updateSizeLimits();
+
+    std::optional<juce::BorderSize<int>> limitsFrame; // empty until the constructor set the limits
+    bool painted = false;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
 };

@@ -23,6 +23,8 @@ void VantrelMelvaneApplication::initialise (const juce::String&)
     auto* config = PellmixConfig::getInstance();
     config->menu = std::make_unique<PellmixMenu>();
     runFirstAudioSetup (*config);
+    if (isQuitRequested())
+        return; // asked to quit from a first-run dialog: no window
     const auto productFolder = config->settings.productFolder;
 
     if (productFolder.hasWriteAccess())

@@ -21,7 +21,7 @@
 namespace
 {
 constexpr int smallSizes[] = {2048, 4096, 8192, 16384};
-constexpr int doubleSizes[] = {2048, 1 << 21};
+constexpr int doubleSizes[] = {2048, 1 << 21, 1 << 22, 1 << 23};
 
 std::vector<double> testSignal (int n)
 {

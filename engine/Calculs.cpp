@@ -1,7 +1,9 @@
 #include "engine/Calculs.h"
 
 #include "engine/CalculsResponse.h"
+#include "engine/PellmixPackedSpectrum.h"
 #include "engine/FFTReal.h"
+#include "engine/PellmixFileWriter.h"
 #include "engine/PellmixVirFile.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -17,13 +19,17 @@ namespace
 {
 constexpr int irRate = 96000;
 constexpr int maxSamples = 1 << 25; // longest temporary file taken (about 5.8 minutes at 96000 Hz)
-constexpr int streamBuffer = 32768;
+// Most memory a run may take: a capture of a 60-second sweep at 96000 Hz needs about 700 MB. A
+// longer recording is refused rather than risking the system's out-of-memory kill.
+constexpr juce::int64 maxWorkingBytes = (juce::int64)768 << 20;
 constexpr double ln2 = 0.6931471805599453;
 constexpr double ln3 = 1.0986122886681098;
 constexpr double ln1000 = 6.907755278982137;
 
-// Reads a headerless little-endian float file whole. Returns an empty text or what went wrong.
-juce::String readFloatFile (const juce::File& file, std::vector<float>& samples, int& length)
+// Reads a headerless little-endian float file whole, followed in `samples` by `padding` zeros.
+// Returns an empty text or what went wrong.
+juce::String readFloatFile (const juce::File& file, PellmixLargeVector<float>& samples, int& length,
+                            int padding = 0)
 {
     const auto name = "\"" + file.getFileName() + "\"";
     if (!file.existsAsFile())
@@ -38,11 +44,11 @@ juce::String readFloatFile (const juce::File& file, std::vector<float>& samples,
     juce::FileInputStream in (file);
     if (in.failedToOpen())
         return "The file " + name + " cannot be read.";
-    std::vector<float> data ((size_t)n);
+    PellmixLargeVector<float> data ((size_t)n + (size_t)padding);
     if (in.read (data.data(), n * 4) != n * 4)
         return "The file " + name + " cannot be read whole.";
 #if JUCE_BIG_ENDIAN
-    for (auto& v : data)
+    for (auto& v : data) // the padding is zero either way
     {
         uint32_t bits;
         std::memcpy (&bits, &v, 4);
@@ -55,31 +61,50 @@ juce::String readFloatFile (const juce::File& file, std::vector<float>& samples,
     return {};
 }
 
-// Writes whole to `file` through a temporary sibling, so that a failed write leaves neither a
-// partial file nor a damaged old one.
-template <typename WriteBody>
-bool writeWhole (const juce::File& file, WriteBody&& body)
+// Memory the deconvolution holds at its peak: the recording and the filter as floats, the two
+// in-place spectra and the transform's work buffer of N doubles, and the response as floats.
+juce::int64 deconvolutionBytes (int recordingLength, int inverseLength)
 {
-    juce::TemporaryFile temp (file);
+    const auto n = (juce::int64)CalculsResponse::deconvolutionSize (recordingLength);
+    return 4 * ((juce::int64)recordingLength + inverseLength) + n * (2 * 8 + 8 + 4);
+}
+
+// Writes count floats value (0) .. value (count - 1), little-endian, a block at a time.
+template <typename Value>
+bool writeFloats (juce::OutputStream& out, size_t count, Value&& value)
+{
+    constexpr size_t blockLength = 4096;
+    float block[blockLength];
+    for (size_t start = 0; start < count; start += blockLength)
     {
-        auto stream = temp.getFile().createOutputStream (streamBuffer);
-        if (stream == nullptr || !stream->openedOk())
-            return false;
-        if (!body (*stream))
-            return false;
-        stream->flush();
-        if (stream->getStatus().failed())
+        const size_t length = std::min (blockLength, count - start);
+        for (size_t i = 0; i < length; ++i)
+            block[i] = value (start + i);
+#if JUCE_BIG_ENDIAN
+        for (size_t i = 0; i < length; ++i)
+        {
+            uint32_t bits;
+            std::memcpy (&bits, block + i, 4);
+            bits = juce::ByteOrder::swap (bits);
+            std::memcpy (block + i, &bits, 4);
+        }
+#endif
+        if (!out.write (block, length * sizeof (float)))
             return false;
     }
-    return temp.overwriteTargetFileWithTemporary();
+    return true;
 }
 
 bool writeFloats (juce::OutputStream& out, const float* samples, size_t count)
 {
-    for (size_t i = 0; i < count; ++i)
-        if (!out.writeFloat (samples[i]))
-            return false;
-    return true;
+    return writeFloats (out, count, [samples] (size_t i) { return samples[i]; });
+}
+
+// samples[0 .. length - 1] widened to double, then zeros up to n.
+void padInto (double* padded, const PellmixLargeVector<float>& samples, int length, int n)
+{
+    std::copy (samples.begin(), samples.begin() + length, padded);
+    std::fill (padded + length, padded + n, 0.0);
 }
 } // namespace
 
@@ -188,7 +213,7 @@ Calculs::Outcome Calculs::process()
         return threadShouldExit() && !outputWritten ? Outcome::stopped : Outcome::success;
     };
 
-    if (auto o = outcome (readTempFiles()); o != Outcome::success)
+    if (auto o = outcome (readTempFiles() && fitsInMemory()); o != Outcome::success)
         return o;
     progress = 10;
     if (auto o = outcome (deconvolve()); o != Outcome::success)
@@ -246,61 +271,74 @@ bool Calculs::readTempFiles()
     return true;
 }
 
+bool Calculs::fitsInMemory()
+{
+    const auto bytes = deconvolutionBytes (recordingLength, inverseLength);
+    if (bytes <= maxWorkingBytes)
+        return true;
+    return fail ("The recording is too long to be processed: it would need about " +
+                 juce::String (bytes >> 20) + " MB of memory.");
+}
+
 bool Calculs::deconvolve()
 {
     // A filter longer than the recording would wrap around the circular convolution.
     if (inverseLength > recordingLength)
         return fail ("The recording is shorter than the test sweep.");
 
+    // Two arrays of N doubles and the FFT's work buffer, the transforms running in place: the
+    // recording's spectrum, then the product, then the response; and the filter's spectrum. Each
+    // input is released once it is copied (the writers read the response back from the file).
     const int n = CalculsResponse::deconvolutionSize (recordingLength);
+    PellmixLargeArray<double> y ((size_t)n);
+    padInto (y.get(), recording, recordingLength, n);
+    recording = {};
+    PellmixLargeArray<double> filter ((size_t)n);
+    padInto (filter.get(), inverse, inverseLength, n);
+    inverse = {};
     auto fft = std::make_unique<FFTReal<double>> (n);
-    std::vector<double> signal ((size_t)n, 0.0), recordingSpectrum ((size_t)n), inverseSpectrum ((size_t)n);
     progress = 20;
 
-    std::copy (recording.begin(), recording.begin() + recordingLength, signal.begin());
-    fft->forwardTransform (recordingSpectrum.data(), signal.data());
-    std::fill (signal.begin(), signal.end(), 0.0);
-    std::copy (inverse.begin(), inverse.begin() + inverseLength, signal.begin());
-    fft->forwardTransform (inverseSpectrum.data(), signal.data());
+    fft->forwardTransform (y.get(), y.get());
+    fft->forwardTransform (filter.get(), filter.get());
     if (threadShouldExit())
         return true;
     progress = 30;
 
-    CalculsResponse::multiplySpectra (recordingSpectrum.data(), inverseSpectrum.data(), signal.data(), n);
-    inverseSpectrum = {};
-    auto& y = recordingSpectrum;
-    fft->inverseTransform (signal.data(), y.data());
+    multiplyPackedSpectra (y.get(), filter.get(), y.get(), n);
+    filter.reset();
+    fft->inverseTransform (y.get(), y.get());
     fft.reset();
 
     double largest = 0.0;
-    for (auto& v : y)
+    for (int i = 0; i < n; ++i)
     {
-        v /= (double)n;
-        largest = std::max (largest, std::abs (v));
+        y[(size_t)i] /= (double)n;
+        largest = std::max (largest, std::abs (y[(size_t)i]));
     }
     if (!(largest > 0.0))
         return fail ("The recording is silent.");
-    for (auto& v : y)
-        v /= largest;
     progress = 40;
     if (threadShouldExit())
         return true;
 
-    std::vector<float> result (y.size());
-    std::transform (y.begin(), y.end(), result.begin(), [] (double v) { return (float)v; });
+    // Normalised to a peak of 1 as the floats are written.
     const auto file = tempFolder.getChildFile ("deconv.raw");
     file.deleteFile();
-    if (!writeWhole (file, [&] (juce::OutputStream& out)
-                     { return writeFloats (out, result.data(), result.size()); }))
+    if (!writeFileThroughTemporary (
+            file, [&] (juce::OutputStream& out)
+            { return writeFloats (out, (size_t)n, [&] (size_t i) { return (float)(y[i] / largest); }); }))
         return fail ("The file \"deconv.raw\" cannot be written in " + tempFolder.getFullPathName() + ".");
     progress = 50;
     return true;
 }
 
-bool Calculs::readDeconvolution()
+// Reads "deconv.raw" into `samples`, followed by a few zeros that an interpolator may look at.
+bool Calculs::readDeconvolution (PellmixLargeVector<float>& samples)
 {
     int n = 0;
-    if (auto error = readFloatFile (tempFolder.getChildFile ("deconv.raw"), recording, n); error.isNotEmpty())
+    if (auto error = readFloatFile (tempFolder.getChildFile ("deconv.raw"), samples, n, interpolatorReach);
+        error.isNotEmpty())
         return fail (error);
     recordingLength = n;
     return true;
@@ -308,26 +346,30 @@ bool Calculs::readDeconvolution()
 
 bool Calculs::writeVirFile()
 {
-    if (!readDeconvolution())
+    PellmixLargeVector<float> response;
+    if (!readDeconvolution (response))
         return false;
     const int n = recordingLength;
     const float ratio = (float)sampleRate / (float)irRate;
     const int M = (int)((float)n / ratio);
     progress = 65;
 
-    // x holds max (n, M) samples, and a few zeros beyond that the interpolator may look at.
+    // x holds max (n, M) samples: the response at 96000 Hz, then zeros.
     auto& x = recording;
-    x.resize ((size_t)std::max (n, M) + 8, 0.0f);
-    progress = 70;
-
     if (ratio != 1.0f)
     {
-        std::vector<float> converted ((size_t)M);
+        x.assign ((size_t)std::max (n, M) + interpolatorReach, 0.0f);
+        progress = 70;
         juce::LagrangeInterpolator interpolator;
         interpolator.reset();
-        interpolator.process ((double)ratio, x.data(), converted.data(), M);
-        std::copy (converted.begin(), converted.end(), x.begin());
-        std::fill (x.begin() + M, x.end(), 0.0f);
+        interpolator.process ((double)ratio, response.data(), x.data(), M);
+        response = {};
+    }
+    else
+    {
+        x = std::move (response);
+        x.resize ((size_t)std::max (n, M) + interpolatorReach, 0.0f);
+        progress = 70;
     }
     progress = 75;
     if (threadShouldExit())
@@ -348,13 +390,14 @@ bool Calculs::writeVirFile()
     const float* bandPointers[3] = {bands[0].data(), bands[1].data(), bands[2].data()};
     const auto bytes =
         PellmixVir::encodeSpectral (bandPointers, CalculsResponse::bandLength, PellmixVir::floatPi);
+    if (bytes.empty())
+        return fail ("The captured IR holds values that are not finite.");
     progress = 90;
     if (threadShouldExit())
         return true;
     progress = 95;
 
-    if (!writeWhole (outputFile,
-                     [&] (juce::OutputStream& out) { return out.write (bytes.data(), bytes.size()); }))
+    if (!writeFileThroughTemporary (outputFile, bytes.data(), bytes.size()))
         return fail ("The IR file cannot be written: " + outputFile.getFullPathName());
     outputWritten = true;
     lastCapturePath.set (outputFile.getFullPathName());
@@ -363,7 +406,7 @@ bool Calculs::writeVirFile()
 
 bool Calculs::writeWavFile()
 {
-    if (!readDeconvolution())
+    if (!readDeconvolution (recording))
         return false;
     progress = 65;
     auto& x = recording;
@@ -412,8 +455,8 @@ bool Calculs::writeWavFile()
     if (threadShouldExit())
         return true;
 
-    if (!writeWhole (outputFile,
-                     [&] (juce::OutputStream& s) { return writeFloats (s, out.data(), out.size()); }))
+    if (!writeFileThroughTemporary (outputFile, [&] (juce::OutputStream& s)
+                                    { return writeFloats (s, out.data(), out.size()); }))
         return fail ("The file cannot be written: " + outputFile.getFullPathName());
     outputWritten = true;
     return true;

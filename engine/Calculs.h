@@ -23,6 +23,7 @@
 // may be read, and progress written, by any thread at any time. The worker checks for a stop
 // request between its steps; stop it with stopThread (-1) (the destructor does), never with a
 // time-out that would kill it in the middle of an FFT or a write.
+#include "engine/PellmixLargeMemory.h"
 #include "engine/PellmixSharedString.h"
 
 #include <juce_core/juce_core.h>
@@ -72,17 +73,22 @@ private:
     void showBox (BoxKind kind, const juce::String& title, const juce::String& text);
 
     bool readTempFiles();
+    // False, with the reason, when the deconvolution of the recording would need too much memory.
+    bool fitsInMemory();
     bool deconvolve();
     bool writeVirFile();
     bool writeWavFile();
-    bool readDeconvolution();
+    bool readDeconvolution (PellmixLargeVector<float>& samples);
     bool convertSampleRate (int inputCount, int outputCount, int inputRate, int outputRate,
                             const float* input, float* output);
 
+    // Zeros kept after a response that the interpolator may read past its end.
+    static constexpr int interpolatorReach = 8;
+
     int recordingLength = 0;
     int inverseLength = 0;
-    std::vector<float> recording; // the recording; then the response read back from "deconv.raw"
-    std::vector<float> inverse;
+    PellmixLargeVector<float> recording; // the recording; then the response (read back from "deconv.raw")
+    PellmixLargeVector<float> inverse;
     juce::File outputFile;
     int outputLength = 0;
     int outputRate = 0;

@@ -1,4 +1,5 @@
 #include "engine/CalculsResponse.h"
+#include "engine/PellmixPackedSpectrum.h"
 
 #include "engine/FFTReal.h"
 
@@ -11,23 +12,6 @@ int deconvolutionSize (int recordingLength)
 {
     const double span = 2.0 * (double)recordingLength - 1.0;
     return (int)std::exp2 (std::ceil (std::log (std::max (span, 1.0)) / std::log (2.0)));
-}
-
-void multiplySpectra (const double* r, const double* i, double* p, int n)
-{
-    const int h = n / 2;
-    if (n == 1)
-    {
-        p[0] = r[0] * i[0];
-        return;
-    }
-    p[0] = r[0] * i[0];
-    p[h] = r[h] * i[h];
-    for (int k = 1; k < h; ++k)
-    {
-        p[k] = r[k] * i[k] - r[h + k] * i[h + k];
-        p[h + k] = r[h + k] * i[k] + r[k] * i[h + k];
-    }
 }
 
 bool findResponse (float* x, int M, Trim& trim)
@@ -190,7 +174,7 @@ bool convertRate (int inputCount, int outputCount, int inputRate, int outputRate
             if (any)
             {
                 fft.forwardTransform (spectrum.data(), stuffed.data());
-                multiplySpectra (spectrum.data(), kernelSpectrum.data(), product.data(), convSize);
+                multiplyPackedSpectra (spectrum.data(), kernelSpectrum.data(), product.data(), convSize);
                 fft.inverseTransform (product.data(), filtered.data());
                 for (int i = 0; i < convSize; ++i)
                     accumulator[(size_t)i] += filtered[(size_t)i] / (double)convSize;

@@ -17,9 +17,6 @@ constexpr int onsetSearch = 1920; // samples before the peak in which the onset 
 // filter no longer than it equals their linear convolution.
 int deconvolutionSize (int recordingLength);
 
-// p = r x i in the packed real-spectrum layout of n points (p may alias neither input).
-void multiplySpectra (const double* r, const double* i, double* p, int n);
-
 struct Trim
 {
     int peak = 0;          // first index of the largest magnitude

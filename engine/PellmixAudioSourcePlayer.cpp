@@ -1,10 +1,11 @@
 #include "engine/PellmixAudioSourcePlayer.h"
 
+#include "engine/PellmixChannelCode.h"
+
 #include <algorithm>
 
 namespace
 {
-constexpr int pairBase = 99; // 99 + k selects the pair k - 1 / k
 constexpr int playerFftSize = 2048;
 constexpr int playerSpectrumPoints = 364;
 } // namespace
@@ -28,14 +29,14 @@ PellmixAudioSourcePlayer::Routing PellmixAudioSourcePlayer::route (int mainOut, 
     // The right channel is rendered in output 1; a one-output device has only the left.
     r.source = (channel == 2 && numOutputs >= 2) ? 1 : 0;
 
-    if (mainOut >= 0 && mainOut < pairBase)
+    if (PellmixChannelCode::isSingle (mainOut))
     {
         if (mainOut < numOutputs)
             r.left = mainOut;
     }
-    else if (mainOut > pairBase)
+    else if (PellmixChannelCode::isPair (mainOut))
     {
-        const int k = mainOut - pairBase;
+        const int k = PellmixChannelCode::pairRight (mainOut);
         if (k < numOutputs)
         {
             r.left = k - 1;
@@ -52,8 +53,9 @@ void PellmixAudioSourcePlayer::audioDeviceIOCallbackWithContext (
     // The played files take no input; passing none keeps the base class from sizing a buffer for
     // surplus inputs on the audio thread.
     juce::ignoreUnused (inputChannelData, numInputChannels);
-    juce::AudioSourcePlayer::audioDeviceIOCallbackWithContext (nullptr, 0, outputChannelData, numOutputChannels,
-                                                                numSamples, context);
+    // JUCE's player, transport and read-ahead locks: held elsewhere for a source swap or one chunk read.
+    PELLMIX_FRAMEWORK_CALL (juce::AudioSourcePlayer::audioDeviceIOCallbackWithContext (
+        nullptr, 0, outputChannelData, numOutputChannels, numSamples, context));
     if (numSamples <= 0)
         return;
 

@@ -4,12 +4,15 @@
 // channel or pair, run through the engine, and every other output is silenced.
 //
 // The configuration's routing fields are handed over at construction, as references:
-// processingEnabled (the processed signal replaces the dry one), mainAudioOut (a channel
-// position below 99, or 99 + k for the pair k - 1 / k; anything else silences the outputs) and
-// playingChannel (2: the file's right channel, rendered in output 1; otherwise its left one).
+// processingEnabled (the processed signal replaces the dry one), mainAudioOut (a code of
+// PellmixChannelCode: a channel position below 99, or 99 + k for the pair k - 1 / k; anything
+// else silences the outputs) and playingChannel (2: the file's right channel, rendered in
+// output 1; otherwise its left one).
 //
-// Threading: audioDeviceIOCallbackWithContext() runs on the audio thread; it reads the three
-// fields once per block (atomics), allocates nothing and waits for nothing but the engine lock.
+// Threading: audioDeviceIOCallbackWithContext() runs on the audio thread, a real-time context
+// (PELLMIX_NONBLOCKING); it reads the three fields once per block (atomics), allocates nothing
+// and waits for nothing but the engine's spin lock and, inside the base class's rendering, the
+// framework's own source locks.
 // audioDeviceAboutToStart() runs while the device calls no audio callback; it sizes the one
 // temporary block and prepares the engine. Blocks larger than that size are processed in
 // pieces of that size.
@@ -30,8 +33,8 @@ public:
 
     void audioDeviceIOCallbackWithContext (const float* const* inputChannelData, int numInputChannels,
                                            float* const* outputChannelData, int numOutputChannels,
-                                           int numSamples,
-                                           const juce::AudioIODeviceCallbackContext& context) override;
+                                           int numSamples, const juce::AudioIODeviceCallbackContext& context)
+        PELLMIX_NONBLOCKING override;
     void audioDeviceAboutToStart (juce::AudioIODevice* device) override;
 
     // Never started.

@@ -1,5 +1,7 @@
 #include "engine/PellmixConvolver.h"
 
+#include "engine/PellmixPackedSpectrum.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -23,7 +25,7 @@ int powerOfTwoAtLeast (int size)
 
 juce::int64 nowMs()
 {
-    return juce::Time::currentTimeMillis();
+    return pellmixWallClockMs();
 }
 } // namespace
 
@@ -132,26 +134,29 @@ void PellmixConvolver::commitIr()
     dropTail = true;
 }
 
-void PellmixConvolver::multiplySpectra()
+// y = blockBuffer / N plus the tail of the earlier blocks: y[0 .. n - 1] (scaled by 44100 / rate)
+// is the output and y[n .. N - 1] the next tail, which moves to the front of `overlap`; the tail
+// holds N - n samples, and the rest is zeroed so that a later, shorter block adds nothing stale.
+// One pass each over the output, the tail and the rest.
+void PellmixConvolver::overlapAdd (float* out, int n)
 {
-    const int half = fftSize / 2;
-    const float* x = blockSpectrum.data();
-    const float* h = irSpectrum.data();
-    float* p = productSpectrum.data();
+    const auto inverseScale = (float)(1.0 / (double)fftSize);
+    const int m = fftSize - n;
+    const float* y = blockBuffer.data();
+    float* tail = overlap.data();
 
-    if (fftSize == 1)
-    {
-        p[0] = x[0] * h[0];
-        return;
-    }
-    p[0] = x[0] * h[0];
-    p[half] = x[half] * h[half];
-    for (int k = 1; k < half; ++k)
-    {
-        const float xr = x[k], xi = x[half + k], hr = h[k], hi = h[half + k];
-        p[k] = xr * hr - xi * hi;
-        p[half + k] = xr * hi + xi * hr;
-    }
+    const int added = std::min (m, n);
+    for (int i = 0; i < added; ++i)
+        out[i] = (y[i] * inverseScale + tail[i]) * outputScale;
+    for (int i = added; i < n; ++i)
+        out[i] = (y[i] * inverseScale) * outputScale;
+    // tail[i - n] is written after tail[i - n] was read, and before tail[i] is.
+    const int carried = std::max (m, n);
+    for (int i = n; i < carried; ++i)
+        tail[i - n] = y[i] * inverseScale + tail[i];
+    for (int i = carried; i < fftSize; ++i)
+        tail[i - n] = y[i] * inverseScale;
+    std::fill (tail + m, tail + fftSize, 0.0f);
 }
 
 void PellmixConvolver::process (const float* in, float* out, int n, bool enabled)
@@ -177,22 +182,10 @@ void PellmixConvolver::process (const float* in, float* out, int n, bool enabled
         std::copy (in, in + n, blockBuffer.begin());
         std::fill (blockBuffer.begin() + n, blockBuffer.end(), 0.0f);
         fft->forwardTransform (blockSpectrum.data(), blockBuffer.data());
-        multiplySpectra();
+        multiplyPackedSpectra (blockSpectrum.data(), irSpectrum.data(), productSpectrum.data(), fftSize);
         fft->inverseTransform (productSpectrum.data(), blockBuffer.data());
 
-        const auto inverseScale = (float)(1.0 / (double)fftSize);
-        const int m = fftSize - n;
-        for (int i = 0; i < m; ++i)
-            blockBuffer[(size_t)i] = blockBuffer[(size_t)i] * inverseScale + overlap[(size_t)i];
-        for (int i = m; i < fftSize; ++i)
-            blockBuffer[(size_t)i] *= inverseScale;
-        // The tail now holds N - n samples; the rest is zeroed so that a later, shorter block
-        // adds nothing stale.
-        std::copy (blockBuffer.begin() + n, blockBuffer.end(), overlap.begin());
-        std::fill (overlap.begin() + m, overlap.end(), 0.0f);
-
-        for (int i = 0; i < n; ++i)
-            out[i] = blockBuffer[(size_t)i] * outputScale;
+        overlapAdd (out, n);
         outputAnalyser.pushSamples (out, n);
     }
 

@@ -24,6 +24,7 @@
 // - analyse() runs on the message thread while process() may feed the analysers (their
 //   hand-over is lock-free). analysisValid and the times are atomic.
 #include "engine/FFTReal.h"
+#include "engine/PellmixRealtime.h"
 #include "engine/PellmixResampler.h"
 #include "engine/PellmixSpectrum.h"
 
@@ -63,7 +64,7 @@ public:
     // One block of n samples (n at most the block size of the last setup; larger blocks are
     // cut to it). in and out may be the same buffer. With enabled false, out is not written and
     // the output analyser receives the input.
-    void process (const float* in, float* out, int n, bool enabled);
+    void process (const float* in, float* out, int n, bool enabled) PELLMIX_NONBLOCKING;
 
     // Clears the tail and both analysers.
     void reset();
@@ -85,7 +86,7 @@ public:
     PellmixSpectrum outputAnalyser;
 
 private:
-    void multiplySpectra();
+    void overlapAdd (float* out, int n);
 
     // Audio side.
     std::unique_ptr<FFTReal<float>> fft;

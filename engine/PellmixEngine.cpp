@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace
 {
@@ -68,7 +69,11 @@ void PellmixEngine::setSolo (int slot, bool shouldSolo)
 
 void PellmixEngine::updateActiveSlots()
 {
-    const bool anySolo = std::any_of (solo.begin(), solo.end(), [] (bool s) { return s; });
+    // Only a solo on a slot that holds an IR silences the others: a soloed empty slot would
+    // otherwise mute everything while playing nothing itself.
+    bool anySolo = false;
+    for (size_t k = 0; k < solo.size(); ++k)
+        anySolo = anySolo || (solo[k] && loaded[k]);
     for (int i = 0; i < slots.size(); ++i)
     {
         const auto k = (size_t)i;
@@ -110,10 +115,18 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
         return;
     }
 
+    // A sum that is not finite (from shaping values no control offers) must never play: the
+    // convolvers keep what they play and the sum keeps its previous blend.
+    auto playing = sum.bands;
     sum.sumActiveSlots (slots);
     sum.normalise();
     if (applyEq)
         sum.applyEq (eqGainsDb, updateGains);
+    if (!sum.isFinite())
+    {
+        sum.bands = std::move (playing);
+        return;
+    }
 
     // Convert and transform the new IR once, outside the audio lock; every convolver gets a
     // copy in its spare spectrum, whichever pair turns out to be idle.
@@ -122,19 +135,24 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
         for (size_t c = 1; c < convolvers.size(); ++c)
             convolvers[c].copyPreparedIr (convolvers[0]);
 
-    const juce::ScopedLock audio (lock);
-    const auto lockedAt = std::chrono::steady_clock::now();
-    if (!crossfadePending)
-        currentPair = 1 - currentPair.load();
-    crossfadePending = true;
-    if (prepared)
+    using clock = std::chrono::steady_clock;
+    const auto requestedAt = clock::now();
     {
-        const auto pair = (size_t)currentPair.load();
-        convolvers[pair].commitIr();
-        convolvers[pair + 2].commitIr();
+        const PellmixSpinLock::Scope audio (lock);
+        const auto lockedAt = clock::now();
+        if (!crossfadePending)
+            currentPair = 1 - currentPair.load();
+        crossfadePending = true;
+        if (prepared)
+        {
+            const auto pair = (size_t)currentPair.load();
+            convolvers[pair].commitIr();
+            convolvers[pair + 2].commitIr();
+        }
+        lastBlendLockMicroseconds =
+            std::chrono::duration<double, std::micro> (clock::now() - lockedAt).count();
     }
-    lastBlendLockMicroseconds =
-        std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - lockedAt).count();
+    lastPublishMicroseconds = std::chrono::duration<double, std::micro> (clock::now() - requestedAt).count();
 }
 
 bool PellmixEngine::exportIr (const juce::File& file)
@@ -146,7 +164,7 @@ bool PellmixEngine::exportIr (const juce::File& file)
 void PellmixEngine::prepareToPlay (int blockSize, double sampleRate)
 {
     const juce::ScopedLock serialised (blendLock);
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::Scope audio (lock);
 
     blockSize = std::max (1, blockSize);
     for (auto& convolver : convolvers)
@@ -159,7 +177,7 @@ void PellmixEngine::prepareToPlay (int blockSize, double sampleRate)
 void PellmixEngine::reset()
 {
     const juce::ScopedLock serialised (blendLock);
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::Scope audio (lock);
     for (auto& convolver : convolvers)
         convolver.reset();
     currentPair = 0;
@@ -168,14 +186,14 @@ void PellmixEngine::reset()
 
 bool PellmixEngine::isCrossfadePending() const
 {
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::Scope audio (lock);
     return crossfadePending;
 }
 
 void PellmixEngine::processBlock (const float** inputs, float** outputs, int numChannels, int numSamples,
                                   bool enabled)
 {
-    const juce::ScopedLock audio (lock);
+    const PellmixSpinLock::AudioScope audio (lock);
     numChannels = std::min (numChannels, 2);
     if (numChannels <= 0 || numSamples <= 0)
         return;
@@ -232,12 +250,14 @@ void PellmixEngine::processPiece (const float* const* in, float* const* out, int
                 std::copy (scratchNew.begin(), scratchNew.begin() + n, dst);
                 continue;
             }
+            // A sample that is not finite counts as silence: even a weight of 0 would pass it on.
+            const auto finiteOrSilence = [] (float v) { return std::isfinite (v) ? v : 0.0f; };
             const auto w = 1.0f / (float)(fadeLength - 1);
             for (int i = 0; i < n; ++i)
             {
                 const auto k = (float)(offset + i);
-                dst[i] =
-                    ((float)(fadeLength - 1) - k) * scratchOld[(size_t)i] * w + k * scratchNew[(size_t)i] * w;
+                dst[i] = ((float)(fadeLength - 1) - k) * finiteOrSilence (scratchOld[(size_t)i]) * w +
+                         k * finiteOrSilence (scratchNew[(size_t)i]) * w;
             }
         }
     }
@@ -261,7 +281,7 @@ void PellmixEngine::prepareSpectrum (int kind, int fftSize, int numPoints, doubl
         case outputSpectrum:
         case inputSpectrum:
         {
-            const juce::ScopedLock audio (lock);
+            const PellmixSpinLock::Scope audio (lock);
             convolvers[0].prepareSpectrum (fftSize, numPoints, sampleRate);
             convolvers[1].prepareSpectrum (fftSize, numPoints, sampleRate);
             break;

@@ -4,22 +4,28 @@
 //
 // A blend puts the new IR into the idle pair; the next audio block crossfades linearly from the
 // pair that was playing to the new one over exactly that block (sample 0 all old, the last
-// sample all new). Further blends before that block only replace the new pair's IR.
+// sample all new; a sample that is not finite fades as silence). Further blends before that
+// block only replace the new pair's IR.
 //
 // Threading:
 // - Everything but processBlock() runs on the message thread (prepareToPlay() and reset() also
 //   at device start, when no audio callback runs).
 // - processBlock() runs on the audio thread and holds `lock` for the block. It allocates
-//   nothing, reads no slot and no sum data: only the convolvers, the scratch buffers, the
-//   crossfade state and the atomic `playable` flag.
-// - blend() does its heavy work (sum, normalisation, EQ, resampling and transform of the new IR)
-//   outside `lock`, serialised against other blends and device starts by `blendLock`, and holds
-//   `lock` only to swap the prepared IR into the idle pair and arm the crossfade.
+//   nothing, makes no system call, reads no slot and no sum data: only the convolvers, the
+//   scratch buffers, the crossfade state and the atomic `playable` flag. It is a real-time
+//   context (PELLMIX_NONBLOCKING).
+// - `lock` is a spin lock: the audio thread takes it without a system call. So a publish never
+//   overlaps a block, yet the audio thread never waits for more than a publish: blend() does its
+//   heavy work (sum, normalisation, EQ, resampling and transform of the new IR) outside `lock`,
+//   serialised against other blends and device starts by `blendLock`, and holds `lock` only to
+//   swap the prepared IR into the idle pair and arm the crossfade. prepareToPlay(), reset() and
+//   the output spectrum's preparation hold it longer, but only at device start.
 // - The spectrum getters analyse the convolvers' analysers without `lock` (their hand-over is
 //   lock-free); currentPair is atomic for them.
 #include "engine/PellmixConvolver.h"
 #include "engine/PellmixIrSlot.h"
 #include "engine/PellmixIrSum.h"
+#include "engine/PellmixRealtime.h"
 
 #include <juce_core/juce_core.h>
 
@@ -58,7 +64,8 @@ public:
 
     // Sums the active slots, normalises, applies the EQ when applyEq (with new gains in dB when
     // updateGains) and hands the result to the idle pair. With no active, non-empty slot it only
-    // clears the sum.
+    // clears the sum. A sum that is not finite changes nothing: the previous sum and the IR that
+    // plays stay.
     void blend (const float* eqGainsDb, bool updateGains, bool applyEq);
 
     // Writes the sum as a vir file; false when it could not be written.
@@ -68,7 +75,8 @@ public:
     void reset();
     // inputs and outputs may be the same buffers. Blocks larger than the prepared size are
     // processed in pieces of at most that size; a crossfade still spans the whole call.
-    void processBlock (const float** inputs, float** outputs, int numChannels, int numSamples, bool enabled);
+    void processBlock (const float** inputs, float** outputs, int numChannels, int numSamples,
+                       bool enabled) PELLMIX_NONBLOCKING;
 
     void prepareSpectrum (int kind, int fftSize, int numPoints, double sampleRate);
     const float* getMagnitudes (int kind, int slot);
@@ -80,14 +88,24 @@ public:
     int getCurrentPair() const { return currentPair.load(); }
     bool isCrossfadePending() const;
     int getPreparedBlockSize() const { return preparedBlockSize; }
-    // How long the last blend held the audio lock, in microseconds (for the benchmarks).
+    // How long the last blend held the audio lock, and how long its publish took from asking for
+    // the lock to releasing it, in microseconds (for the benchmarks).
     double getLastBlendLockMicroseconds() const { return lastBlendLockMicroseconds.load(); }
+    double getLastPublishMicroseconds() const { return lastPublishMicroseconds.load(); }
 
+    // Read-only views of the engine's data, for the plots and the tests (message thread): slot
+    // 0..7 (once initialised; its length and working buffers), the blend sum (its bands and
+    // length) and convolver 0..3. They change only through the operations above, which keep the
+    // locking rules.
+    const PellmixIrSlot& getSlot (int slot) const { return *slots[slot]; }
+    const PellmixIrSum& getSum() const { return sum; }
+    const PellmixConvolver& getConvolver (int index) const { return convolvers[(size_t)index]; }
+
+private:
     juce::OwnedArray<PellmixIrSlot> slots;
     PellmixIrSum sum;
     std::array<PellmixConvolver, 4> convolvers;
 
-private:
     void updateActiveSlots();
     bool anyPlayableSlot() const;
     PellmixConvolver& outputConvolver() { return convolvers[(size_t)currentPair.load()]; }
@@ -98,10 +116,11 @@ private:
     bool crossfadePending = false;
     std::vector<float> scratchNew, scratchOld;
     int preparedBlockSize = 0;
-    juce::CriticalSection lock;
+    PellmixSpinLock lock;
     juce::CriticalSection blendLock;
     std::atomic<bool> playable{false}; // some slot is active and holds samples
     std::atomic<double> lastBlendLockMicroseconds{0.0};
+    std::atomic<double> lastPublishMicroseconds{0.0};
     std::array<bool, numSlots> solo{}, mute{}, loaded{};
 
     JUCE_DECLARE_NON_COPYABLE (PellmixEngine)

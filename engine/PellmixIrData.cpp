@@ -26,11 +26,67 @@ bool allUsable (const std::vector<float>& samples)
                         [] (float v) { return std::isfinite (v) && std::abs (v) <= maxSampleMagnitude; });
 }
 
-std::unique_ptr<juce::AudioFormatReader> createReader (const juce::File& file)
+// A file stream that notes a read that comes up short. The audio readers pad such a read with
+// zeros and report success, which would load a truncated file as if it were whole.
+class ShortReadStream : public juce::InputStream
+{
+public:
+    explicit ShortReadStream (const juce::File& file)
+        : in (file)
+    {
+    }
+
+    bool openedOk() const { return in.openedOk(); }
+    juce::int64 getTotalLength() override { return in.getTotalLength(); }
+    bool isExhausted() override { return in.isExhausted(); }
+    juce::int64 getPosition() override { return in.getPosition(); }
+    bool setPosition (juce::int64 position) override { return in.setPosition (position); }
+
+    int read (void* destination, int numBytes) override
+    {
+        const int got = in.read (destination, numBytes);
+        if (got < numBytes)
+            cameUpShort = true;
+        return got;
+    }
+
+    bool cameUpShort = false;
+
+private:
+    juce::FileInputStream in;
+};
+
+// A reader of the basic formats that take the file by its extension, on one open stream.
+struct AudioFile
+{
+    std::unique_ptr<juce::AudioFormatReader> reader;
+    ShortReadStream* stream = nullptr; // owned by the reader
+};
+
+AudioFile openAudioFile (const juce::File& file)
 {
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
-    return std::unique_ptr<juce::AudioFormatReader> (formats.createReaderFor (file));
+    for (auto* format : formats)
+    {
+        if (!format->canHandleFile (file))
+            continue;
+        auto stream = std::make_unique<ShortReadStream> (file);
+        if (!stream->openedOk())
+            return {};
+        auto* raw = stream.get();
+        if (auto* reader = format->createReaderFor (stream.release(), true))
+        {
+            raw->cameUpShort = false; // reading the header may meet the end of the file
+            return {std::unique_ptr<juce::AudioFormatReader> (reader), raw};
+        }
+    }
+    return {};
+}
+
+bool isUsableRate (double rate)
+{
+    return std::isfinite (rate) && rate >= PellmixIrData::minFileRate && rate <= PellmixIrData::maxFileRate;
 }
 } // namespace
 
@@ -42,25 +98,23 @@ PellmixIrData::PellmixIrData()
 
 PellmixIrData::~PellmixIrData() = default;
 
-double PellmixIrData::getFileSampleRate (const juce::File& file)
+bool PellmixIrData::readAudioFile (const juce::File& file, Loaded& out, double& rate)
 {
-    const auto reader = createReader (file);
-    if (reader == nullptr)
-        return 0.0;
-    const double rate = reader->sampleRate;
-    if (!std::isfinite (rate) || rate < minFileRate || rate > maxFileRate)
-        return 0.0;
-    return rate;
-}
-
-bool PellmixIrData::readAudioFile (const juce::File& file, Loaded& out)
-{
-    const auto reader = createReader (file);
-    if (reader == nullptr)
+    auto audio = openAudioFile (file);
+    if (audio.reader == nullptr)
+        return false;
+    auto& reader = *audio.reader;
+    rate = reader.sampleRate;
+    if (!isUsableRate (rate))
         return false;
 
-    const double rate = reader->sampleRate;
-    juce::int64 n = reader->lengthInSamples;
+    const juce::int64 declared = reader.lengthInSamples;
+    // A file cannot hold more sample bytes than it has: a damaged header (thousands of channels,
+    // gigabytes of data) is refused before reading, which would take minutes.
+    const double declaredBytes = (double)declared * reader.numChannels * (reader.bitsPerSample / 8);
+    if (declared < 0 || declaredBytes > (double)file.getSize())
+        return false;
+    juce::int64 n = declared;
     if ((double)n > 2.0 * rate)
         n = 2 * (juce::int64)std::floor (rate); // at most two seconds are kept
     out.length = (int)std::max<juce::int64> (n, 0);
@@ -69,12 +123,23 @@ bool PellmixIrData::readAudioFile (const juce::File& file, Loaded& out)
     {
         std::vector<int> raw ((size_t)out.length);
         int* channels[] = {raw.data()};
-        if (!reader->read (channels, 1, 0, out.length, false))
+        if (!reader.read (channels, 1, 0, out.length, false))
+            return false;
+
+        // The file must hold every sample its header declares, the last one included.
+        if (declared > n)
+        {
+            int last = 0;
+            int* lastChannel[] = {&last};
+            if (!reader.read (lastChannel, 1, declared - 1, 1, false))
+                return false;
+        }
+        if (audio.stream->cameUpShort)
             return false;
 
         // Floating-point readers deliver float bit patterns in the integer buffer.
         std::vector<float> samples ((size_t)out.length);
-        if (reader->usesFloatingPointData)
+        if (reader.usesFloatingPointData)
             std::memcpy (samples.data(), raw.data(), samples.size() * sizeof (float));
         else
             std::transform (raw.begin(), raw.end(), samples.begin(),

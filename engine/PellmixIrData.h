@@ -45,10 +45,6 @@ public:
     static constexpr double minFileRate = 1000.0;
     static constexpr double maxFileRate = 768000.0;
 
-    // Rate of a WAV or AIFF file, or 0 when no reader takes it or its rate is not a usable
-    // audio rate (not finite, or outside minFileRate..maxFileRate).
-    static double getFileSampleRate (const juce::File& file);
-
 protected:
     // A read in progress: replaces bands and length only when complete.
     struct Loaded
@@ -58,8 +54,11 @@ protected:
     };
 
     // Each returns false, leaving `out` unusable, when the file cannot be read as its kind or
-    // holds samples that are not finite or lie more than 120 dB above full scale.
-    static bool readAudioFile (const juce::File& file, Loaded& out);
+    // holds samples that are not finite or lie more than 120 dB above full scale. A WAV or AIFF
+    // file is opened once; it is refused when its rate is not a usable audio rate (not finite, or
+    // outside minFileRate..maxFileRate) or when it is shorter than its header says. `rate`
+    // receives the file's rate.
+    static bool readAudioFile (const juce::File& file, Loaded& out, double& rate);
     bool readVirFile (const juce::File& file, Loaded& out);
 
     // Bands 1 and 2 (already copies of band 0) low-passed at the file's rate over n samples.

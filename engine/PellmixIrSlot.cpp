@@ -36,8 +36,7 @@ bool PellmixIrSlot::loadFile (const juce::File& file, double targetRate)
     Loaded loaded;
     if (isAudio)
     {
-        fileRate = getFileSampleRate (file);
-        if (fileRate == 0.0 || !readAudioFile (file, loaded))
+        if (!readAudioFile (file, loaded, fileRate))
             return false;
     }
     else

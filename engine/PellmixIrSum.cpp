@@ -77,6 +77,14 @@ void PellmixIrSum::clear()
     analysedTime = changedTime = juce::Time::getCurrentTime();
 }
 
+bool PellmixIrSum::isFinite() const
+{
+    return std::all_of (
+        bands.begin(), bands.end(),
+        [] (const std::vector<float>& band)
+        { return std::all_of (band.begin(), band.end(), [] (float v) { return std::isfinite (v); }); });
+}
+
 void PellmixIrSum::analyse()
 {
     analyser.clear();

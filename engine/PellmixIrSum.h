@@ -30,6 +30,8 @@ public:
     // filtered from a clean filter state.
     void applyEq (const float* gains, bool updateGains);
     void clear();
+    // True when every sample of every band is finite.
+    bool isFinite() const;
     // Analyses the first 1792 samples of band 0.
     void analyse();
     // Writes the three bands as a spectral vir file; false when the file could not be written.

@@ -21,6 +21,16 @@ public:
         return value;
     }
 
+    // Returns the value and empties it in one step, so a value set meanwhile is never lost and
+    // never taken twice.
+    juce::String take()
+    {
+        const juce::SpinLock::ScopedLockType sl (lock);
+        juce::String taken;
+        taken.swapWith (value);
+        return taken;
+    }
+
     void clear() { set ({}); }
     bool isEmpty() const { return get().isEmpty(); }
 

@@ -16,6 +16,7 @@
 // - The result fields are written by analyse() and read by the same thread after it.
 // - runningMaxDb is atomic; the smoothing analysers read and update it on the message thread.
 #include "engine/FFTReal.h"
+#include "engine/PellmixRealtime.h"
 
 #include <atomic>
 #include <memory>
@@ -36,7 +37,7 @@ public:
     // Zeroes the window; magnitudes and smoothing state become -96 dB, phases 0.
     void clear();
     // Slides the window by count samples (oldest first, the newest at the end).
-    void pushSamples (const float* samples, int count);
+    void pushSamples (const float* samples, int count) PELLMIX_NONBLOCKING;
     // Computes magnitudesDb and phases from the latest window.
     void analyse();
 

@@ -17,12 +17,10 @@ constexpr double magnitudeScale = 8388607.0;  // full scale of a magnitude code
 constexpr double phaseFullScale = 7969176.65; // 0.95 of the 24-bit range
 constexpr double peakThreshold = 0.015;       // normalised magnitude above which phases unwrap
 
-// A code from its real value, floored; a non-finite value (from non-finite input samples)
-// becomes 0 rather than an undefined conversion.
+// A code from its real value, floored and held to the 24-bit range. The input is finite, and so
+// is every value derived from it.
 int64_t toCode (double value)
 {
-    if (!std::isfinite (value))
-        return 0;
     return (int64_t)std::floor (std::clamp (value, -8388608.0, 8388607.0));
 }
 
@@ -126,6 +124,10 @@ std::vector<uint8_t> encodeSpectral (const float* const* bands, int length, doub
     auto polar = std::make_unique<std::array<PolarBand, numBands>>();
 
     const int used = std::clamp (length, 0, bandLength);
+    for (int b = 0; b < numBands; ++b)
+        if (!std::all_of (bands[b], bands[b] + used, [] (float v) { return std::isfinite (v); }))
+            return {};
+
     for (int b = 0; b < numBands; ++b)
     {
         std::fill (x.begin(), x.end(), 0.0);

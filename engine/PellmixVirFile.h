@@ -52,7 +52,8 @@ int bytesNeeded (const uint8_t* data) noexcept;
 bool isSpectral (const uint8_t* data) noexcept;
 
 // Encodes three bands (each `length` samples at 96000 Hz; only the first 1792 are used, shorter
-// bands are zero-padded) as a complete spectral file of spectralFileSize bytes.
+// bands are zero-padded) as a complete spectral file of spectralFileSize bytes. A used sample
+// that is not finite has no code: the result is then empty.
 // piValue is pi as the phase unwrapping and quantisation use it: exported IRs use the double
 // value, captured IRs the single-precision value widened to double.
 constexpr double doublePi = 3.141592653589793;
@@ -61,7 +62,7 @@ std::vector<uint8_t> encodeSpectral (const float* const* bands, int length, doub
 
 // Writes encodeSpectral (bands, length) to file through a temporary sibling that replaces the
 // target only once the whole file is written. Returns false, leaving any old file as it was,
-// when the file could not be written.
+// when the bands cannot be encoded or the file could not be written.
 bool writeVirFile (const juce::File& file, const float* const* bands, int length);
 
 // Decodes a file image of `size` bytes. A flat file fills bands[0] only; a spectral file fills

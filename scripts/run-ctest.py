@@ -17,7 +17,7 @@ import sys
 import xml.etree.ElementTree as ET
 
 JACK_COLLISION = re.compile(r"^Cannot open \S+ client$", re.MULTILINE)
-SANITIZER_REPORT = re.compile(r"(Address|Leak|Thread|Memory|UndefinedBehavior)Sanitizer|runtime error:")
+SANITIZER_REPORT = re.compile(r"(Address|Leak|Thread|Memory|UndefinedBehavior|Realtime)Sanitizer|runtime error:")
 RERUNS = 2
 
 

@@ -6,6 +6,8 @@ set -euo pipefail
 PACKAGES=(
     # build
     cmake ninja-build pkg-config ccache g++ clang libclang-rt-14-dev clang-format-14
+    # the RealtimeSanitizer stage (clang 22, from bookworm-security) and the sanitizers' symbolizer
+    clang-22 libclang-rt-22-dev llvm
     juce-modules-source libresample1-dev libjack-jackd2-dev
     libflac-dev libvorbis-dev libogg-dev libfreetype-dev libpng-dev libjpeg-dev
     libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev

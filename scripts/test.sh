@@ -5,11 +5,14 @@
 #   asan    clang, AddressSanitizer + UndefinedBehaviorSanitizer: everything built again (our
 #           code warning-free under clang as well), the engine and settings tests run;
 #   tsan    clang, ThreadSanitizer: the engine's threaded tests;
+#   rtsan   clang 22, RealtimeSanitizer: the engine, playback and capture tests; every audio
+#           callback is a real-time context, and any allocation, lock or blocking call inside
+#           one fails the stage;
 #   fuzz    clang, libFuzzer: every reader of outside input for a bounded time
 #           (PELLMIX_FUZZ_SECONDS, default 60, per target; the targets run side by side).
-# Each stage has a build folder of its own (build-test/, build-asan/, build-tsan/, build-fuzz/)
-# and names every option it needs, so nothing built before (scripts/run-app.sh's build/, say)
-# changes what runs. A stage that runs no test fails. A failed test case is run again only when
+# Each stage has a build folder of its own (build-test/, build-asan/, build-tsan/, build-rtsan/,
+# build-fuzz/) and names every option it needs, so nothing built before (scripts/run-app.sh's
+# build/, say) changes what runs. A stage that runs no test fails. A failed test case is run again only when
 # its output shows the JACK client-name collision and no sanitizer report (scripts/run-ctest.py).
 # Every stage runs even when one before it failed; the summary at the end names the failures.
 #
@@ -17,7 +20,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
-all_stages=(format main asan tsan fuzz)
+all_stages=(format main asan tsan rtsan fuzz)
 
 stage_format() {
     "$here/scripts/check-format.sh"
@@ -45,6 +48,14 @@ stage_tsan() {
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS= -DPELLMIX_SANITIZE=thread \
         -DPELLMIX_BUILD_APP=OFF -DPELLMIX_BUILD_TESTS=ON -DPELLMIX_BUILD_BENCH=OFF -DPELLMIX_BUILD_FUZZ=OFF
     "$here/scripts/run-ctest.py" "$here/build-tsan" -j"$jobs" --timeout 900 -L ENGINE -R 'Concurrency\.'
+}
+
+stage_rtsan() {
+    export RTSAN_OPTIONS=halt_on_error=1:external_symbolizer_path=/usr/bin/llvm-symbolizer
+    "$here/scripts/build.sh" "$here/build-rtsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_C_COMPILER=clang-22 -DCMAKE_CXX_COMPILER=clang++-22 -DCMAKE_CXX_FLAGS= -DPELLMIX_SANITIZE=realtime \
+        -DPELLMIX_BUILD_APP=OFF -DPELLMIX_BUILD_TESTS=ON -DPELLMIX_BUILD_BENCH=OFF -DPELLMIX_BUILD_FUZZ=OFF
+    "$here/scripts/run-ctest.py" "$here/build-rtsan" -j"$jobs" --timeout 900 -L 'ENGINE_(engine|capture)'
 }
 
 stage_fuzz() {

@@ -95,6 +95,12 @@ void PellmixConfig::addListener (Listener* listener)
         listeners.add (listener);
 }
 
+void PellmixConfig::removeListener (Listener* listener)
+{
+    const juce::ScopedLock sl (lock);
+    listeners.remove (listener);
+}
+
 void PellmixConfig::notifyProcessingChanged (bool processingOn)
 {
     listeners.call ([processingOn] (Listener& l) { l.processingChanged (processingOn); });
@@ -146,16 +152,19 @@ void PellmixConfig::saveAudioSettings()
         juce::Logger::writeToLog ("The settings file could not be written: " +
                                   settings.getSettingsFile().getFullPathName());
 
-    // With no explicitly chosen device there is no state to keep; an older file stays in place.
+    // With no explicitly chosen device there is no state to keep, and a choice that opened no
+    // device is no state to start from: an older file stays in place.
+    if (deviceManager->getCurrentAudioDevice() == nullptr)
+        return;
     if (auto state = deviceManager->createStateXml())
         if (!writeXmlFile (*state, PellmixSettings::getDeviceStateFile()))
             juce::Logger::writeToLog ("The audio device state could not be written: " +
                                       PellmixSettings::getDeviceStateFile().getFullPathName());
 }
 
-void PellmixConfig::loadProject (const juce::File& file)
+bool PellmixConfig::loadProject (const juce::File& file)
 {
-    project.load (file);
+    return project.load (file);
 }
 
 bool PellmixConfig::saveProject (const juce::File& file)

@@ -22,7 +22,8 @@
 // or write without a lock, which are atomics: processingEnabled, mainAudioOut and playingChannel
 // (playback audio callback), captureAudioIn and captureAudioOut (capture audio callback), and
 // lastCapturePath, which the capture worker writes and the message thread reads (handed over
-// whole). Listeners are added under `lock`; broadcasts take no lock and run on the message thread.
+// whole). Listeners are added and removed under `lock`; broadcasts take no lock and run on the
+// message thread.
 class PellmixConfig : public juce::AsyncUpdater
 {
 public:
@@ -40,18 +41,24 @@ public:
     ~PellmixConfig() override;
 
     void addListener (Listener* listener);
+    // Every listener removes itself before it is deleted; null or unknown listeners are ignored.
+    void removeListener (Listener* listener);
     void notifyProcessingChanged (bool processingOn);
     void notifyColourChanged (int colourIndex);
     void notifyTooltipsChanged (bool tooltipsOn);
     void resetColours();
     void toggleTooltips();
     void handleAsyncUpdate() override;
+    // How many listeners are registered (tests check that panels leave when deleted).
+    int getNumListeners() const { return listeners.size(); }
 
     // True when the shared device manager's current setup names an output device.
     bool hasOutputDevice() const;
     // Writes the settings file and the device state from the shared device manager's setup.
+    // The device state is written only for an explicitly chosen device that is open.
     void saveAudioSettings();
-    void loadProject (const juce::File& file);
+    // False when the file could not be read as a project (nothing of the project changed).
+    bool loadProject (const juce::File& file);
     // False when the project file could not be written (the previous file is then kept).
     bool saveProject (const juce::File& file);
 

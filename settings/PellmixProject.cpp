@@ -2,6 +2,23 @@
 
 #include "settings/PellmixXmlFile.h"
 
+#include <cmath>
+
+namespace
+{
+// A number from the file held to [lo, hi]; not finite (NaN, or beyond a double): fallback.
+float numberWithin (const juce::XmlElement& e, const char* name, float lo, float hi, float fallback)
+{
+    const double value = e.getDoubleAttribute (name);
+    return std::isfinite (value) ? (float)juce::jlimit ((double)lo, (double)hi, value) : fallback;
+}
+
+int integerWithin (const juce::XmlElement& e, const char* name, int lo, int hi)
+{
+    return juce::jlimit (lo, hi, e.getIntAttribute (name));
+}
+} // namespace
+
 PellmixProject::PellmixProject() = default;
 
 void PellmixProject::addIrRecord (const juce::File& path, bool solo, bool mute, int length, int offset,
@@ -36,15 +53,15 @@ void PellmixProject::setIrOffset (int i, int v) { updateRecord (i, [v] (auto& r)
 void PellmixProject::setIrPhase (int i, float v) { updateRecord (i, [v] (auto& r) { r.phase = v; }); }
 void PellmixProject::setIrGain (int i, float v) { updateRecord (i, [v] (auto& r) { r.gain = v; }); }
 
-void PellmixProject::load (const juce::File& file)
+bool PellmixProject::load (const juce::File& file)
 {
     projectFile = file;
     if (! file.existsAsFile())
-        return;
+        return false;
 
     auto doc = readXmlFile (file);
-    if (doc == nullptr)
-        return;
+    if (doc == nullptr || (doc->getChildByName ("IRs") == nullptr && doc->getChildByName ("EQ") == nullptr))
+        return false;
 
     if (auto* irs = doc->getChildByName ("IRs"))
     {
@@ -54,10 +71,13 @@ void PellmixProject::load (const juce::File& file)
         {
             if (k >= irRecords.size())
                 break;
+            using namespace PellmixRanges;
             setIrRecord (k, juce::File (ir->getStringAttribute ("path")), ir->getIntAttribute ("solo") != 0,
-                         ir->getIntAttribute ("mute") != 0, ir->getIntAttribute ("length"),
-                         ir->getIntAttribute ("offset"), static_cast<float> (ir->getDoubleAttribute ("phase")),
-                         false, static_cast<float> (ir->getDoubleAttribute ("gain")));
+                         ir->getIntAttribute ("mute") != 0,
+                         integerWithin (*ir, "length", lengthMin, lengthMax),
+                         integerWithin (*ir, "offset", offsetMin, offsetMax),
+                         numberWithin (*ir, "phase", phaseMin, phaseMax, 0.0f), false,
+                         numberWithin (*ir, "gain", gainMinDb, gainMaxDb, 0.0f));
             setIrChanged (k, true);
             ++k;
         }
@@ -71,10 +91,12 @@ void PellmixProject::load (const juce::File& file)
         {
             if (band >= numEqBands)
                 break;
-            eqGainsDb[band++] = static_cast<float> (child->getDoubleAttribute ("dB"));
+            eqGainsDb[band++] =
+                numberWithin (*child, "dB", PellmixRanges::gainMinDb, PellmixRanges::gainMaxDb, 0.0f);
         }
         eqChanged = true;
     }
+    return true;
 }
 
 bool PellmixProject::save (const juce::File& file)

@@ -1,6 +1,20 @@
 #pragma once
 #include <juce_core/juce_core.h>
 
+// The ranges that the IR block's knobs and the EQ panel's bands offer. Values read from a project
+// file are held to them.
+namespace PellmixRanges
+{
+constexpr float phaseMin = 0.0f;
+constexpr float phaseMax = 100.0f;
+constexpr float gainMinDb = -12.0f; // IR gain and every EQ band
+constexpr float gainMaxDb = 12.0f;
+constexpr int lengthMin = 1;
+constexpr int lengthMax = 2048; // the working length of a slot
+constexpr int offsetMin = 1 - lengthMax;
+constexpr int offsetMax = 2 * 96000 - 1; // the last sample of the longest IR a slot keeps (2 s at 96 kHz)
+} // namespace PellmixRanges
+
 // One IR slot's settings, as the project file keeps them.
 struct PellmixIrRecord
 {
@@ -38,9 +52,11 @@ public:
     void setIrPhase (int index, float phase);
     void setIrGain (int index, float gain);
 
-    // Loads a project file into the records and the EQ (marking them changed); a file that
-    // is missing or does not parse changes only projectFile.
-    void load (const juce::File& file);
+    // Loads a project file into the records and the EQ (marking them changed). False when the
+    // file is missing, cannot be read or parsed, or holds neither "IRs" nor "EQ": then only
+    // projectFile changes. Numbers are held to PellmixRanges; one that is not finite takes its
+    // field's default.
+    bool load (const juce::File& file);
     // Writes the project file; false when it could not be written (the old file is kept).
     bool save (const juce::File& file);
 

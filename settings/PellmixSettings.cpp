@@ -1,22 +1,23 @@
 #include "settings/PellmixSettings.h"
 
+#include "engine/PellmixChannelCode.h"
 #include "settings/PellmixConfig.h"
 #include "settings/PellmixPaths.h"
 #include "settings/PellmixXmlFile.h"
 
 namespace
 {
+// Every support path is the application-data folder, the maker folder's literal and a name
+// below it.
 const char* const makerFolderLiteral = "/Application Support/Harnwick/";
+const char* const productFolderName = "Vantrel Melvane/";
+const char* const impulsesFolderName = "Impulses/";
 
-juce::File supportPath (const char* literalBelowBase)
+juce::File supportPath (const juce::String& belowMakerFolder = {})
 {
-    return juce::File (getSystemApplicationDataFolder().getFullPathName() + literalBelowBase);
+    return juce::File (getSystemApplicationDataFolder().getFullPathName() + makerFolderLiteral +
+                       belowMakerFolder);
 }
-
-// Colour keys in colour-index order.
-const char* const colourKeys[PellmixConfig::numColours] = { "inputColour",  "outputColour", "sourceColour",
-                                                            "targetColour", "irColour",     "gainColour",
-                                                            "bgColour",     "gridColour" };
 
 void readFolder (const juce::XmlElement& parent, const char* key, juce::File& folder)
 {
@@ -63,15 +64,19 @@ juce::XmlElement* addKey (juce::XmlElement& parent, const char* key)
 }
 } // namespace
 
+const char* const PellmixSettings::colourKeys[8] = { "inputColour",  "outputColour", "sourceColour",
+                                                     "targetColour", "irColour",     "gainColour",
+                                                     "bgColour",     "gridColour" };
+
 PellmixSettings::PellmixSettings (PellmixConfig* ownerConfig) : owner (ownerConfig)
 {
-    tempFolder = supportPath ("/Application Support/Harnwick/Temp/");
-    impulsesFolder = supportPath ("/Application Support/Harnwick/Impulses/");
-    samplesFolder = supportPath ("/Application Support/Harnwick/Samples/");
-    sourceDirectory = supportPath ("/Application Support/Harnwick/Impulses/");
-    root = supportPath (makerFolderLiteral);
-    productFolder = supportPath ("/Application Support/Harnwick/Vantrel Melvane/");
-    docsFolder = supportPath ("/Application Support/Harnwick/Docs/");
+    tempFolder = supportPath ("Temp/");
+    impulsesFolder = supportPath (impulsesFolderName);
+    samplesFolder = supportPath ("Samples/");
+    sourceDirectory = supportPath (impulsesFolderName);
+    root = supportPath();
+    productFolder = supportPath (productFolderName);
+    docsFolder = supportPath ("Docs/");
 
     for (auto* folder : { &tempFolder, &impulsesFolder, &samplesFolder, &sourceDirectory, &root, &productFolder,
                           &docsFolder })
@@ -80,7 +85,7 @@ PellmixSettings::PellmixSettings (PellmixConfig* ownerConfig) : owner (ownerConf
 
 juce::File PellmixSettings::getDeviceStateFile()
 {
-    return supportPath ("/Application Support/Harnwick/Vantrel Melvane/VantrelMelvaneAudio.xml");
+    return supportPath (juce::String (productFolderName) + "VantrelMelvaneAudio.xml");
 }
 
 void PellmixSettings::setDefaults()
@@ -115,6 +120,14 @@ void PellmixSettings::readKeys (const juce::XmlElement& parent, bool withOwnerKe
     readMask (parent, "InputChannnels", inputChannels);
     readMask (parent, "OutputChannnels", outputChannels);
 
+    // Held to what the device and routing dialogs offer: the audio callbacks size and index
+    // with these values.
+    sampleRate = juce::jlimit (minSampleRate, maxSampleRate, sampleRate.load());
+    bufferSize = juce::jlimit (minBufferSize, maxBufferSize, bufferSize.load());
+    mainAudioOutput = PellmixChannelCode::validMainOutput (mainAudioOutput);
+    captureAudioInput = PellmixChannelCode::validPosition (captureAudioInput);
+    captureAudioOutput = PellmixChannelCode::validPosition (captureAudioOutput);
+
     if (! withOwnerKeys || owner == nullptr)
         return;
 
@@ -136,6 +149,9 @@ void PellmixSettings::readKeys (const juce::XmlElement& parent, bool withOwnerKe
     readInt (parent, "mainAudioOut", owner->mainAudioOut);
     readInt (parent, "captureAudioIn", owner->captureAudioIn);
     readInt (parent, "captureAudioOut", owner->captureAudioOut);
+    owner->mainAudioOut = PellmixChannelCode::validMainOutput (owner->mainAudioOut);
+    owner->captureAudioIn = PellmixChannelCode::validPosition (owner->captureAudioIn);
+    owner->captureAudioOut = PellmixChannelCode::validPosition (owner->captureAudioOut);
 }
 
 void PellmixSettings::load()

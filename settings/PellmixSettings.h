@@ -40,6 +40,17 @@ public:
     int mainAudioOutput = 0;
     PellmixConfig* owner = nullptr;
 
+    // The settings file's colour keys in colour-index order; the menu's colour selectors carry
+    // these names too.
+    static const char* const colourKeys[8];
+
+    // The rates and block sizes a device dialog can offer; the settings file's values are held
+    // to them. Its routing values that no routing dialog can give become -1 (none).
+    static constexpr int minSampleRate = 8000;
+    static constexpr int maxSampleRate = 768000;
+    static constexpr int minBufferSize = 16;
+    static constexpr int maxBufferSize = 8192;
+
     juce::File getSettingsFile() const { return root.getChildFile ("VantrelMelvane.cfg"); }
     juce::File getFallbackSettingsFile() const { return root.getChildFile ("VantrelCapture.cfg"); }
     // The saved device state, below the same base folder as the support folders.

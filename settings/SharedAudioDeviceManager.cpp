@@ -22,12 +22,41 @@ void logFramedBlock (const juce::String& error, const juce::String& notice)
     juce::Logger::writeToLog (separatorLine);
 }
 
-// Opens the device from the saved state: the same request twice, then the default device.
-void openFromSavedState (juce::AudioDeviceManager& manager, const juce::File& stateFile)
+// The saved device state, or null when there is none to start from: a file that is missing or
+// does not parse, or a state that names no device type or no device. (A file cut inside its
+// element parses as that element without attributes; opened, it would open nothing.)
+std::unique_ptr<juce::XmlElement> readDeviceState (const juce::File& stateFile)
 {
+    if (!stateFile.existsAsFile())
+        return {};
     // The whole document must parse; a file that does not gives no element.
     auto state = readXmlFile (stateFile);
+    if (state == nullptr || state->getStringAttribute ("deviceType").isEmpty())
+        return {};
+    for (auto* name : {"audioDeviceName", "audioOutputDeviceName", "audioInputDeviceName"})
+        if (state->getStringAttribute (name).isNotEmpty())
+            return state;
+    return {};
+}
 
+void openDefaultDevice (juce::AudioDeviceManager& manager)
+{
+    const auto error = manager.initialise (numInputChannels, numOutputChannels, nullptr, true, {}, nullptr);
+    if (error.isNotEmpty())
+        logFramedBlock (error, "The default device could not be opened");
+}
+} // namespace
+
+void openAudioDevice (juce::AudioDeviceManager& manager, const juce::File& stateFile)
+{
+    const auto state = readDeviceState (stateFile);
+    if (state == nullptr)
+    {
+        openDefaultDevice (manager);
+        return;
+    }
+
+    // The saved request twice, then the default device.
     auto error = manager.initialise (numInputChannels, numOutputChannels, state.get(), false, {}, nullptr);
     if (error.isEmpty())
         return;
@@ -40,9 +69,8 @@ void openFromSavedState (juce::AudioDeviceManager& manager, const juce::File& st
         return;
 
     logFramedBlock (error, "The default device will be used instead");
-    manager.initialise (numInputChannels, numOutputChannels, nullptr, true, {}, nullptr);
+    openDefaultDevice (manager);
 }
-} // namespace
 
 juce::AudioDeviceManager* getSharedAudioDeviceManager()
 {
@@ -52,15 +80,14 @@ juce::AudioDeviceManager* getSharedAudioDeviceManager()
     // Stored before opening, so that calls made while it opens (the report) get this manager.
     sharedManager = std::make_unique<juce::AudioDeviceManager>();
     auto& manager = *sharedManager;
-
-    const auto stateFile = PellmixSettings::getDeviceStateFile();
-    if (stateFile.existsAsFile())
-        openFromSavedState (manager, stateFile);
-    else
-        manager.initialise (numInputChannels, numOutputChannels, nullptr, true, {}, nullptr);
-
+    openAudioDevice (manager, PellmixSettings::getDeviceStateFile());
     logAudioDeviceInfo();
     return &manager;
+}
+
+juce::AudioDeviceManager* getExistingSharedAudioDeviceManager()
+{
+    return sharedManager.get();
 }
 
 void deleteSharedAudioDeviceManager()

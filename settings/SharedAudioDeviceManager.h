@@ -1,10 +1,18 @@
 #pragma once
 #include <juce_audio_devices/juce_audio_devices.h>
 
-// The program's one audio device manager. Created and opened on the first call (saved device
-// state, then the retry sequence, then the default device), with a device report in the log.
+// The program's one audio device manager. Created and opened on the first call (openAudioDevice
+// with the saved device state), with a device report in the log.
 // Message thread only.
 juce::AudioDeviceManager* getSharedAudioDeviceManager();
+
+// The manager when one exists, else null; never creates one (for code that only releases it).
+juce::AudioDeviceManager* getExistingSharedAudioDeviceManager();
+
+// Opens `manager`'s device (2 inputs, 4 outputs): from the saved state in `stateFile` when it
+// names a device type and a device (that request twice, then the default device), else the
+// default device. Each failed request is logged in a block framed by hyphens.
+void openAudioDevice (juce::AudioDeviceManager& manager, const juce::File& stateFile);
 
 // Closes the device and deletes the manager; the main window's destructor calls it, and the
 // application's shut-down when no window was ever made. A later call of

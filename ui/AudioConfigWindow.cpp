@@ -1,9 +1,12 @@
 #include "ui/AudioConfigWindow.h"
 
+#include "ui/DeviceDialogLookAndFeel.h"
+
 AudioConfigWindow::AudioConfigWindow()
     : viewport (std::make_unique<juce::Viewport> ("Viewport"))
     , okButton (std::make_unique<juce::TextButton> ("OK"))
 {
+    setLookAndFeel (&getDeviceDialogLookAndFeel());
     addAndMakeVisible (*viewport);
     addAndMakeVisible (*okButton);
     okButton->addListener (this);
@@ -14,6 +17,7 @@ AudioConfigWindow::~AudioConfigWindow()
     okButton.reset();
     viewport->setViewedComponent (nullptr, true);
     viewport.reset();
+    setLookAndFeel (nullptr);
 }
 
 void AudioConfigWindow::setContent (juce::Component* content)
@@ -32,9 +36,4 @@ void AudioConfigWindow::buttonClicked (juce::Button* button)
     if (button == okButton.get())
         if (auto* dialog = getParentComponent())
             dialog->exitModalState (0);
-}
-
-void AudioConfigWindow::componentChildrenChanged (juce::Component&)
-{
-    resized();
 }

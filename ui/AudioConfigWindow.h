@@ -4,9 +4,7 @@
 // Content of the "Audio device settings" dialog: a viewport over a component handed in with
 // setContent (the device selector, owned by the viewport) and an "OK" button that ends the
 // dialog's modal state. Message thread only.
-class AudioConfigWindow : public juce::Component,
-                          public juce::Button::Listener,
-                          public juce::ComponentListener
+class AudioConfigWindow : public juce::Component, public juce::Button::Listener
 {
 public:
     AudioConfigWindow();
@@ -17,7 +15,6 @@ public:
 
     void resized() override;
     void buttonClicked (juce::Button* button) override;
-    void componentChildrenChanged (juce::Component& component) override;
 
 private:
     std::unique_ptr<juce::Viewport> viewport;

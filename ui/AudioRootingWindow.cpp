@@ -1,8 +1,10 @@
 #include "ui/AudioRootingWindow.h"
 
 #include "BinaryData.h"
+#include "engine/PellmixChannelCode.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
+#include "ui/DeviceDialogLookAndFeel.h"
 
 namespace
 {
@@ -27,6 +29,7 @@ juce::ComboBox* makeBox (juce::Component& parent, juce::ComboBox::Listener* list
 AudioRootingWindow::AudioRootingWindow (PellmixConfig* configToEdit)
     : config (configToEdit)
 {
+    setLookAndFeel (&getDeviceDialogLookAndFeel());
     mainOutLabel = makeLabel (*this, "Main Out", 10);
     captureInLabel = makeLabel (*this, "Capture In", 50);
     captureOutLabel = makeLabel (*this, "Capture Out", 90);
@@ -50,6 +53,7 @@ AudioRootingWindow::AudioRootingWindow (PellmixConfig* configToEdit)
 AudioRootingWindow::~AudioRootingWindow()
 {
     deleteAllChildren();
+    setLookAndFeel (nullptr);
 }
 
 void AudioRootingWindow::fillChannelLists()
@@ -77,7 +81,7 @@ void AudioRootingWindow::fillChannelLists()
             continue;
         const auto name = outputNames[channel];
         if (position >= 1)
-            mainOutBox->addItem (previousName + " + " + name, 100 + position);
+            mainOutBox->addItem (previousName + " + " + name, PellmixChannelCode::pair (position) + 1);
         captureOutBox->addItem (name, position + 1);
         mainOutBox->addItem (name, position + 1);
         previousName = name;

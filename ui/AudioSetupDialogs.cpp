@@ -7,6 +7,33 @@
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
+namespace
+{
+// Shows `content` in a modal dialog on an azure background, as juce::DialogWindow's
+// showModalDialog does, and deletes the dialog before returning. A quit ends the modal loop with
+// the dialog still open; left behind, it would be deleted by the framework's shut-down, long
+// after its content.
+void runModalDialog (const juce::String& title, juce::Component& content, bool escapeKeyCloses,
+                     bool resizable, bool cornerResizer)
+{
+    juce::DialogWindow::LaunchOptions options;
+    options.dialogTitle = title;
+    options.content.setNonOwned (&content);
+    options.dialogBackgroundColour = juce::Colours::azure;
+    options.escapeKeyTriggersCloseButton = escapeKeyCloses;
+    options.useNativeTitleBar = false;
+    options.resizable = resizable;
+    options.useBottomRightCornerResizer = cornerResizer;
+    std::unique_ptr<juce::DialogWindow> dialog (options.create());
+    dialog->runModalLoop();
+}
+} // namespace
+
+bool isQuitRequested()
+{
+    return juce::MessageManager::getInstance()->hasStopMessageBeenSent();
+}
+
 void runAudioSetupSequence (PellmixConfig& config)
 {
     auto& manager = *getSharedAudioDeviceManager();
@@ -17,9 +44,10 @@ void runAudioSetupSequence (PellmixConfig& config)
         selector->setSize (500, 500);
         window.setContent (selector);
         window.setSize (520, 400);
-        juce::DialogWindow::showModalDialog ("Audio device settings", &window, nullptr, juce::Colours::azure,
-                                             true, true, true);
+        runModalDialog ("Audio device settings", window, true, true, true);
     }
+    if (isQuitRequested())
+        return;
 
     auto* device = manager.getCurrentAudioDevice();
     config.audioDeviceReady = (device != nullptr && !device->getOutputChannelNames().isEmpty()) ? 1 : 0;
@@ -37,8 +65,9 @@ void runRoutingSequence (PellmixConfig& config)
 {
     {
         AudioRootingWindow window (&config);
-        juce::DialogWindow::showModalDialog ("Hardware I/O options", &window, nullptr, juce::Colours::azure,
-                                             true, false, false);
+        runModalDialog ("Hardware I/O options", window, true, false, false);
     }
+    if (isQuitRequested())
+        return;
     config.saveAudioSettings();
 }

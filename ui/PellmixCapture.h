@@ -1,10 +1,141 @@
 #pragma once
+#include "engine/Calculs.h"
+#include "engine/PellmixCaptureRun.h"
+#include "ui/VuMeterComponent.h"
+
+#include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
-// Stand-in for the capture window: an empty 471 x 172 component until the capture window itself
-// is built. Message thread only.
-class PellmixCapture : public juce::Component
+#include <atomic>
+#include <memory>
+#include <optional>
+
+// The capture window (471 x 172): the user plays a looping 1000 Hz test tone to set the level,
+// then a 60-second sweep through the capture output while the capture input is recorded; the
+// recording goes to "record.raw" in the temporary folder and the deconvolution worker turns it
+// into the IR file chosen at the start, whose path the worker stores for the IR block that asked
+// for the capture. The window meters the capture input all its life, shown or not.
+//
+// The window is an audio callback of the shared device manager from construction to destruction.
+// It runs the capture at the rate the device runs at. The test signals are written to the
+// temporary folder ("sinustest.wav", "sinus.wav", "inverse.raw"), read back and played from
+// memory. The window's temporary files, all but "test.raw", are deleted by its destructor.
+//
+// The close button sets PellmixConfig::captureState to 2. While a recording or the worker is
+// active the close is held instead: the window hides (the main content asks isCloseHeld()) and
+// the state becomes 2 only once the run has ended, so the IR block takes the new file and not a
+// later session's.
+//
+// Threads:
+// - Message thread: construction, destruction, clicks, the timer (50 ms, 200 ms once a recording
+//   has ended), painting, the boxes.
+// - Audio thread: audioDeviceIOCallbackWithContext() (PELLMIX_NONBLOCKING) hands the block to
+//   PellmixCaptureRun (no allocation, lock, I/O or thread start) after reading the routing and the expected
+//   block size from the configuration's atomics. Buffers are handed to the run with the device manager's
+//   callback lock held for a swap only; everything else crosses as atomics.
+// - The worker's thread: Calculs writes its progress and status, read here by the timer.
+class PellmixCapture : public juce::Component,
+                       public juce::Button::Listener,
+                       public juce::AudioIODeviceCallback,
+                       public juce::Timer
 {
 public:
-    PellmixCapture() { setSize (471, 172); }
+    static constexpr int panelWidth = 471;
+    static constexpr int panelHeight = 172;
+    static constexpr int sweepSeconds = 60;
+    static constexpr int toneSeconds = 10;
+    static constexpr double toneFrequency = 1000.0;
+    static constexpr int fastTimerMs = 50;
+    static constexpr int slowTimerMs = 200;
+    // Longest wait at destruction for a busy worker to reach its next stopping point.
+    static constexpr int workerStopWaitMs = 20000;
+
+    PellmixCapture();
+    ~PellmixCapture() override;
+
+    void paint (juce::Graphics&) override;
+    void buttonClicked (juce::Button*) override;
+    void audioDeviceIOCallbackWithContext (const float* const* inputChannelData, int numInputChannels,
+                                           float* const* outputChannelData, int numOutputChannels,
+                                           int numSamples, const juce::AudioIODeviceCallbackContext& context)
+        PELLMIX_NONBLOCKING override;
+    void audioDeviceAboutToStart (juce::AudioIODevice*) override;
+    void audioDeviceStopped() override;
+    void timerCallback() override;
+
+    // Returns the controls to their idle look.
+    void resetControls();
+
+    // True while a close waits for the running capture to end.
+    bool isCloseHeld() const { return closeHeld; }
+
+    juce::TextButton& getToneButton() const { return *toneButton; }
+    juce::TextButton& getCaptureButton() const { return *captureButton; }
+    juce::TextButton& getExtractionButton() const { return *extractionButton; }
+    juce::ImageButton& getCloseButton() const { return *closeButton; }
+    juce::Label& getDeviceLabel() const { return *deviceLabel; }
+    juce::Label& getStatusLabel() const { return *statusLabel; }
+    juce::Label& getInputLevelLabel() const { return *inputLevelLabel; }
+    juce::Label& getMaxLabel() const { return *maxLabel; }
+    juce::Label& getProgressLabel() const { return *progressLabel; }
+    VuMeterComponent& getInputMeter() const { return *inputMeter; }
+    VuMeterComponent& getProgressMeter() const { return *progressMeter; }
+    Calculs& getWorker() const { return *worker; }
+    const PellmixCaptureRun& getRun() const { return run; }
+    // The rate of the current or last run, in Hz.
+    int getRunRate() const { return runRate; }
+    const juce::String& getLastOutputName() const { return lastOutputName; }
+
+    // Shortens the sweep, so that tests of a run's end need not record for a minute.
+    void setSweepSecondsForTests (int seconds) { sweepLength = seconds; }
+
+private:
+    void closeClicked();
+    bool isBusy() const;
+    bool isCaptureActive() const;
+    void stopRun();
+    void startTone();
+    void startCapture();
+    void extract();
+    std::optional<juce::File> askForOutputFile();
+    juce::AudioIODevice* usableDevice (juce::String& problem) const;
+    bool beginRun (PellmixCaptureRun::State state, PellmixCaptureRun::Buffers buffers, int latency);
+    void showRecordingLook();
+
+    void tickWhileRecording();
+    void tickWhileIdle();
+    void finishRecording();
+    void endRecordingEarly (const juce::String& message);
+    void releaseCloseIfDone();
+    void showBlockSizeBox();
+    static void showWarning (const juce::String& text);
+
+    juce::Image background;
+    std::unique_ptr<juce::TextButton> toneButton;
+    std::unique_ptr<juce::TextButton> captureButton;
+    std::unique_ptr<juce::TextButton> extractionButton;
+    std::unique_ptr<VuMeterComponent> inputMeter;
+    std::unique_ptr<VuMeterComponent> progressMeter;
+    std::unique_ptr<juce::Label> deviceLabel;
+    std::unique_ptr<juce::Label> statusLabel;
+    std::unique_ptr<juce::Label> inputLevelLabel;
+    std::unique_ptr<juce::Label> maxLabel;
+    std::unique_ptr<juce::Label> progressLabel;
+    std::unique_ptr<juce::ImageButton> closeButton;
+    std::unique_ptr<Calculs> worker;
+
+    PellmixCaptureRun run;
+    juce::String lastOutputName;
+    int sweepLength = sweepSeconds;
+    int runRate = 0;
+    bool closeHeld = false;
+    bool blockSizeBoxOpen = false;
+    bool recordingEnded = false;
+
+    // Read by the audio callback on every block.
+    std::atomic<int>& captureAudioIn;
+    std::atomic<int>& captureAudioOut;
+    std::atomic<int>& expectedBlockSize;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PellmixCapture)
 };

@@ -260,3 +260,109 @@ void PellmixLookAndFeel::drawTooltip (juce::Graphics& g, const juce::String& tex
     layout.createLayoutWithBalancedLineLengths (attributed, 400.0f);
     layout.draw (g, juce::Rectangle<float> ((float)width, (float)height));
 }
+
+//==============================================================================
+juce::Font PellmixLookAndFeel::getMenuBarFont (juce::MenuBarComponent&, int, const juce::String&)
+{
+    return juce::Font (getLabelTypeface()).withHeight (menuBarFontHeight);
+}
+
+void PellmixLookAndFeel::drawMenuBarBackground (juce::Graphics& g, int width, int height, bool,
+                                                juce::MenuBarComponent&)
+{
+    g.setGradientFill (juce::ColourGradient (juce::Colour (menuBarTop), 0.0f, 0.0f,
+                                             juce::Colour (menuBarBottom), 0.0f, (float)height, false));
+    g.fillAll();
+    g.setColour (juce::Colour (menuBarEdge));
+    g.fillRect (0, height - 1, width, 1);
+}
+
+void PellmixLookAndFeel::drawMenuBarItem (juce::Graphics& g, int width, int height, int itemIndex,
+                                          const juce::String& itemText, bool isMouseOverItem, bool isMenuOpen,
+                                          bool isMouseOverBar, juce::MenuBarComponent& bar)
+{
+    if (isMenuOpen || (isMouseOverItem && isMouseOverBar))
+    {
+        g.setColour (juce::Colour (menuHover));
+        g.fillRect (0, 0, width, height - 1);
+    }
+    if (isMenuOpen)
+    {
+        g.setColour (juce::Colour (menuAccent));
+        g.fillRect (0, height - 3, width, 2);
+    }
+    g.setColour (juce::Colour (menuText));
+    g.setFont (getMenuBarFont (bar, itemIndex, itemText));
+    g.drawFittedText (itemText, 0, 0, width, height, juce::Justification::centred, 1);
+}
+
+juce::Font PellmixLookAndFeel::getPopupMenuFont()
+{
+    return juce::Font (getLabelTypeface()).withHeight (popupMenuFontHeight);
+}
+
+void PellmixLookAndFeel::drawPopupMenuBackground (juce::Graphics& g, int width, int height)
+{
+    g.fillAll (juce::Colour (popupBackground));
+    g.setColour (juce::Colour (popupBorder));
+    g.drawRect (0, 0, width, height, 1);
+}
+
+void PellmixLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangle<int>& area,
+                                            bool isSeparator, bool isActive, bool isHighlighted,
+                                            bool isTicked, bool hasSubMenu, const juce::String& text,
+                                            const juce::String& shortcutKeyText, const juce::Drawable* icon,
+                                            const juce::Colour* textColour)
+{
+    if (isSeparator)
+    {
+        g.setColour (juce::Colour (popupBorder));
+        g.fillRect (area.reduced (8, 0).withTrimmedTop (area.getHeight() / 2).withHeight (1));
+        return;
+    }
+
+    auto r = area.reduced (1);
+    const bool lit = isHighlighted && isActive;
+    if (lit)
+    {
+        g.setColour (juce::Colour (menuAccent));
+        g.fillRect (r);
+    }
+    auto colour = lit ? juce::Colour (menuHighlightedText)
+                      : (textColour != nullptr ? *textColour : juce::Colour (menuText));
+    g.setColour (isActive ? colour : colour.withMultipliedAlpha (0.4f));
+
+    auto font = getPopupMenuFont();
+    font.setHeight (juce::jmin (font.getHeight(), (float)area.getHeight() / 1.3f));
+    g.setFont (font);
+
+    const auto iconArea = r.removeFromLeft (r.getHeight() * 5 / 4).reduced (4).toFloat();
+    if (icon != nullptr)
+        icon->drawWithin (g, iconArea, juce::RectanglePlacement::centred, 1.0f);
+    else if (isTicked)
+    {
+        const auto tick = getTickShape (1.0f);
+        if (!lit)
+            g.setColour (juce::Colour (menuAccent));
+        g.fillPath (tick, tick.getTransformToScaleToFit (iconArea, true));
+        g.setColour (isActive ? colour : colour.withMultipliedAlpha (0.4f));
+    }
+
+    if (hasSubMenu)
+    {
+        const auto arrow = 0.6f * font.getAscent();
+        const auto x = (float)r.removeFromRight ((int)arrow + 6).getX();
+        const auto y = (float)r.getCentreY();
+        juce::Path p;
+        p.addTriangle (x, y - arrow * 0.5f, x, y + arrow * 0.5f, x + arrow * 0.6f, y);
+        g.fillPath (p);
+    }
+
+    r.removeFromRight (4);
+    g.drawFittedText (text, r, juce::Justification::centredLeft, 1);
+    if (shortcutKeyText.isNotEmpty())
+    {
+        g.setFont (font.withHeight (font.getHeight() * 0.75f));
+        g.drawText (shortcutKeyText, r, juce::Justification::centredRight, true);
+    }
+}

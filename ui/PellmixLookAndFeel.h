@@ -41,6 +41,28 @@ public:
     juce::Label* createSliderTextBox (juce::Slider&) override;
     void drawTooltip (juce::Graphics&, const juce::String& text, int width, int height) override;
 
+    // The main window's menu bar and its pop-up menus, in the panels' dark look and label
+    // typeface (the window sets this look-and-feel on its menu bar; its menus inherit it).
+    juce::Font getMenuBarFont (juce::MenuBarComponent&, int itemIndex, const juce::String& itemText) override;
+    void drawMenuBarBackground (juce::Graphics&, int width, int height, bool isMouseOverBar,
+                                juce::MenuBarComponent&) override;
+    void drawMenuBarItem (juce::Graphics&, int width, int height, int itemIndex, const juce::String& itemText,
+                          bool isMouseOverItem, bool isMenuOpen, bool isMouseOverBar,
+                          juce::MenuBarComponent&) override;
+    juce::Font getPopupMenuFont() override;
+    void drawPopupMenuBackground (juce::Graphics&, int width, int height) override;
+    void drawPopupMenuItem (juce::Graphics&, const juce::Rectangle<int>& area, bool isSeparator,
+                            bool isActive, bool isHighlighted, bool isTicked, bool hasSubMenu,
+                            const juce::String& text, const juce::String& shortcutKeyText,
+                            const juce::Drawable* icon, const juce::Colour* textColour) override;
+    // Menu colours, ARGB.
+    static constexpr juce::uint32 menuBarTop = 0xff2b3037, menuBarBottom = 0xff22262b,
+                                  menuBarEdge = 0xff0c0d10, menuText = 0xffe6e9ed, menuHover = 0xff3a4048,
+                                  menuAccent = 0xff3fc1c9, menuHighlightedText = 0xff101215,
+                                  popupBackground = 0xff1c1f24, popupBorder = 0xff3a3f47;
+    static constexpr float menuBarFontHeight = 15.0f;
+    static constexpr float popupMenuFontHeight = 16.0f;
+
     // The two embedded typefaces: labels, and combo boxes and slider value boxes.
     static juce::Typeface::Ptr getLabelTypeface();
     static juce::Typeface::Ptr getValueTypeface();

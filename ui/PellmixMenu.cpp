@@ -1,6 +1,55 @@
 #include "ui/PellmixMenu.h"
 
 #include "settings/PellmixConfig.h"
+#include "ui/AudioSetupDialogs.h"
+
+#include <cerrno>
+#include <csignal>
+#include <juce_gui_extra/juce_gui_extra.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace
+{
+const char* const documentPrefix = "Vantrel Melvane "; // 16 characters, the last a space
+const char* const documentExtensions[] = {".html", ".pdf", ".avi", ".mp4"};
+
+struct ColourItem
+{
+    int colourIndex;
+    const char* label;
+};
+// The colour items in menu order; item id = PellmixMenu::resetColoursId + 1 + colour index.
+const ColourItem colourItems[] = {{0, "Input color"},  {1, "Ouput color"}, {2, "Source color"},
+                                  {3, "Target color"}, {4, "IRs color"},   {5, "Volume color"},
+                                  {7, "Grid color"}};
+
+PellmixConfig& config()
+{
+    return *PellmixConfig::getInstance();
+}
+
+bool isListedDocument (const juce::File& file)
+{
+    if (!file.getFileNameWithoutExtension().startsWith (documentPrefix))
+        return false;
+    const auto extension = file.getFileExtension();
+    for (auto* listed : documentExtensions)
+        if (extension == listed) // letter case counts
+            return true;
+    return false;
+}
+
+void showWarning (const juce::String& title, const juce::String& message)
+{
+    juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, title, message);
+}
+} // namespace
+
+PellmixMenu::PellmixMenu() = default;
+PellmixMenu::~PellmixMenu() = default;
 
 PellmixMenu* PellmixMenu::fromConfig()
 {
@@ -12,4 +61,320 @@ void PellmixMenu::addListener (Listener* listener)
     const juce::ScopedLock scope (lock);
     if (listener != nullptr)
         listeners.addIfNotAlreadyThere (listener);
+}
+
+void PellmixMenu::removeListener (Listener* listener)
+{
+    const juce::ScopedLock scope (lock);
+    listeners.removeAllInstancesOf (listener);
+}
+
+void PellmixMenu::setFileChooser (FileChooserFunction chooser)
+{
+    chooseFile = std::move (chooser);
+}
+
+void PellmixMenu::setDocumentOpener (DocumentOpener opener)
+{
+    openDocument = std::move (opener);
+}
+
+juce::File PellmixMenu::browseWithFileChooser (const FileRequest& request)
+{
+    juce::FileChooser chooser (request.title, request.startIn, request.pattern, true);
+    const bool chosen = request.save ? chooser.browseForFileToSave (true) : chooser.browseForFileToOpen();
+
+    // On an X display without a compositor the area the dialog covered may stay undrawn until the
+    // next pointer event: redraw our windows now.
+    auto& desktop = juce::Desktop::getInstance();
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        desktop.getComponent (i)->repaint();
+
+    return chosen ? chooser.getResult() : juce::File();
+}
+
+bool PellmixMenu::openWithDesktop (const juce::File& document)
+{
+    // The shell only starts the opener in the background and ends; the path is its argument $1,
+    // never read as shell text. The document itself is never run, whatever its permissions.
+    const char* script =
+        "command -v xdg-open >/dev/null 2>&1 || exit 127; xdg-open \"$1\" </dev/null >/dev/null 2>&1 &";
+    const auto path = document.getFullPathName().toStdString();
+    const char* argv[] = {"sh", "-c", script, "pellmix-open", path.c_str(), nullptr};
+
+    // The opener starts with no signal blocked, whatever this thread blocks.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init (&attributes);
+    sigset_t none;
+    sigemptyset (&none);
+    posix_spawnattr_setsigmask (&attributes, &none);
+    posix_spawnattr_setflags (&attributes, POSIX_SPAWN_SETSIGMASK);
+
+    pid_t pid = 0;
+    const int failed =
+        posix_spawn (&pid, "/bin/sh", nullptr, &attributes, const_cast<char* const*> (argv), environ);
+    posix_spawnattr_destroy (&attributes);
+    if (failed != 0)
+    {
+        juce::Logger::writeToLog ("The document opener could not be started for " +
+                                  document.getFullPathName());
+        return false;
+    }
+    // (A process that ignores SIGCHLD gets no status back: the opener then counts as started.)
+    int status = 0;
+    while (waitpid (pid, &status, 0) < 0 && errno == EINTR)
+    {
+    }
+    if (!WIFEXITED (status) || WEXITSTATUS (status) != 0)
+    {
+        juce::Logger::writeToLog ("No desktop opener (xdg-open) to open " + document.getFullPathName());
+        return false;
+    }
+    return true;
+}
+
+juce::String PellmixMenu::aboutText()
+{
+    return juce::String ("Vantrel Melvane") + " " + "0.9.8" + "\n" +
+           "Impulse responses blended, shaped and captured. (c) Harnwick" + "\n";
+}
+
+//==============================================================================
+juce::StringArray PellmixMenu::getMenuBarNames()
+{
+    return {"File", "Setup", "?"};
+}
+
+juce::PopupMenu PellmixMenu::getMenuForIndex (int topLevelMenuIndex, const juce::String&)
+{
+    switch (topLevelMenuIndex)
+    {
+        case fileMenu:
+            return fileMenuItems();
+        case setupMenu:
+            return setupMenuItems();
+        case helpMenu:
+            return helpMenuItems();
+        default:
+            return {};
+    }
+}
+
+juce::PopupMenu PellmixMenu::fileMenuItems() const
+{
+    juce::PopupMenu menu;
+    menu.addItem (openProjectId, "Open project");
+    menu.addItem (saveProjectId, "Save project");
+    menu.addItem (saveProjectToId, "Save project to ...");
+    menu.addSeparator();
+    menu.addItem (exportIrId, "Export IR");
+    menu.addSeparator();
+    juce::PopupMenu playlists;
+    playlists.addItem (addSourceFilesId, "Source");
+    playlists.addItem (addTargetFilesId, "Target");
+    menu.addSubMenu ("Add file to playlist", playlists);
+    menu.addSeparator();
+    menu.addItem (quitId, "Quit");
+    return menu;
+}
+
+juce::PopupMenu PellmixMenu::setupMenuItems() const
+{
+    juce::PopupMenu menu;
+    menu.addItem (audioDeviceSettingsId, "Audio device settings");
+    menu.addItem (hardwareOptionsId, "Hardware I/O options");
+    menu.addSeparator();
+    juce::PopupMenu colours;
+    colours.addItem (resetColoursId, "Reset colors");
+    colours.addSeparator();
+    for (const auto& item : colourItems)
+        colours.addItem (resetColoursId + 1 + item.colourIndex, item.label);
+    menu.addSubMenu ("Colors", colours);
+    menu.addSeparator();
+    menu.addItem (showTooltipId, "Show ToolTip", true, config().toolTip);
+    return menu;
+}
+
+juce::PopupMenu PellmixMenu::helpMenuItems()
+{
+    documents.clear();
+    const auto folder = config().settings.docsFolder;
+    if (folder.isDirectory())
+        for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFiles))
+            if (isListedDocument (entry.getFile()))
+                documents.add (entry.getFile());
+
+    juce::PopupMenu menu;
+    for (int i = 0; i < documents.size(); ++i)
+        menu.addItem (firstDocumentId + i, documents[i].getFileNameWithoutExtension().substring (15));
+    if (!documents.isEmpty())
+        menu.addSeparator();
+    menu.addItem (aboutId, "About");
+    return menu;
+}
+
+//==============================================================================
+void PellmixMenu::menuItemSelected (int menuItemID, int topLevelMenuIndex)
+{
+    switch (topLevelMenuIndex)
+    {
+        case fileMenu:
+            fileCommand (menuItemID);
+            break;
+        case setupMenu:
+            setupCommand (menuItemID);
+            break;
+        case helpMenu:
+            helpCommand (menuItemID);
+            break;
+        default:
+            break;
+    }
+}
+
+void PellmixMenu::fileCommand (int id)
+{
+    switch (id)
+    {
+        case openProjectId:
+            openProject();
+            break;
+        case saveProjectId:
+        case saveProjectToId:
+            saveProject();
+            break;
+        case exportIrId:
+            exportIr();
+            break;
+        case quitId:
+            juce::JUCEApplicationBase::quit();
+            break;
+        case addSourceFilesId:
+        case addTargetFilesId:
+            for (int i = listeners.size(); --i >= 0;)
+            {
+                auto* listener = listeners[i]; // null when a listener left during the loop
+                if (listener == nullptr)
+                    continue;
+                if (id == addSourceFilesId)
+                    listener->addSourceFiles();
+                else
+                    listener->addTargetFiles();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void PellmixMenu::setupCommand (int id)
+{
+    if (id == audioDeviceSettingsId)
+        runAudioSetupSequence (config());
+    else if (id == hardwareOptionsId)
+        runRoutingSequence (config());
+    else if (id == showTooltipId)
+        config().toggleTooltips();
+    else if (id == resetColoursId)
+        config().resetColours();
+    else
+        for (const auto& item : colourItems)
+            if (id == resetColoursId + 1 + item.colourIndex)
+                showColourSelector (item.colourIndex);
+}
+
+void PellmixMenu::helpCommand (int id)
+{
+    if (id == aboutId)
+    {
+        juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::InfoIcon, aboutTitle, aboutText());
+        return;
+    }
+
+    const int index = id - firstDocumentId;
+    if (!juce::isPositiveAndBelow (index, documents.size()) || !documents[index].existsAsFile())
+        return;
+    if (openDocument)
+        openDocument (documents[index]);
+    else
+        openWithDesktop (documents[index]);
+}
+
+//==============================================================================
+juce::File PellmixMenu::askForFile (const FileRequest& request)
+{
+    return chooseFile ? chooseFile (request) : browseWithFileChooser (request);
+}
+
+juce::File PellmixMenu::chooseFileToWrite (const juce::String& title, const juce::File& startIn,
+                                           const juce::String& extension)
+{
+    const auto chosen = askForFile ({title, startIn, "*" + extension + ";", true});
+    if (chosen == juce::File() || chosen.hasFileExtension (extension))
+        return chosen;
+
+    // The chooser warned about the name as typed; the completed name gets the same warning.
+    const auto completed = chosen.getSiblingFile (chosen.getFileName() + extension);
+    if (completed.exists() &&
+        !juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "File already exists",
+                                             "There's already a file called: " + completed.getFullPathName() +
+                                                 "\n\nAre you sure you want to overwrite it?",
+                                             "Overwrite", "Cancel", nullptr, nullptr))
+        return {};
+    return completed;
+}
+
+void PellmixMenu::openProject()
+{
+    const auto file = askForFile ({"Open Melvane project", config().settings.productFolder, "*.vmp;", false});
+    if (file == juce::File())
+        return;
+    if (!config().loadProject (file))
+        showWarning ("Open project", "This file could not be read as a Melvane project:\n" +
+                                         file.getFullPathName() + "\n\nThe project was not changed.");
+}
+
+void PellmixMenu::saveProject()
+{
+    const auto file = chooseFileToWrite ("Save Melvane project", config().settings.productFolder, ".vmp");
+    if (file != juce::File() && !config().saveProject (file))
+        showWarning ("Save project", "The project could not be written to:\n" + file.getFullPathName() +
+                                         "\n\nAn older file of that name was left as it was.");
+}
+
+void PellmixMenu::exportIr()
+{
+    const auto file = chooseFileToWrite ("Output file", config().settings.impulsesFolder, ".vir");
+    if (file != juce::File() && !config().engine.exportIr (file))
+        showWarning ("Export IR", "The IR could not be written to:\n" + file.getFullPathName() +
+                                      "\n\nAn older file of that name was left as it was.");
+}
+
+//==============================================================================
+void PellmixMenu::showColourSelector (int colourIndex)
+{
+    using Selector = juce::ColourSelector;
+    auto selector = std::make_unique<Selector> (Selector::showAlphaChannel | Selector::showColourAtTop |
+                                                    Selector::showSliders | Selector::showColourspace,
+                                                4, 7);
+    selector->setName (PellmixSettings::colourKeys[colourIndex]);
+    selector->setCurrentColour (*config().getColourByIndex (colourIndex), juce::dontSendNotification);
+    selector->addChangeListener (this);
+    selector->setColour (Selector::backgroundColourId, juce::Colours::transparentBlack);
+    selector->setSize (300, 400);
+    juce::CallOutBox::launchAsynchronously (std::move (selector), {20, 20, 450, 200}, nullptr);
+}
+
+void PellmixMenu::changeListenerCallback (juce::ChangeBroadcaster* source)
+{
+    auto* selector = dynamic_cast<juce::ColourSelector*> (source);
+    if (selector == nullptr)
+        return;
+    for (int k = 0; k < PellmixConfig::numColours; ++k)
+        if (selector->getName() == PellmixSettings::colourKeys[k])
+        {
+            *config().getColourByIndex (k) = selector->getCurrentColour();
+            config().notifyColourChanged (k);
+            return;
+        }
 }

@@ -1,10 +1,19 @@
 #pragma once
+#include <functional>
 #include <juce_gui_basics/juce_gui_basics.h>
 
-// The main window's menu-bar model, owned by the configuration. For now it offers no menus; it
-// keeps the listener list through which the menu hands its playlist commands to the player.
-// Message thread only; listeners are added under `lock` and never removed.
-class PellmixMenu : public juce::MenuBarModel
+// The main window's menu-bar model, owned by the configuration: "File" (projects, IR export,
+// adding files to the player's playlists, quit), "Setup" (the audio device and routing dialogs,
+// the display colours, the tooltip switch) and "?" (the documents found in "Docs/", "About").
+// Every menu is built afresh when it opens. Item ids repeat across menus, so commands are
+// dispatched by (menu index, id).
+//
+// File choosers go through one replaceable function and documents are opened through another
+// (the desktop's opener by default: a document is never run), so tests can answer both.
+//
+// Threads: message thread only. Listeners are added and removed under `lock`; they are called
+// without it, from the last registered to the first.
+class PellmixMenu : public juce::MenuBarModel, public juce::ChangeListener
 {
 public:
     class Listener
@@ -15,22 +24,105 @@ public:
         virtual void addTargetFiles() = 0;
     };
 
-    PellmixMenu() = default;
-    ~PellmixMenu() override = default;
+    enum MenuIndex
+    {
+        fileMenu = 0,
+        setupMenu = 1,
+        helpMenu = 2
+    };
+    enum FileItem
+    {
+        openProjectId = 1,
+        saveProjectId = 2,
+        saveProjectToId = 3,
+        exportIrId = 4,
+        quitId = 5,
+        addSourceFilesId = 11,
+        addTargetFilesId = 12
+    };
+    enum SetupItem
+    {
+        audioDeviceSettingsId = 1,
+        hardwareOptionsId = 2,
+        showTooltipId = 3,
+        resetColoursId = 10 // the colour items follow: 11 + colour index (no item for 6, the background)
+    };
+    enum HelpItem
+    {
+        aboutId = 1,
+        firstDocumentId = 100
+    };
+
+    // A file chooser request: the chooser's title, its starting folder and its pattern; `save`
+    // asks for a file to write (with the framework's overwrite warning). The answer is the chosen
+    // file, or File() when the user cancelled.
+    struct FileRequest
+    {
+        juce::String title;
+        juce::File startIn;
+        juce::String pattern;
+        bool save = false;
+    };
+    using FileChooserFunction = std::function<juce::File (const FileRequest&)>;
+    using DocumentOpener = std::function<void (const juce::File&)>;
+
+    PellmixMenu();
+    ~PellmixMenu() override;
 
     // The model the configuration owns (the application hands it in at start-up); null before.
     static PellmixMenu* fromConfig();
 
     // Adds the listener once; a null or already registered listener is ignored.
     void addListener (Listener* listener);
+    void removeListener (Listener* listener);
+    // How many listeners are registered (tests check that the player leaves when deleted).
+    int getNumListeners() const { return listeners.size(); }
 
-    juce::StringArray getMenuBarNames() override { return {}; }
-    juce::PopupMenu getMenuForIndex (int, const juce::String&) override { return {}; }
-    void menuItemSelected (int, int) override {}
+    // Replaces the file chooser or the document opener; an empty function restores the default.
+    void setFileChooser (FileChooserFunction chooser);
+    void setDocumentOpener (DocumentOpener opener);
+    // The defaults: the framework's chooser (the desktop's own when there is one), and the
+    // desktop's opener ("xdg-open", started detached; false when it could not be started).
+    static juce::File browseWithFileChooser (const FileRequest& request);
+    static bool openWithDesktop (const juce::File& document);
+
+    static constexpr const char* aboutTitle = "About Vantrel Melvane...";
+    static juce::String aboutText();
+
+    // Nothing announces menu changes: every menu is rebuilt when it opens.
+    void handleAsyncUpdate() override {}
+    juce::StringArray getMenuBarNames() override;
+    juce::PopupMenu getMenuForIndex (int topLevelMenuIndex, const juce::String& menuName) override;
+    void menuItemSelected (int menuItemID, int topLevelMenuIndex) override;
+    // A colour selector changed: its colour goes to the configuration's colour of its name.
+    void changeListenerCallback (juce::ChangeBroadcaster* source) override;
+
+    // The documents found when the "?" menu was last built; item 100 + i opens entry i.
+    const juce::Array<juce::File>& getDocuments() const { return documents; }
 
 private:
+    juce::PopupMenu fileMenuItems() const;
+    juce::PopupMenu setupMenuItems() const;
+    juce::PopupMenu helpMenuItems();
+    void fileCommand (int id);
+    void setupCommand (int id);
+    void helpCommand (int id);
+    void openProject();
+    void saveProject();
+    void exportIr();
+    void showColourSelector (int colourIndex);
+    // The seam's chooser, or the framework's.
+    juce::File askForFile (const FileRequest& request);
+    // Asks for a file to write and completes a name typed without `extension`; File() when
+    // cancelled, also when the user declines to overwrite the completed name.
+    juce::File chooseFileToWrite (const juce::String& title, const juce::File& startIn,
+                                  const juce::String& extension);
+
+    juce::Array<juce::File> documents;
     juce::Array<Listener*> listeners;
     juce::CriticalSection lock;
+    FileChooserFunction chooseFile;
+    DocumentOpener openDocument;
 
     JUCE_DECLARE_NON_COPYABLE (PellmixMenu)
 };

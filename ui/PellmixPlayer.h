@@ -1,15 +1,39 @@
 #pragma once
-#include <juce_gui_basics/juce_gui_basics.h>
+#include "engine/PellmixAudioSourcePlayer.h"
+#include "settings/PellmixConfig.h"
+#include "ui/PellmixMenu.h"
+#include "ui/PellmixPlayList.h"
+#include "ui/PellmixPlayerInOutSpectroGramme.h"
 
+#include <functional>
+#include <juce_audio_devices/juce_audio_devices.h>
+#include <juce_gui_basics/juce_gui_basics.h>
 #include <memory>
 
-// Stand-in for the player bar (1212 x 120) until the player itself is built: it holds the
-// transport state and the transport actions that the main content's space key uses, and the
-// children on which the main content listens for that key (the two playlists and the two
-// position sliders, at their places). No audio.
+// The player bar (1212 x 120): a source list heard through the blended IR and a target list heard
+// dry, transport buttons, a repeat mode, volume and position sliders, the file name and time, two
+// buttons that choose the listened list, and the input/output spectrum view. It owns the chain
+// that plays a file: reader source -> transport (read ahead on the configuration's preview thread,
+// rate-corrected to the device) -> PellmixAudioSourcePlayer, registered with the shared device
+// manager from construction to destruction. The playlists are read from "playlist.xml" at
+// construction and written back at destruction.
 //
-// Threads: message thread only.
-class PellmixPlayer : public juce::Component
+// Threads: everything here runs on the message thread (component, timer, change and listener
+// callbacks). Nothing of the player runs on the audio thread: that thread only pulls the
+// transport (the framework's AudioTransportSource, with its own lock) through audioSourcePlayer,
+// and reads the configuration fields the player writes (processingEnabled, playingChannel) and
+// mainAudioOut, all atomics. The "audio file preview" thread reads ahead for the transport. The
+// transport's change messages arrive on the message thread, so the end-of-file rule sees the
+// transport's state at delivery time. The configuration and menu listener registrations are
+// removed again by the destructor.
+class PellmixPlayer : public juce::Component,
+                      public juce::Button::Listener,
+                      public juce::ChangeListener,
+                      public juce::Slider::Listener,
+                      public juce::MultiTimer,
+                      public juce::KeyListener,
+                      public PellmixConfig::Listener,
+                      public PellmixMenu::Listener
 {
 public:
     enum TransportState
@@ -26,50 +50,105 @@ public:
         nextAction = 3,
         stopAction = 4
     };
-
-    PellmixPlayer()
+    enum RepeatMode
     {
-        sourceList = std::make_unique<juce::ListBox> ("Source");
-        targetList = std::make_unique<juce::ListBox> ("Target");
-        sourceProgressSlider = makeProgressSlider ("Player Progress Slider Source");
-        targetProgressSlider = makeProgressSlider ("Player Progress Slider Target");
-        for (auto* child :
-             {(juce::Component*)sourceList.get(), (juce::Component*)targetList.get(),
-              (juce::Component*)sourceProgressSlider.get(), (juce::Component*)targetProgressSlider.get()})
-            addAndMakeVisible (child);
-        setSize (1212, 120);
-    }
-
-    // 0 previous, 1 play, 2 pause, 3 next, 4 stop.
-    void transportAction (int action)
+        repeatOff = 0,
+        repeatOne = 1,
+        repeatAll = 2
+    };
+    enum TimerId
     {
-        if (action == playAction)
-            transportState = playing;
-        else if (action == pauseAction && transportState == playing)
-            transportState = paused;
-        else if (action == stopAction)
-            transportState = stopped;
-    }
+        spectrumTimer = 0,
+        positionTimer = 1
+    };
 
-    void resized() override
-    {
-        sourceList->setBounds (12, 26, 175, 90);
-        targetList->setBounds (200, 26, 175, 90);
-        sourceProgressSlider->setBounds (404, 11, 364, 20);
-        targetProgressSlider->setBounds (404, 65, 364, 20);
-    }
+    static constexpr int barWidth = 1212, barHeight = 120;
+    static constexpr int spectrumIntervalMs = 100, positionIntervalMs = 500;
+    static constexpr int readAheadSamples = 32768;
+    static constexpr double startGainValue = 76.0;
+    static constexpr float spectrumFloorDb = -60.0f;
+    static constexpr float spectrumScale = 0.6f;
+
+    PellmixPlayer();
+    ~PellmixPlayer() override;
+
+    // 0 previous, 1 play, 2 pause, 3 next, 4 stop, on the listened list; while a capture is under
+    // way every action only pauses.
+    void transportAction (int action);
+    // Opens an entry into the transport (stopping and releasing the previous file). An entry that
+    // does not open leaves the transport without a source and the state unchanged.
+    void loadEntry (const PellmixPlayListEntry& entry, bool startPlaying);
+    void loadPlaylist();
+    void savePlaylist();
+
+    PellmixPlayList& listenedList() const;
+    juce::Slider& listenedProgressSlider() const;
+
+    // The volume law: slider value 0..100 to a linear gain (-96 dB at 0, +0.1248 dB at 76, +6 dB
+    // at 100).
+    static float gainForSliderValue (double value);
+    // "hh:mm:ss" of the whole seconds of `seconds`, with a leading "-" for the remaining time.
+    static juce::String formatTime (double seconds, bool remaining);
+
+    // Asks the user for audio files to add (the menu's commands). Returns no file when cancelled.
+    // Replaced by tests; the default shows a file chooser at the impulses folder.
+    static std::function<juce::Array<juce::File>()> chooseAudioFiles;
+
+    void mouseUp (const juce::MouseEvent&) override;
+    void mouseDoubleClick (const juce::MouseEvent&) override;
+    void paint (juce::Graphics&) override;
+    void resized() override;
+    void buttonClicked (juce::Button*) override;
+    void changeListenerCallback (juce::ChangeBroadcaster*) override;
+    void timerCallback (int timerID) override;
+    void sliderValueChanged (juce::Slider*) override;
+    void sliderDragEnded (juce::Slider*) override;
+    void sliderDragStarted (juce::Slider*) override;
+    void colourSettingChanged (int colourIndex) override;
+    using juce::Component::keyPressed;
+    bool keyPressed (const juce::KeyPress&, juce::Component* originatingComponent) override;
+    void addSourceFiles() override;
+    void addTargetFiles() override;
 
     int transportState = stopped;
-    std::unique_ptr<juce::ListBox> sourceList, targetList;
-    std::unique_ptr<juce::Slider> sourceProgressSlider, targetProgressSlider;
+    bool showRemainingTime = false;
+    int repeatMode = repeatAll;
+    juce::Image backgroundImage, spectrumFrameImage, transportPanelImage;
+
+    std::unique_ptr<juce::ImageButton> listenSourceButton, listenTargetButton;
+    std::unique_ptr<PellmixPlayList> sourceList;
+    std::unique_ptr<juce::Label> sourceLabel;
+    std::unique_ptr<PellmixPlayList> targetList;
+    std::unique_ptr<juce::Label> targetLabel;
+    std::unique_ptr<juce::Slider> gainSlider, sourceProgressSlider, targetProgressSlider;
+    std::unique_ptr<juce::ImageButton> previousButton, playButton, pauseButton, stopButton, nextButton;
+    std::unique_ptr<juce::Label> repeatLabel;
+    std::unique_ptr<juce::ImageButton> repeatButton;
+    std::unique_ptr<juce::Label> timeLabel, fileNameLabel;
+    std::unique_ptr<PellmixPlayerInOutSpectroGramme> spectrumView;
+
+    // Reader of the loaded file, owned by readerSource; null while no file is loaded.
+    juce::AudioFormatReader* reader = nullptr;
+    PellmixAudioSourcePlayer audioSourcePlayer;
+    juce::AudioTransportSource transportSource;
+    std::unique_ptr<juce::AudioFormatReaderSource> readerSource;
+    int thumbBeingDragged = 0;
 
 private:
-    static std::unique_ptr<juce::Slider> makeProgressSlider (const juce::String& name)
-    {
-        auto slider =
-            std::make_unique<juce::Slider> (juce::Slider::LinearHorizontal, juce::Slider::NoTextBox);
-        slider->setName (name);
-        slider->setRange (0.0, 100.0, 0.1);
-        return slider;
-    }
+    void createChildren();
+    // While a capture is under way (captureState not 0): stops a playing transport, sets the
+    // paused state and returns true.
+    bool holdPausedDuringCapture();
+    void releaseSource();
+    void setListenFaces (int listened);
+    void toggleListenedList();
+    void setListenedList (int list);
+    void handleEndOfFile();
+    void stepRepeatMode();
+    void updateSpectra();
+    void updateTimeAndPosition();
+    void applyGain();
+    void addFilesFromMenu (PellmixPlayList& list);
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PellmixPlayer)
 };

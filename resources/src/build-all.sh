@@ -5,6 +5,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 /usr/bin/python3 "$here/pictures.py"
+/usr/bin/python3 "$here/pictures_capture.py"
+/usr/bin/python3 "$here/pictures_irpanel.py"
+/usr/bin/python3 "$here/pictures_results.py"
+/usr/bin/python3 "$here/pictures_player.py"
 "$here/routing-background.sh"
 
 tool_build="${PELLMIX_TYPEFACE_TOOL_BUILD:-/tmp/pellmix-typeface-tool}"

@@ -75,3 +75,22 @@ TEST_F (MainWindowInProcess, DestructorReleasesTheDeviceAfterTheContent)
     EXPECT_EQ (content.getComponent(), nullptr);
     EXPECT_EQ (jack->tool ({"jack_lsp"}).output.find ("JUCEJack"), std::string::npos) << "device closed";
 }
+
+TEST_F (MainWindowInProcess, DestructorMakesNoDeviceManagerWhenNoneIsLeft)
+{
+    ASSERT_NO_FATAL_FAILURE (startConfiguration());
+    auto window = std::make_unique<MainWindow> ("Vantrel Melvane");
+    deleteSharedAudioDeviceManager();
+
+    struct RecordingLogger : juce::Logger
+    {
+        void logMessage (const juce::String& message) override { lines.add (message); }
+        juce::StringArray lines;
+    } logger;
+    juce::Logger::setCurrentLogger (&logger);
+    window.reset();
+    juce::Logger::setCurrentLogger (config->logger.get());
+    EXPECT_TRUE (logger.lines.isEmpty()) << "a new manager would open a device and report it:\n"
+                                         << logger.lines.joinIntoString ("\n");
+    EXPECT_EQ (getExistingSharedAudioDeviceManager(), nullptr);
+}

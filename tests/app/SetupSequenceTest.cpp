@@ -8,6 +8,10 @@
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
 using namespace app_test;
 
 namespace
@@ -206,6 +210,120 @@ TEST_F (SetupSequence, FirstRunDialogsComeAfterTheConfigurationExists)
     EXPECT_EQ (seen[1].title, "Hardware I/O options");
     EXPECT_EQ (configReachable, (std::vector<bool>{true, true}));
     EXPECT_TRUE (settingsFile().existsAsFile());
+}
+
+namespace
+{
+// WCAG's relative luminance and contrast ratio (1 to 21).
+double luminance (juce::Colour c)
+{
+    auto channel = [] (juce::uint8 v)
+    {
+        const double x = v / 255.0;
+        return x <= 0.03928 ? x / 12.92 : std::pow ((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel (c.getRed()) + 0.7152 * channel (c.getGreen()) + 0.0722 * channel (c.getBlue());
+}
+
+double contrast (juce::Colour a, juce::Colour b)
+{
+    const auto la = luminance (a), lb = luminance (b);
+    return (std::max (la, lb) + 0.05) / (std::min (la, lb) + 0.05);
+}
+
+// Every text of a dialog as drawn: for each showing label, combo box, text or toggle button and
+// list with some text, the contrast between the most common colour of its area (the background) and the
+// colour that stands out most from it (the glyphs).
+struct TextSeen
+{
+    juce::String text;
+    double contrast;
+};
+
+std::vector<TextSeen> textsOf (juce::Component& dialog, const juce::Image& shot)
+{
+    std::vector<TextSeen> texts;
+    std::function<void (juce::Component&)> visit = [&] (juce::Component& c)
+    {
+        for (auto* child : c.getChildren())
+        {
+            if (!child->isShowing())
+                continue;
+            juce::String text;
+            if (auto* label = dynamic_cast<juce::Label*> (child))
+                text = label->getText();
+            else if (auto* box = dynamic_cast<juce::ComboBox*> (child))
+                text = box->getText();
+            else if (dynamic_cast<juce::TextButton*> (child) != nullptr ||
+                     dynamic_cast<juce::ToggleButton*> (child) != nullptr)
+                text = dynamic_cast<juce::Button*> (child)->getButtonText();
+            else if (auto* list = dynamic_cast<juce::ListBox*> (child);
+                     list != nullptr && list->getModel() != nullptr)
+                text = list->getModel()->getNumRows() > 0 ? "list of " + child->getName() : juce::String();
+            if (text.isNotEmpty())
+            {
+                const auto area =
+                    dialog.getLocalArea (child, child->getLocalBounds()).getIntersection (shot.getBounds());
+                std::map<juce::uint32, int> counts;
+                for (int y = area.getY(); y < area.getBottom(); ++y)
+                    for (int x = area.getX(); x < area.getRight(); ++x)
+                        ++counts[shot.getPixelAt (x, y).getARGB()];
+                if (!counts.empty())
+                {
+                    const auto background =
+                        juce::Colour (std::max_element (counts.begin(), counts.end(),
+                                                        [] (auto& a, auto& b) { return a.second < b.second; })
+                                          ->first);
+                    double best = 1.0;
+                    for (auto& [argb, n] : counts)
+                        best = std::max (best, contrast (background, juce::Colour (argb)));
+                    texts.push_back ({text, best});
+                }
+            }
+            if (dynamic_cast<juce::ComboBox*> (child) == nullptr)
+                visit (*child);
+        }
+    };
+    visit (dialog);
+    return texts;
+}
+} // namespace
+
+// Every text of both dialogs stands out from what it is drawn on (WCAG's 4.5:1 for text), with a
+// device open, so that the device dialog shows all its lists and settings.
+TEST_F (SetupSequence, EveryTextOfTheDialogsIsReadable)
+{
+    ASSERT_TRUE (display.started());
+    ASSERT_NO_FATAL_FAILURE (startConfiguration());
+    std::vector<std::pair<juce::String, std::vector<TextSeen>>> dialogs;
+    {
+        ModalCloser closer (
+            [&] (juce::Component& modal)
+            {
+                pumpMessages (300); // the selector fills its lists asynchronously
+                const auto shot = modal.createComponentSnapshot (modal.getLocalBounds(), true, 1.0f)
+                                      .convertedToFormat (juce::Image::ARGB);
+                if (const char* folder = std::getenv ("PELLMIX_DIALOG_SHOTS"))
+                {
+                    juce::FileOutputStream out (
+                        juce::File (folder).getChildFile (modal.getName().replace ("/", "-") + ".png"));
+                    out.setPosition (0);
+                    out.truncate();
+                    juce::PNGImageFormat().writeImageToStream (shot, out);
+                }
+                dialogs.emplace_back (modal.getName(), textsOf (modal, shot));
+            });
+        runAudioSetupSequence (*config);
+    }
+
+    ASSERT_EQ (dialogs.size(), 2u);
+    for (const auto& [title, texts] : dialogs)
+    {
+        SCOPED_TRACE (title);
+        EXPECT_GE (texts.size(), title == "Audio device settings" ? 15u : 7u) << "texts found";
+        for (const auto& t : texts)
+            EXPECT_GE (t.contrast, 4.5) << t.text;
+    }
 }
 
 // The device dialog's content keeps its button centred 40 pixels above the bottom and the

@@ -2,6 +2,7 @@
 // virtual display, a dummy JACK server, a fresh HOME, xdotool for windows and keys.
 #include "AppHarness.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -138,6 +139,70 @@ TEST_F (Startup, WindowManagerCloseEndsCleanly)
     windowManager.stop();
 }
 
+namespace
+{
+// The "program specified maximum size" of a window's size hints; (0, 0) when it has none.
+std::pair<int, int> maximumSizeHint (const std::string& window)
+{
+    const auto text = pellmix_test::run ({"xprop", "-id", window, "WM_NORMAL_HINTS"}).output;
+    const std::string key = "program specified maximum size: ";
+    const auto at = text.find (key);
+    if (at == std::string::npos)
+        return {0, 0};
+    int width = 0, height = 0;
+    std::sscanf (text.c_str() + at + key.size(), "%d by %d", &width, &height);
+    return {width, height};
+}
+} // namespace
+
+// The size limits are in place when the window first maps, and at the largest size the whole
+// content shows: the content's 1289 x 818 and the menu bar, whatever frame a window manager adds.
+TEST_F (Startup, SizeLimitsComeWithTheFirstMapAndFitTheContent)
+{
+    auto jack = startJackServer();
+    auto& server = *jack;
+    ASSERT_TRUE (server.started()) << server.logText();
+
+    auto window = startWithWindow (server);
+    ASSERT_FALSE (window.empty());
+    const auto shown = windowGeometry (window);
+    const std::pair<int, int> whole{1289, shown.height};
+    EXPECT_EQ (shown.width, 1289);
+    EXPECT_GT (shown.height, 818);
+    EXPECT_EQ (maximumSizeHint (window), whole) << "without a window manager";
+    EXPECT_EQ (app->interrupt().exitCode, 0) << appOutput();
+    app.reset();
+
+    pellmix_test::Process windowManager ({"openbox"}, {{"HOME", layout.home}}, home.child ("openbox.txt"));
+    ASSERT_TRUE (waitUntil (
+        []
+        {
+            return pellmix_test::run ({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})
+                       .output.find ("window id") != std::string::npos;
+        },
+        30s));
+    window = startWithWindow (server);
+    ASSERT_FALSE (window.empty());
+    EXPECT_EQ (maximumSizeHint (window), whole) << "when first shown under a window manager";
+    ASSERT_TRUE (
+        waitUntil ([&] { return cardinalProperty (window, "_NET_FRAME_EXTENTS").size() == 4; }, 10s));
+    EXPECT_TRUE (waitUntil ([&] { return maximumSizeHint (window) == whole; }, 5s))
+        << maximumSizeHint (window).first << " x " << maximumSizeHint (window).second;
+
+    // Made as large as it may be, the window shows the whole content, and no more.
+    xdotool ({"windowsize", "--sync", window, "3000", "3000"});
+    EXPECT_TRUE (waitUntil (
+        [&]
+        {
+            const auto g = windowGeometry (window);
+            return g.width == whole.first && g.height == whole.second;
+        },
+        5s))
+        << windowGeometry (window).width << " x " << windowGeometry (window).height;
+    EXPECT_EQ (app->interrupt().exitCode, 0) << appOutput();
+    windowManager.stop();
+}
+
 TEST_F (Startup, SecondCopyRunsBesideTheFirst)
 {
     auto jack = startJackServer();
@@ -201,6 +266,36 @@ TEST_F (Startup, NoOutputDeviceRunsBothDialogsBeforeTheWindow)
     EXPECT_EQ (app->interrupt().exitCode, 0);
 }
 
+// A quit (here SIGINT) while a first-run dialog is open ends the program cleanly: no main window,
+// nothing saved, exit status 0.
+TEST_F (Startup, InterruptDuringAFirstRunDialogEndsCleanly)
+{
+    pellmix_test::Environment env{{"JACK_DEFAULT_SERVER", "pellmix-nobody-serves-this"}};
+    for (const bool inRoutingDialog : {false, true})
+    {
+        SCOPED_TRACE (inRoutingDialog ? "Hardware I/O options" : "Audio device settings");
+        fs::remove_all (layout.makerFolder());
+        app = std::make_unique<RunningApp> (layout, env, home.path());
+        auto deviceDialog = waitForWindow ("Audio device settings");
+        ASSERT_FALSE (deviceDialog.empty()) << appOutput();
+        if (inRoutingDialog)
+        {
+            auto g = windowGeometry (deviceDialog);
+            const int border = (g.width - 520) / 2;
+            xdotool ({"mousemove", "--window", deviceDialog, std::to_string (g.width / 2),
+                      std::to_string (g.height - border - 40 + 12), "click", "1"});
+            ASSERT_FALSE (waitForWindow ("Hardware I/O options").empty()) << appOutput();
+        }
+
+        auto result = app->interrupt();
+        EXPECT_FALSE (result.timedOut);
+        EXPECT_EQ (result.exitCode, 0) << appOutput();
+        EXPECT_FALSE (windowExists ("Vantrel Melvane"));
+        EXPECT_FALSE (fs::exists (layout.settingsFile())) << "the sequence was not finished";
+        app.reset();
+    }
+}
+
 // A saved device state is read before the device opens; the log shows how it went.
 struct SavedStateCase
 {
@@ -250,6 +345,14 @@ const SavedStateCase savedStateCases[] = {
     {"NotXml", "Nowhere, JACK, 44100\n", {}},
     {"EmptyFile", "", {}},
     {"OtherRootElement", "<?xml version=\"1.0\"?>\n<Vantrel><Melvane Version=\"2\"/></Vantrel>\n", {}},
+    // Damaged states that name no device type or no device count as no state: the default
+    // device opens, without a retry.
+    {"CutInsideTheElement", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICESETUP", {}},
+    {"CutAfterTheType", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICESETUP deviceType=\"JACK\"", {}},
+    {"NamesNoDevice",
+     "<?xml version=\"1.0\"?>\n<DEVICESETUP deviceType=\"JACK\" audioOutputDeviceName=\"\"/>\n",
+     {}},
+    {"NamesNoType", "<?xml version=\"1.0\"?>\n<DEVICESETUP audioOutputDeviceName=\"Nowhere\"/>\n", {}},
     {"RunningDevice",
      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
      "<DEVICESETUP deviceType=\"JACK\" audioOutputDeviceName=\"system\" audioInputDeviceName=\"system\""

@@ -108,6 +108,17 @@ INSTANTIATE_TEST_SUITE_P (
                         writeFloats (f.temp.getChildFile ("inverse.raw"), {1.0f});
                     },
                     96000, "out.vir", "\"record.raw\" is too long", false},
+        FailureCase{"RecordingNeedsTooMuchMemory",
+                    [] (CaptureFolder& f)
+                    {
+                        // 2^23 + 1 samples (a sparse file): a transform of 2^25 points, well over
+                        // a gigabyte of buffers. Refused before they are allocated.
+                        const auto file = f.temp.getChildFile ("record.raw");
+                        ASSERT_TRUE (file.create());
+                        ASSERT_EQ (::truncate (file.getFullPathName().toRawUTF8(), ((off_t)1 << 25) + 4), 0);
+                        writeFloats (f.temp.getChildFile ("inverse.raw"), {1.0f});
+                    },
+                    96000, "out.vir", "too long to be processed", false},
         FailureCase{"InverseMissing",
                     [] (CaptureFolder& f)
                     { writeFloats (f.temp.getChildFile ("record.raw"), noise (4000, 1)); },

@@ -5,6 +5,7 @@
 #include "CaptureSupport.h"
 
 #include "engine/CalculsResponse.h"
+#include "engine/PellmixPackedSpectrum.h"
 #include "support/TestSignals.h"
 
 #include <cmath>
@@ -50,7 +51,7 @@ TEST (CalculsSteps, SpectrumProductIsCircularConvolution)
         FFTReal<double> fft (n);
         fft.forwardTransform (fa.data(), a.data());
         fft.forwardTransform (fb.data(), b.data());
-        CalculsResponse::multiplySpectra (fa.data(), fb.data(), p.data(), n);
+        multiplyPackedSpectra (fa.data(), fb.data(), p.data(), n);
         fft.inverseTransform (p.data(), y.data());
         for (int k = 0; k < n; ++k)
         {
@@ -59,6 +60,13 @@ TEST (CalculsSteps, SpectrumProductIsCircularConvolution)
                 direct += a[(size_t)i] * b[(size_t)((k - i + n) % n)];
             EXPECT_NEAR (y[(size_t)k] / n, direct, 1e-12) << "n " << n << " k " << k;
         }
+
+        // The deconvolution forms the product in place of either factor: the same values.
+        auto inFirst = fa, inSecond = fb;
+        multiplyPackedSpectra (inFirst.data(), fb.data(), inFirst.data(), n);
+        multiplyPackedSpectra (fa.data(), inSecond.data(), inSecond.data(), n);
+        EXPECT_EQ (inFirst, p) << "n " << n;
+        EXPECT_EQ (inSecond, p) << "n " << n;
     }
 }
 

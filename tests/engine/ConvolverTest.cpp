@@ -219,7 +219,7 @@ TEST_P (ConvolutionOracle, MatchesNumpy)
     for (size_t offset = 0; offset < y.size(); offset += (size_t)p.block)
         processInPlace (e.engine, y.data() + offset, (int)std::min ((size_t)p.block, y.size() - offset));
 
-    const auto& ir96 = e.engine.sum.bands[0];
+    const auto& ir96 = e.engine.getSum().bands[0];
     writeFloats (e.dir.child ("input.f32"), x);
     writeFloats (e.dir.child ("ir96.f32"), ir96);
     writeFloats (e.dir.child ("irrate.f32"), irAtRate (ir96, p.rate));

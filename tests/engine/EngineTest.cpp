@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <bitset>
+#include <limits>
 #include <numeric>
 
 using namespace engine_test;
@@ -20,8 +21,8 @@ double energy (const std::vector<float>& band)
 std::vector<bool> activeFlags (const PellmixEngine& engine)
 {
     std::vector<bool> flags;
-    for (auto* slot : engine.slots)
-        flags.push_back (slot->active);
+    for (int i = 0; i < PellmixEngine::numSlots; ++i)
+        flags.push_back (engine.getSlot (i).active);
     return flags;
 }
 
@@ -50,7 +51,8 @@ TEST (EngineActiveRule, SoloAndMuteTable)
         {"a solo silences the others, muted or not", 0x0b, 0x02, 0x08, 0x08},
         {"a soloed slot plays even when muted", 0x0b, 0x0a, 0x08, 0x08},
         {"two solos", 0x0f, 0x00, 0x05, 0x05},
-        {"a solo on an empty slot still silences the others", 0x03, 0x00, 0x80, 0x00},
+        {"a solo on an empty slot silences nothing", 0x03, 0x00, 0x80, 0x03},
+        {"a solo on an empty slot leaves a loaded solo in charge", 0x03, 0x00, 0x82, 0x02},
         {"mute on an empty slot changes nothing", 0x03, 0x04, 0x00, 0x03},
     };
     for (const auto& c : cases)
@@ -83,7 +85,7 @@ TEST (EngineActiveRule, RemovingSoloRestoresMuteRuleAndRemovalDeactivates)
     e.engine.removeIr (0);
     EXPECT_EQ (activeFlags (e.engine), bits (0x04));
     EXPECT_FALSE (e.engine.isLoaded (0));
-    EXPECT_EQ (e.engine.slots[0]->getLength(), 64); // the bands stay
+    EXPECT_EQ (e.engine.getSlot (0).getLength(), 64); // the bands stay
 }
 
 // --- Loading -----------------------------------------------------------------------------------
@@ -102,22 +104,22 @@ TEST (EngineLoad, UnreadableFileIsReportedAndLeavesTheSlotAsItWas)
     {
         EXPECT_FALSE (e.engine.loadIr (2, f)) << f.getFileName();
         EXPECT_FALSE (e.engine.isLoaded (2));
-        EXPECT_FALSE (e.engine.slots[2]->active.load());
+        EXPECT_FALSE (e.engine.getSlot (2).active.load());
     }
 
     e.load (5, impulse (64, 4));
-    const auto before = e.engine.slots[5]->work[0];
+    const auto before = e.engine.getSlot (5).work[0];
     for (const auto& f : files)
     {
         EXPECT_FALSE (e.engine.loadIr (5, f)) << f.getFileName();
         EXPECT_TRUE (e.engine.isLoaded (5));
-        EXPECT_TRUE (e.engine.slots[5]->active.load());
-        EXPECT_EQ (e.engine.slots[5]->work[0], before);
+        EXPECT_TRUE (e.engine.getSlot (5).active.load());
+        EXPECT_EQ (e.engine.getSlot (5).work[0], before);
     }
     // The engine's callers shape the slot and blend after every load attempt.
     e.engine.setIrParameters (2, 2048, 0, 0.0f, false, 0.0f);
     e.engine.blend (nullptr, false, false);
-    EXPECT_NEAR (energy (e.engine.sum.bands[0]), 1.0, 1e-5);
+    EXPECT_NEAR (energy (e.engine.getSum().bands[0]), 1.0, 1e-5);
 }
 
 // --- Blend sum ---------------------------------------------------------------------------------
@@ -143,9 +145,9 @@ TEST (EngineBlend, EverySumBandHasUnitEnergyWhateverTheGains)
                     c.gains[i], c.inverted[i]);
         e.engine.blend (nullptr, false, false);
         for (int b = 0; b < 3; ++b)
-            EXPECT_NEAR (energy (e.engine.sum.bands[(size_t)b]), 1.0, 1e-5)
+            EXPECT_NEAR (energy (e.engine.getSum().bands[(size_t)b]), 1.0, 1e-5)
                 << c.gains.size() << " slots, band " << b;
-        EXPECT_EQ (e.engine.sum.length, 2048);
+        EXPECT_EQ (e.engine.getSum().length, 2048);
     }
 }
 
@@ -155,14 +157,14 @@ TEST (EngineBlend, SilentSlotsLeaveASilentSumAndNoSlotOnlyClearsIt)
     e.load (0, decayingIr (900, 96000.0, 1.0));
     e.engine.setIrParameters (0, 0, 0, 0.0f, false, 0.0f); // an empty window
     e.engine.blend (nullptr, false, false);
-    EXPECT_EQ (energy (e.engine.sum.bands[0]), 0.0);
+    EXPECT_EQ (energy (e.engine.getSum().bands[0]), 0.0);
     EXPECT_TRUE (e.engine.isCrossfadePending());
 
     e.engine.reset();
     e.engine.removeIr (0);
     const auto pair = e.engine.getCurrentPair();
     e.engine.blend (nullptr, false, false);
-    EXPECT_EQ (energy (e.engine.sum.bands[0]), 0.0);
+    EXPECT_EQ (energy (e.engine.getSum().bands[0]), 0.0);
     EXPECT_EQ (e.engine.getCurrentPair(), pair);
     EXPECT_FALSE (e.engine.isCrossfadePending());
 }
@@ -179,25 +181,25 @@ TEST (EngineBlend, EqSwitchAndStoredBandValues)
     otherGains[5] = -9.0f;
 
     e.engine.blend (nullptr, false, false);
-    const auto dry = e.engine.sum.bands;
+    const auto dry = e.engine.getSum().bands;
 
     e.engine.blend (std::vector<float> (31, 0.0f).data(), true, true); // flat: as good as no EQ
     for (int b = 0; b < 3; ++b)
         for (int i = 0; i < 2048; ++i)
-            ASSERT_NEAR (e.engine.sum.bands[(size_t)b][(size_t)i], dry[(size_t)b][(size_t)i], 1e-5);
+            ASSERT_NEAR (e.engine.getSum().bands[(size_t)b][(size_t)i], dry[(size_t)b][(size_t)i], 1e-5);
 
     e.engine.blend (gains.data(), true, true);
-    const auto shaped = e.engine.sum.bands;
+    const auto shaped = e.engine.getSum().bands;
     float largestChange = 0.0f;
     for (int i = 0; i < 2048; ++i)
         largestChange = std::max (largestChange, std::abs (shaped[0][(size_t)i] - dry[0][(size_t)i]));
     EXPECT_GT (largestChange, 1e-3f);
 
     e.engine.blend (otherGains.data(), true, false); // EQ off: the gains are not taken
-    EXPECT_EQ (e.engine.sum.bands, dry);
+    EXPECT_EQ (e.engine.getSum().bands, dry);
 
     e.engine.blend (nullptr, false, true); // stored values apply
-    EXPECT_EQ (e.engine.sum.bands, shaped);
+    EXPECT_EQ (e.engine.getSum().bands, shaped);
 }
 
 // --- Getters -----------------------------------------------------------------------------------
@@ -252,9 +254,9 @@ TEST (EngineGetters, LengthsAndSpectraOfEachKind)
         EXPECT_FLOAT_EQ (*std::max_element (m, m + points), -20.0f);
     }
     // The output kind prepares the input analysers of the channel-0 convolvers only.
-    EXPECT_EQ (e.engine.convolvers[0].inputAnalyser.numPoints, 364);
-    EXPECT_EQ (e.engine.convolvers[1].inputAnalyser.numPoints, 364);
-    EXPECT_EQ (e.engine.convolvers[2].inputAnalyser.numPoints, -1);
+    EXPECT_EQ (e.engine.getConvolver (0).inputAnalyser.numPoints, 364);
+    EXPECT_EQ (e.engine.getConvolver (1).inputAnalyser.numPoints, 364);
+    EXPECT_EQ (e.engine.getConvolver (2).inputAnalyser.numPoints, -1);
 }
 
 TEST (EngineGetters, AnalysisIsLazyAndFollowsChanges)
@@ -262,7 +264,7 @@ TEST (EngineGetters, AnalysisIsLazyAndFollowsChanges)
     EngineWithFiles e;
     e.load (0, decayingIr (1000, 96000.0, 1.0));
     e.engine.prepareSpectrum (PellmixEngine::slotSpectrum, 2048, 224, 96000.0);
-    auto& slot = *e.engine.slots[0];
+    auto& slot = e.engine.getSlot (0);
     EXPECT_FALSE (slot.analysisValid);
     e.engine.getMagnitudes (PellmixEngine::slotSpectrum, 0);
     EXPECT_TRUE (slot.analysisValid);
@@ -297,7 +299,7 @@ struct PlayingEngine : EngineWithFiles
     {
         load (0, ir, 96000.0, 0.0f, invert);
         engine.blend (nullptr, false, false);
-        return engine.sum.bands[0];
+        return engine.getSum().bands[0];
     }
 
     std::vector<float> run (const std::vector<float>& x, size_t from, size_t count, int block)
@@ -364,7 +366,7 @@ TEST (EngineCrossfade, StreamAroundCrossfadesHasNoOtherDiscontinuity)
     const int n = 256;
     const auto x = noise (n * 16, 21);
     PlayingEngine e (decayingIr (2048, 96000.0, 1.0), n);
-    const auto irA = e.engine.sum.bands[0];
+    const auto irA = e.engine.getSum().bands[0];
 
     auto out = e.run (x, 0, (size_t)(4 * n), n);
 
@@ -425,7 +427,7 @@ TEST (EngineCrossfade, EdgeBlocks)
     {
         const int prepared = 256, n = 1000;
         PlayingEngine e (decayingIr (2048, 96000.0, 1.0), prepared);
-        const auto irA = e.engine.sum.bands[0];
+        const auto irA = e.engine.getSum().bands[0];
         const auto x = noise (3 * n, 8);
         auto out = e.run (x, 0, (size_t)n, n);
         const auto irB = e.reblend (decayingIr (2048, 96000.0, 1.6));
@@ -441,6 +443,63 @@ TEST (EngineCrossfade, EdgeBlocks)
         const auto part = scaled (convolve (x, irB, 2 * n, 3 * n, n), scale96);
         expected.insert (expected.end(), part.begin(), part.end());
         expectStream (out, expected, "block larger than prepared");
+    }
+}
+
+// The last guard against values that are not numbers: shaping parameters that no control offers
+// make a sum that is not finite, and that sum never reaches the convolvers.
+TEST (EngineCrossfade, ASumThatIsNotFiniteKeepsTheIrThatWasPlaying)
+{
+    struct Case
+    {
+        const char* name;
+        float phase, gainDb;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] = {
+        {"phase below 0", -1.0f, 0.0f},
+        {"phase not a number", nan, 0.0f},
+        {"gain not a number", 0.0f, nan},
+        {"gain of 1000 dB", 0.0f, 1000.0f},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const int n = 256;
+        const auto x = noise (n * 4, 5);
+        PlayingEngine e (decayingIr (2048, 96000.0, 1.0), n);
+        const auto irA = e.engine.getSum().bands[0];
+        auto out = e.run (x, 0, (size_t)n, n);
+
+        e.engine.setIrParameters (0, 2048, 0, c.phase, false, c.gainDb);
+        e.engine.blend (nullptr, false, false);
+        EXPECT_FALSE (e.engine.isCrossfadePending());
+        EXPECT_EQ (e.engine.getSum().bands[0], irA) << "the sum stays the blend that plays";
+        const auto y = e.run (x, (size_t)n, (size_t)(3 * n), n);
+        out.insert (out.end(), y.begin(), y.end());
+        expectStream (out, scaled (convolve (x, irA, 0, 4 * n), scale96), "stream");
+    }
+}
+
+// A pair whose output is not finite (after input that was not) is faded out without spreading
+// it: the fade block takes such an old sample as silence.
+TEST (EngineCrossfade, NeverMultipliesAValueThatIsNotFinite)
+{
+    const int n = 256;
+    PlayingEngine e (decayingIr (2048, 96000.0, 1.0), n);
+    auto bad = noise (n, 3);
+    bad[10] = std::numeric_limits<float>::quiet_NaN();
+    processInPlace (e.engine, bad.data(), n);
+
+    const auto irB = e.reblend (decayingIr (2048, 96000.0, 1.7));
+    const auto x = noise (2 * n, 4);
+    const auto y = e.run (x, 0, (size_t)(2 * n), n);
+    const auto newOut = scaled (convolve (x, irB, 0, 2 * n), scale96);
+    for (int i = 0; i < 2 * n; ++i)
+    {
+        ASSERT_TRUE (std::isfinite (y[(size_t)i])) << i;
+        const double weight = i < n ? (double)i / (n - 1) : 1.0;
+        ASSERT_NEAR (y[(size_t)i], newOut[(size_t)i] * weight, 2e-5) << i;
     }
 }
 
@@ -490,6 +549,6 @@ TEST (EngineExport, WritesTheSumAsVirFile)
     EXPECT_TRUE (e.engine.exportIr (out));
     EXPECT_EQ (out.getSize(), 18463);
     EXPECT_TRUE (e.engine.loadIr (4, out));
-    EXPECT_EQ (e.engine.slots[4]->getLength(), 1792);
+    EXPECT_EQ (e.engine.getSlot (4).getLength(), 1792);
     EXPECT_FALSE (e.engine.exportIr (juce::File ("/nonexistent-folder/blend.vir")));
 }

@@ -120,7 +120,7 @@ TEST_P (PlayerJack, RecordingMatchesOracle)
     for (int i = 0; i < 4; ++i)
         writeFloats (e.dir.child ("rec" + std::to_string (i) + ".f32"), recording[(size_t)i]);
     writeFloats (e.dir.child ("source.f32"), c.playing == 2 ? right : left);
-    writeFloats (e.dir.child ("irrate.f32"), irAtRate (e.engine.sum.bands[0], (double)c.rate));
+    writeFloats (e.dir.child ("irrate.f32"), irAtRate (e.engine.getSum().bands[0], (double)c.rate));
     pellmix_test::runPythonScript ("engine_jack_oracle.py",
                                    {e.dir.path(), std::to_string (c.rate), c.processing ? "1" : "0",
                                     std::to_string (c.left), std::to_string (c.right)});

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <numeric>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 using namespace ir_test;
@@ -117,6 +118,33 @@ TEST (IrSlotLoad, AudioFilesComeIn96kHzWithTheirBands)
                        0.9f * peakOf (band0.data(), slot.getLength()))
                 << b;
         }
+    }
+}
+
+TEST (IrSlotLoad, OpensAnAudioFileOnce)
+{
+    pellmix_test::TempDir dir ("irload");
+    for (const char* name : {"once.wav", "once.aiff"})
+    {
+        SCOPED_TRACE (name);
+        const auto path = dir.child (name);
+        makeAudioFile (path, juce::File (path).getFileExtension().substring (1).toStdString(), 44100, 1,
+                       impulse (1000, 3), int24);
+
+        const int watcher = ::inotify_init1 (IN_NONBLOCK);
+        ASSERT_GE (watcher, 0);
+        // Closes are watched too: identical events in a row would be counted as one.
+        ASSERT_GE (::inotify_add_watch (watcher, path.c_str(), IN_OPEN | IN_CLOSE), 0);
+        PellmixIrSlot slot;
+        ASSERT_TRUE (slot.loadFile (juce::File (path), targetRate));
+
+        int opens = 0;
+        alignas (inotify_event) char buffer[4096];
+        for (ssize_t got; (got = ::read (watcher, buffer, sizeof (buffer))) > 0;)
+            for (char* p = buffer; p < buffer + got; p += sizeof (inotify_event) + ((inotify_event*)p)->len)
+                opens += (((inotify_event*)p)->mask & IN_OPEN) != 0 ? 1 : 0;
+        ::close (watcher);
+        EXPECT_EQ (opens, 1);
     }
 }
 
@@ -248,10 +276,45 @@ TEST (IrSlotLoad, RefusedFilesLeaveTheSlotAsItWas)
     pellmix_test::runPythonScript ("ir_wav_fixture.py", {dir.child ("inf.wav"), "44100", "0.5", "0", "-inf"});
     juce::File (dir.child ("folder.wav")).createDirectory();
 
-    const char* refused[] = {"missing.wav",    "missing.vir",      "folder.wav",       "short.vir",
-                             "short-flat.vir", "variant-only.vir", "zero-divisor.vir", "empty.vir",
-                             "text.vir",       "text.wav",         "ir.vsr",           "ir.mp3",
-                             "low-rate.wav",   "wav-named.txt",    "nan.wav",          "inf.wav"};
+    // Files shorter than their headers say: the readers would pad the missing part with zeros.
+    auto truncated = [&] (const char* name, const char* type, double rate, int frames,
+                          const std::vector<std::string>& encoding, long removedBytes)
+    {
+        const auto path = dir.child (name);
+        makeAudioFile (path, type, rate, 1, impulse (frames, 3), encoding);
+        auto bytes = readBytes (path);
+        writeBytes (path, cut (bytes, removedBytes < 0 ? (size_t)-removedBytes
+                                                       : bytes.size() - (size_t)removedBytes));
+    };
+    truncated ("first-2000-bytes.wav", "wav", 44100, 44100, int24, -2000);
+    truncated ("first-2000-bytes.aiff", "aiff", 44100, 44100, int24, -2000);
+    truncated ("half-last-frame.wav", "wav", 96000, 1000, int24, 1);
+    truncated ("half-last-frame.aif", "aiff", 96000, 1000, int24, 2);
+    truncated ("float-one-frame-short.wav", "wav", 48000, 1000, float32, 4);
+    truncated ("cut-past-the-two-seconds-kept.wav", "wav", 8000, 24000, int24, 3 * 4000);
+
+    const char* refused[] = {"missing.wav",
+                             "missing.vir",
+                             "folder.wav",
+                             "short.vir",
+                             "short-flat.vir",
+                             "variant-only.vir",
+                             "zero-divisor.vir",
+                             "empty.vir",
+                             "text.vir",
+                             "text.wav",
+                             "ir.vsr",
+                             "ir.mp3",
+                             "low-rate.wav",
+                             "wav-named.txt",
+                             "nan.wav",
+                             "inf.wav",
+                             "first-2000-bytes.wav",
+                             "first-2000-bytes.aiff",
+                             "half-last-frame.wav",
+                             "half-last-frame.aif",
+                             "float-one-frame-short.wav",
+                             "cut-past-the-two-seconds-kept.wav"};
     for (const bool loadedBefore : {false, true})
     {
         PellmixIrSlot slot;

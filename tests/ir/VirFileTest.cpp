@@ -266,18 +266,43 @@ TEST (VirEncoder, DivisorStaysWithinItsField)
         EXPECT_GE (field24 (bytes, PellmixVir::headerSize + 3072 + 3 * k), 0) << k;
 }
 
-TEST (VirEncoder, NonFiniteSamplesStillGiveAWellFormedFile)
+TEST (VirEncoder, RefusesBandsThatAreNotFinite)
 {
-    // Codes of non-finite values would be undefined conversions; the file stays readable.
-    ThreeBands bands;
-    bands.data[0][3] = std::numeric_limits<float>::quiet_NaN();
-    bands.data[1][0] = std::numeric_limits<float>::infinity();
-    bands.data[2][0] = 0.5f;
-    const auto bytes = encode (bands);
-    ASSERT_EQ (bytes.size(), 18463u);
-    const auto d = decode (bytes);
-    ASSERT_TRUE (d.ok);
-    EXPECT_NEAR (d.bands[2][0], 0.95f * 1.2f * (1.0f - 1.0f / 2048.0f), 1e-4f); // no Nyquist bin
+    // A non-finite value has no code: the encoder gives nothing and the writer writes nothing,
+    // whatever file was there.
+    struct Case
+    {
+        const char* name;
+        int band, sample;
+        float value;
+    };
+    const Case cases[] = {
+        {"NaN in band 0", 0, 3, std::numeric_limits<float>::quiet_NaN()},
+        {"infinity in band 1", 1, 0, std::numeric_limits<float>::infinity()},
+        {"minus infinity at the last sample used", 2, L - 1, -std::numeric_limits<float>::infinity()},
+    };
+    pellmix_test::TempDir dir ("vir");
+    const juce::File target (dir.child ("export.vir"));
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        ThreeBands bands;
+        bands.data[2][0] = 0.5f;
+        bands.data[(size_t)c.band][(size_t)c.sample] = c.value;
+        EXPECT_TRUE (encode (bands).empty());
+
+        ASSERT_TRUE (target.replaceWithText ("previous export"));
+        const auto pointers = bands.pointers();
+        EXPECT_FALSE (PellmixVir::writeVirFile (target, pointers.data(), L));
+        EXPECT_EQ (target.loadFileAsString(), "previous export");
+        EXPECT_EQ (juce::File (dir.path()).getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+    }
+
+    // Samples past the 1792 used are not looked at; the largest floats are finite all the same.
+    ThreeBands longer (L + 10);
+    std::fill (longer.data[0].begin(), longer.data[0].end(), std::numeric_limits<float>::max());
+    longer.data[1][(size_t)L + 3] = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ (encode (longer).size(), 18463u);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,11 +9,22 @@ Usage:
       Writes a recording: the sweep through y = x + DISTORTION * x^2, then the known IR KIND (at the
       sweep's rate), negated when INVERT is 1, with white noise at NOISE_DB dB of full scale (rms)
       and LATENCY zero samples in front; as long as the sweep plus the latency, float32 LE.
+  capture_oracle.py irwav WAV RATE KIND
+      Writes the known IR KIND at RATE as a mono float32 WAV, 30 ms long, scaled to a largest gain
+      of 0.5 at any frequency (so that a test signal through it stays below full scale): the
+      impulse response of a convolver standing in for the user's gear.
+  capture_oracle.py loop RECORD_RAW SWEEP_WAV LATENCY
+      Checks a recording of the sweep looped straight back: after LATENCY zeros, the sweep delayed
+      by a whole number of samples, exactly. Prints loop_delay and loop_max_error.
   capture_oracle.py check BANDS_RAW KIND
       BANDS_RAW holds three bands of 1792 float32 at 96000 Hz. Fits band 0 and band 1 to KIND (and
       to the plain pulse) with a free scale and a fractional shift; prints key=value lines:
       band0_error_db, band0_scale, band1_error_db (band 1 against the plain pulse, any constant
-      phase turn allowed) and, for the comb, comb_ratio_db.
+      phase turn allowed) and, for the comb, comb_ratio_db. KIND dirac (a system that only delays)
+      is checked as wire after band 0 is filtered by the pulse, and band0_flatness_db gives the
+      largest deviation of its magnitude from its median over 100 Hz to 10 kHz. (An impulse has
+      energy up to the sweep's band edges, and the trimming at the onset cuts what rings before
+      it: even a perfect loop reaches only about -38 dB of error here.)
 
 The known IRs are defined by their continuous spectra, so they can be sampled at any rate without
 aliasing: a pulse P(f) = i f exp(-2 pi^2 s^2 f^2) (the negated derivative of a Gaussian, first lobe
@@ -156,6 +167,28 @@ def sampled_ir(kind, rate, n, shift=0.0, length=1 << 16, rotation=0.0):
     return h[:n]
 
 
+def cmd_irwav(wav, rate, kind):
+    h = sampled_ir(kind, rate, int(0.03 * rate))
+    h *= 0.5 / np.max(np.abs(np.fft.rfft(h, 1 << 16)))
+    wavfile.write(wav, rate, h.astype(np.float32))
+
+
+def cmd_loop(record_raw, sweep_wav, latency):
+    _, sweep = wavfile.read(sweep_wav)
+    rec = np.fromfile(record_raw, dtype="<f4")
+    expect(np.all(rec[:latency] == 0), "the first LATENCY values are not 0")
+    n = min(len(rec), len(sweep), 1 << 20)
+    spectrum = np.fft.rfft(rec[:n].astype(np.float64), 2 * n) * np.conj(np.fft.rfft(sweep[:n].astype(np.float64), 2 * n))
+    delay = int(np.argmax(np.abs(np.fft.irfft(spectrum))[: n // 2]))
+    expected = np.zeros(len(rec))
+    end = min(len(rec), delay + len(sweep))
+    expected[delay:end] = sweep[: end - delay]
+    expected[:latency] = 0
+    err = float(np.max(np.abs(rec - expected)))
+    print(f"loop_delay={delay}")
+    print(f"loop_max_error={err:.3g}")
+
+
 def cmd_record(sweep_wav, record_raw, kind, latency, noise_db, invert, distortion):
     rate, x = wavfile.read(sweep_wav)
     x = x.astype(np.float64)
@@ -206,7 +239,15 @@ def dtft(x, f, rate):
 
 def cmd_check(bands_raw, kind):
     bands = np.fromfile(bands_raw, dtype="<f4").reshape(3, BAND)
-    err, scale, shift = fit(bands[0], kind)
+    band0 = bands[0]
+    if kind == "dirac":
+        f = np.fft.rfftfreq(1 << 15, 1.0 / IR_RATE)
+        db = 20.0 * np.log10(np.abs(np.fft.rfft(band0.astype(np.float64), 1 << 15)) + 1e-30)
+        inside = db[(f >= 100.0) & (f <= 10000.0)]
+        print(f"band0_flatness_db={np.max(np.abs(inside - np.median(inside))):.3f}")
+        band0 = fftconvolve(band0.astype(np.float64), sampled_ir("wire", IR_RATE, 1024, 0.0, 1 << 15))[:BAND]
+        kind = "wire"
+    err, scale, shift = fit(band0, kind)
     print(f"band0_error_db={err:.3f}")
     print(f"band0_scale={scale:.6g}")
     print(f"band0_shift_samples={shift * IR_RATE:.3f}")
@@ -227,6 +268,10 @@ def main(argv):
         cmd_sine(argv[2], int(argv[3]), int(argv[4]), float(argv[5]))
     elif cmd == "record":
         cmd_record(argv[2], argv[3], argv[4], int(argv[5]), float(argv[6]), argv[7] == "1", float(argv[8]))
+    elif cmd == "loop":
+        cmd_loop(argv[2], argv[3], int(argv[4]))
+    elif cmd == "irwav":
+        cmd_irwav(argv[2], int(argv[3]), argv[4])
     elif cmd == "check":
         cmd_check(argv[2], argv[3])
     else:

@@ -72,6 +72,27 @@ TEST_F (Config, BroadcastsReachTheLastRegisteredListenerFirst)
     EXPECT_EQ (calls, (std::vector<std::pair<int, int>> { { 3, 100 }, { 2, 100 }, { 1, 100 }, { 3, 101 }, { 2, 101 }, { 1, 101 } }));
 }
 
+TEST_F (Config, RemovedListenersHearNothing)
+{
+    std::vector<std::pair<int, int>> calls;
+    RecordingListener a (1, calls), b (2, calls), c (3, calls), never (4, calls);
+    for (auto* l : {&a, &b, &c})
+        config->addListener (l);
+    config->removeListener (&b);
+    config->removeListener (&never);
+    config->removeListener (nullptr);
+    config->notifyColourChanged (2);
+    EXPECT_EQ (calls, (std::vector<std::pair<int, int>>{{3, 2}, {1, 2}}));
+
+    calls.clear();
+    config->addListener (&b); // back, now the most recent
+    config->removeListener (&a);
+    config->removeListener (&c);
+    config->notifyTooltipsChanged (true);
+    EXPECT_EQ (calls, (std::vector<std::pair<int, int>>{{2, 101}}));
+    config->removeListener (&b);
+}
+
 TEST_F (Config, ResetColoursRestoresDefaultsAndSendsEightBroadcastsInOrder)
 {
     for (int i = 0; i < PellmixConfig::numColours; ++i)

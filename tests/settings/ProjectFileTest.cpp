@@ -1,11 +1,14 @@
 // Project record and project file: round trips, hand-written files, a failed write.
+#include "engine/PellmixEngine.h"
 #include "settings/PellmixProject.h"
 #include "support/Fixtures.h"
 #include "support/Process.h"
 
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <juce_audio_formats/juce_audio_formats.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,7 +113,8 @@ TEST (ProjectFile, HandWrittenFilesTable)
           [] (const PellmixProject& p) {
               EXPECT_EQ (p.irRecords[0].path, juce::File ("/a.wav"));
               EXPECT_EQ (p.irRecords[0].length, 10);
-              EXPECT_EQ (p.irRecords[1].length, 0) << "a missing length reads as 0";
+              EXPECT_EQ (p.irRecords[1].length, 1)
+                  << "a missing length reads as 0, the length knob's lowest is 1";
               EXPECT_EQ (p.irRecords[2].path, juce::File ("/c.wav")) << "children taken whatever their names";
               for (int i = 0; i < 3; ++i)
                   EXPECT_TRUE (p.irRecords[i].changed);
@@ -181,6 +185,113 @@ TEST (ProjectFile, HandWrittenFilesTable)
     }
 }
 
+// Values a project file can hold but no control offers are held to the controls' ranges: phase
+// 0 to 100, gains -12 to 12 dB, length 1 to 2048, offset -2047 to 191999 (the last sample of the
+// longest IR a slot keeps); a value that is not a number takes the field's default.
+TEST (ProjectFile, ValuesAreHeldToTheRangesOfTheControls)
+{
+    struct Case
+    {
+        const char* phase;
+        const char* gain;
+        const char* length;
+        const char* offset;
+        const char* band;
+        float expectedPhase, expectedGain;
+        int expectedLength, expectedOffset;
+        float expectedBand;
+    };
+    const Case cases[] = {
+        {"-1", "1000", "0", "-1000000", "1e6", 0.0f, 12.0f, 1, -2047, 12.0f},
+        {"250", "-1e30", "5000", "1000000000", "-50", 100.0f, -12.0f, 2048, 191999, -12.0f},
+        {"nan", "NaN", "2048", "191999", "nan", 0.0f, 0.0f, 2048, 191999, 0.0f},
+        {"inf", "-inf", "1", "-2047", "inf", 0.0f, 0.0f, 1, -2047, 0.0f},
+        {"1e400", "-1e400", "1792", "0", "-1e400", 0.0f, 0.0f, 1792, 0, 0.0f},
+        {"99.9", "-11.5", "300", "-20", "11", 99.9f, -11.5f, 300, -20, 11.0f},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (std::string ("phase ") + c.phase + ", gain " + c.gain + ", band " + c.band);
+        TempDir dir;
+        const auto xml = juce::String ("<MelvaneProject><IRs><IR path=\"/a.wav\" length=\"") + c.length +
+                         "\" offset=\"" + c.offset + "\" phase=\"" + c.phase + "\" gain=\"" + c.gain +
+                         "\"/></IRs><EQ on=\"1\"><band dB=\"" + c.band + "\"/></EQ></MelvaneProject>";
+        auto file = writeFile (dir, "ranges.vmp", xml.toRawUTF8());
+        auto project = makeDefaultProject();
+        project.load (file);
+        const auto r = project.irRecords[0];
+        EXPECT_EQ (r.phase, c.expectedPhase);
+        EXPECT_EQ (r.gain, c.expectedGain);
+        EXPECT_EQ (r.length, c.expectedLength);
+        EXPECT_EQ (r.offset, c.expectedOffset);
+        EXPECT_EQ (project.eqGainsDb[0], c.expectedBand);
+    }
+}
+
+// The road from a damaged project file to the audio: the records and gains as the IR block and
+// the EQ panel hand them to the engine.
+TEST (ProjectFile, DamagedValuesNeverReachTheAudio)
+{
+    TempDir dir;
+    const juce::File wav (dir.child ("ir.wav"));
+    {
+        juce::WavAudioFormat format;
+        std::unique_ptr<juce::AudioFormatWriter> writer (
+            format.createWriterFor (new juce::FileOutputStream (wav), 96000.0, 1, 32, {}, 0));
+        ASSERT_NE (writer, nullptr);
+        std::vector<float> ir (500);
+        for (size_t i = 0; i < ir.size(); ++i)
+            ir[i] = std::exp (-(float)i / 60.0f) * (i % 2 == 0 ? 1.0f : -0.5f);
+        const float* channels[] = {ir.data()};
+        ASSERT_TRUE (writer->writeFromFloatArrays (channels, 1, (int)ir.size()));
+    }
+
+    const char* damaged[] = {
+        R"(phase="-1")", R"(gain="1000")", R"(gain="nan")", R"(phase="nan")", R"(length="-5")",
+    };
+    const char* damagedBands[] = {R"(dB="1e6")", R"(dB="nan")"};
+    auto run = [&] (const std::string& irAttributes, const std::string& bandAttributes)
+    {
+        SCOPED_TRACE (irAttributes + " " + bandAttributes);
+        const auto xml = "<MelvaneProject><IRs><IR path=\"" + wav.getFullPathName().toStdString() +
+                         "\" length=\"2048\" " + irAttributes + "/></IRs><EQ on=\"1\"><band " +
+                         bandAttributes + "/></EQ></MelvaneProject>";
+        auto file = writeFile (dir, "damaged.vmp", xml.c_str());
+        auto project = makeDefaultProject();
+        project.load (file);
+
+        PellmixEngine engine;
+        engine.initialise();
+        const auto r = project.irRecords[0];
+        ASSERT_TRUE (engine.loadIr (0, r.path));
+        engine.setIrParameters (0, r.length, r.offset, r.phase, r.invert, r.gain);
+        engine.blend (project.eqGainsDb, true, project.eqOn);
+        engine.prepareToPlay (256, 96000.0);
+        engine.reset();
+
+        std::vector<float> block (256);
+        float loudest = 0.0f;
+        for (int n = 0; n < 8; ++n)
+        {
+            std::fill (block.begin(), block.end(), 0.0f);
+            block[0] = n == 0 ? 1.0f : 0.0f;
+            const float* in[] = {block.data()};
+            float* out[] = {block.data()};
+            engine.processBlock (in, out, 1, 256, true);
+            for (float v : block)
+            {
+                ASSERT_TRUE (std::isfinite (v)) << "block " << n;
+                loudest = std::max (loudest, std::abs (v));
+            }
+        }
+        EXPECT_GT (loudest, 0.01f) << "the IR plays";
+    };
+    for (const char* attributes : damaged)
+        run (attributes, R"(dB="0")");
+    for (const char* attributes : damagedBands)
+        run ("", attributes);
+}
+
 TEST (ProjectFile, MissingFileChangesOnlyTheProjectFile)
 {
     TempDir dir;
@@ -191,6 +302,38 @@ TEST (ProjectFile, MissingFileChangesOnlyTheProjectFile)
     EXPECT_EQ (project.projectFile, missing);
     EXPECT_EQ (project.irRecords[2].gain, 4.0f);
     EXPECT_FALSE (project.irRecords[2].changed);
+}
+
+TEST (ProjectFile, LoadTellsWhetherTheFileWasAProject)
+{
+    TempDir dir;
+    struct Case
+    {
+        const char* name;
+        const char* xml; // null: no file
+        bool loaded;
+    };
+    const Case cases[] = {
+        { "missing", nullptr, false },
+        { "not XML", "just text", false },
+        { "cut short", "<MelvaneProject><IRs><IR length=\"1\"", false },
+        { "XML of something else", "<PellmixPlayList><Entry/></PellmixPlayList>", false },
+        { "IRs only", "<MelvaneProject><IRs><IR length=\"7\"/></IRs></MelvaneProject>", true },
+        { "EQ only, any root name", "<x><eq on=\"1\"/></x>", true },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto project = makeDefaultProject();
+        const juce::File file (dir.child (std::string (c.name) + ".vmp"));
+        if (c.xml != nullptr)
+        {
+            ASSERT_TRUE (file.replaceWithText (c.xml));
+        }
+        EXPECT_EQ (project.load (file), c.loaded);
+        EXPECT_EQ (project.irRecords[0].changed, c.loaded && std::string (c.name) == "IRs only");
+        EXPECT_EQ (project.eqChanged, c.loaded && std::string (c.name) != "IRs only");
+    }
 }
 
 TEST (ProjectFile, FieldSetterKeepsTheChangedMarkAndOtherFields)

@@ -168,8 +168,8 @@ TEST_F (SettingsFile, HandWrittenFilesTable)
           R"(<Vantrel><Melvane><SampleRate/><BufferSize/><AudioInput/><Type/><InputChannnels/><inputColour/><ToolTip/><mainAudioOut/></Melvane></Vantrel>)",
           nullptr,
           [] (PellmixConfig& c) {
-              EXPECT_EQ (c.settings.sampleRate, 0);
-              EXPECT_EQ (c.settings.bufferSize, 0);
+              EXPECT_EQ (c.settings.sampleRate, 8000) << "0, held to the lowest rate a device offers";
+              EXPECT_EQ (c.settings.bufferSize, 16) << "0, held to the smallest block a device offers";
               EXPECT_EQ (c.settings.audioInput, "");
               EXPECT_EQ (c.settings.inputChannels.countNumberOfSetBits(), 0);
               EXPECT_EQ (c.inputColour.getARGB(), 0u) << "transparent black";
@@ -193,6 +193,29 @@ TEST_F (SettingsFile, HandWrittenFilesTable)
               EXPECT_EQ (c.mainAudioOut, 7);
               EXPECT_EQ (c.settings.captureAudioInput, 8);
               EXPECT_EQ (c.captureAudioIn, 9);
+          } },
+        { "rates and block sizes are held to what a device offers; routing no dialog offers is none",
+          R"(<Vantrel><Melvane><SampleRate value="2000000000"/><BufferSize value="-512"/><MainAudioOutput value="99"/><CaptureAudioInput value="-7"/><CaptureAudioOutput value="-2"/><mainAudioOut value="-100"/><captureAudioIn value="-2147483648"/><captureAudioOut value="5"/></Melvane></Vantrel>)",
+          nullptr,
+          [] (PellmixConfig& c) {
+              EXPECT_EQ (c.settings.sampleRate, 768000);
+              EXPECT_EQ (c.settings.bufferSize, 16);
+              EXPECT_EQ (c.settings.mainAudioOutput, -1) << "99 is neither a channel nor a pair";
+              EXPECT_EQ (c.settings.captureAudioInput, -1);
+              EXPECT_EQ (c.settings.captureAudioOutput, -1);
+              EXPECT_EQ (c.mainAudioOut, -1);
+              EXPECT_EQ (c.captureAudioIn, -1);
+              EXPECT_EQ (c.captureAudioOut, 5) << "whether a position exists is the device's";
+          } },
+        { "the largest block, a pair and none are kept",
+          R"(<Vantrel><Melvane><SampleRate value="8000"/><BufferSize value="9000"/><mainAudioOut value="103"/><captureAudioIn value="-1"/><MainAudioOutput value="98"/></Melvane></Vantrel>)",
+          nullptr,
+          [] (PellmixConfig& c) {
+              EXPECT_EQ (c.settings.sampleRate, 8000);
+              EXPECT_EQ (c.settings.bufferSize, 8192);
+              EXPECT_EQ (c.mainAudioOut, 103);
+              EXPECT_EQ (c.captureAudioIn, -1);
+              EXPECT_EQ (c.settings.mainAudioOutput, 98);
           } },
         { "a primary that does not parse leaves the defaults and the fallback unread",
           "<Vantrel><Melvane><SampleRate value=\"1\"", R"(<V><Capture><SampleRate value="22050"/></Capture></V>)",
@@ -272,6 +295,32 @@ TEST_F (SettingsFile, SaveAudioSettingsCopiesTheOpenDeviceAndWritesItsState)
     EXPECT_TRUE (s.getSettingsFile().existsAsFile());
     auto text = s.getSettingsFile().loadFileAsString();
     EXPECT_TRUE (text.contains ("<Type value=\"JACK\"/>")) << text;
+}
+
+// A device choice that opened nothing (the user picked no device, or one that failed) is no
+// state to start from: the saved one stays.
+TEST_F (SettingsFile, SaveAudioSettingsKeepsTheStateWhenTheChoiceOpenedNothing)
+{
+    auto& manager = *getSharedAudioDeviceManager();
+    auto setup = manager.getAudioDeviceSetup();
+    setup.useDefaultInputChannels = false;
+    setup.inputChannels = 1; // an explicit choice: the first input only
+    ASSERT_EQ (manager.setAudioDeviceSetup (setup, true), juce::String());
+    config->saveAudioSettings();
+    const auto stateFile = PellmixSettings::getDeviceStateFile();
+    const auto saved = stateFile.loadFileAsString();
+    ASSERT_TRUE (saved.contains ("audioOutputDeviceName=\"system\"")) << saved;
+
+    setup.outputDeviceName = {};
+    setup.inputDeviceName = {};
+    manager.setAudioDeviceSetup (setup, true);
+    ASSERT_EQ (manager.getCurrentAudioDevice(), nullptr);
+    ASSERT_NE (manager.createStateXml(), nullptr) << "the device manager has a state to give";
+    config->settings.getSettingsFile().deleteFile();
+    config->saveAudioSettings();
+    EXPECT_EQ (stateFile.loadFileAsString(), saved);
+    EXPECT_TRUE (config->settings.getSettingsFile().existsAsFile())
+        << "the settings file is written all the same";
 }
 
 TEST_F (SettingsFile, FailedWriteKeepsThePreviousFile)

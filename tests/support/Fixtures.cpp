@@ -103,7 +103,7 @@ JackServer::JackServer (JackOptions o) : slotFd (acquireJackSlot (slotIndex))
     // and reclaims an entry of a server that died only when the same name registers again.
     serverName = "pellmix-slot-" + std::to_string (slotIndex);
     logPath = "/tmp/" + serverName + ".jackd.log";
-    std::vector<std::string> argv { "jackd", "--no-realtime", "-n", serverName };
+    std::vector<std::string> argv { "jackd", o.realtime ? "--realtime" : "--no-realtime", "-n", serverName };
     if (o.synchronous)
         argv.push_back ("--sync");
     argv.insert (argv.end(), { "-d", "dummy", "-r", std::to_string (o.sampleRate), "-p", std::to_string (o.period),

@@ -46,6 +46,9 @@ struct JackOptions
     // jackd --sync: every cycle ends only when all clients have finished it, so a client that
     // reads another's output never sees a half-written buffer.
     bool synchronous = false;
+    // Real-time scheduling for the server and its clients' process threads (measurements only;
+    // the tests run without it).
+    bool realtime = false;
 };
 
 // jackd -n NAME -d dummy; JACK_DEFAULT_SERVER is set to NAME in this process while it lives, so

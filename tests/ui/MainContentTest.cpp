@@ -22,8 +22,7 @@ juce::Image picture (const char* data, int size)
     return juce::ImageCache::getFromMemory (data, size);
 }
 
-// Registered after the main content, so it hears every broadcast after it. Listeners are never
-// removed: it lives until the process ends.
+// Registered after the main content, so it hears every broadcast after it.
 struct ProcessingRecorder : PellmixConfig::Listener
 {
     void processingChanged (bool on) override { calls.push_back (on); }
@@ -116,9 +115,9 @@ TEST_F (MainContent, BackgroundPictureIsDrawnUnscaledBehindTheChildren)
     const auto drawn = ui_test::snapshot (*content);
 
     // Where no child paints (the title bar left of the bypass button, the frame, and the empty
-    // stand-ins of the IR panel and the result plots) every pixel is the picture's.
-    const juce::Rectangle<int> areas[] = {
-        {0, 0, 1100, 38}, {0, 0, 38, 818}, {1250, 38, 39, 780}, {38, 158, 1212, 480}, {38, 638, 1212, 180}};
+    // Where no child paints (the title bar left of the bypass button and the frame) every pixel
+    // is the picture's.
+    const juce::Rectangle<int> areas[] = {{0, 0, 1100, 38}, {0, 0, 38, 818}, {1250, 38, 39, 780}};
     for (const auto& area : areas)
         EXPECT_EQ (differingPixels (drawn.getClippedImage (area), background.getClippedImage (area)), 0)
             << area.toString();
@@ -127,10 +126,9 @@ TEST_F (MainContent, BackgroundPictureIsDrawnUnscaledBehindTheChildren)
 TEST_F (MainContent, BypassClicksFlipProcessingAndTheImages)
 {
     build();
-    // Registered after the content, so it hears each broadcast after it; listeners are never
-    // removed, so it is left alive to the end of the process.
-    auto* recorder = new ProcessingRecorder;
-    env.config->addListener (recorder);
+    // Registered after the content, so it hears each broadcast after it.
+    auto recorder = std::make_unique<ProcessingRecorder>();
+    env.config->addListener (recorder.get());
 
     for (bool expected : {false, true, false, true})
     {
@@ -142,6 +140,7 @@ TEST_F (MainContent, BypassClicksFlipProcessingAndTheImages)
         expectImages (*content->getBypassButton(), expected);
     }
     EXPECT_EQ (recorder->calls.size(), 4u); // one broadcast per click
+    env.config->removeListener (recorder.get());
 }
 
 TEST_F (MainContent, ImagesFollowAProcessingBroadcastFromElsewhere)
@@ -153,6 +152,23 @@ TEST_F (MainContent, ImagesFollowAProcessingBroadcastFromElsewhere)
         env.config->notifyProcessingChanged (on);
         expectImages (*content->getBypassButton(), on);
     }
+}
+
+TEST_F (MainContent, LeavesTheConfigurationListenersWhenDeleted)
+{
+    ProcessingRecorder before;
+    env.config->addListener (&before);
+    build();
+    screen.reset();
+    content.reset();
+
+    // Broadcasts after the deletion reach only the listeners still alive.
+    env.config->notifyProcessingChanged (false);
+    env.config->notifyTooltipsChanged (false);
+    env.config->notifyColourChanged (3);
+    env.config->resetColours();
+    EXPECT_EQ (before.calls, std::vector<bool>{false});
+    env.config->removeListener (&before);
 }
 
 TEST_F (MainContent, BypassImagesStartOnWhateverTheStoredState)
@@ -222,8 +238,7 @@ TEST_F (MainContent, SpaceKeyReachesThePlayerFromItsListsAndSliders)
     }
 }
 
-// One main content per process (configuration listeners are never removed), so each case of the
-// tooltip switch is a test of its own.
+// Each case of the tooltip switch is a test of its own, with a configuration of its own.
 struct TooltipCase
 {
     bool storedOn;

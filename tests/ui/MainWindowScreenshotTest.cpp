@@ -88,12 +88,17 @@ TEST (MainWindowScreenshot, WindowShowsBackgroundBypassButtonAndPanels)
     const auto origin = findContent (shot, background);
     ASSERT_TRUE (origin.has_value()) << "the background picture is not on the screen";
 
-    // The empty IR panel and result plots show the background's wells; the frame around them too.
-    for (const auto& area :
-         {juce::Rectangle<int> (38, 158, 1212, 480), juce::Rectangle<int> (38, 638, 1212, 180),
-          juce::Rectangle<int> (0, 0, 1100, 38), juce::Rectangle<int> (0, 38, 38, 780)})
+    // The frame around the panels shows the background picture.
+    for (const auto& area : {juce::Rectangle<int> (0, 0, 1100, 38),
+                             juce::Rectangle<int> (0, 38, 38, 780)})
         EXPECT_EQ (samePixels (shot, *origin, background, area), area.getWidth() * area.getHeight())
             << area.toString();
+
+    // The result plots at (38, 638) over their own picture (its right end holds no curve).
+    const auto plots = picture (BinaryData::results_background_png, BinaryData::results_background_pngSize);
+    const juce::Rectangle<int> plotsEnd (1140, 0, 72, 180);
+    EXPECT_EQ (samePixels (shot, *origin + juce::Point<int> (38, 638), plots, plotsEnd),
+               plotsEnd.getWidth() * plotsEnd.getHeight());
 
     // The bypass button in its processing-on look, over the background.
     auto expected = background.createCopy();
@@ -102,7 +107,8 @@ TEST (MainWindowScreenshot, WindowShowsBackgroundBypassButtonAndPanels)
     const juce::Rectangle<int> button (1110, 7, 109, 24);
     EXPECT_EQ (samePixels (shot, *origin, expected, button), button.getWidth() * button.getHeight());
 
-    // The player's place is taken by the player (its lists are drawn there, not the background).
-    const juce::Rectangle<int> player (38, 38, 1212, 120);
-    EXPECT_LT (samePixels (shot, *origin, background, player), player.getWidth() * player.getHeight());
+    // The places of the player and the IR panel are taken by them (not the background).
+    for (const auto& area :
+         {juce::Rectangle<int> (38, 38, 1212, 120), juce::Rectangle<int> (38, 158, 1212, 480)})
+        EXPECT_LT (samePixels (shot, *origin, background, area), area.getWidth() * area.getHeight());
 }

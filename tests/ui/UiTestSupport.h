@@ -68,7 +68,8 @@ inline pellmix_test::VirtualDisplay& processDisplay()
 class ConfigEnvironment
 {
 public:
-    ConfigEnvironment()
+    explicit ConfigEnvironment (pellmix_test::JackOptions options = {})
+        : jack (options)
     {
         if (jack.started() && openSharedDeviceForTests())
         {

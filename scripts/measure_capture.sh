@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Measures whole 60-second captures through the capture window on dummy JACK servers, output 1
+# looped back to input 1: at 44100, 48000 and 96000 Hz with 512-sample blocks (the time from the
+# end of the sweep to the IR written and loaded) and at 48000 Hz with 64-sample blocks (the capture
+# callback's longest block against the period). Prints one line of figures per set-up (see
+# bench/capture/CaptureWindowMeasure.cpp). Usage: scripts/measure_capture.sh [BUILD_DIR]
+# Takes one of the four JACK server slots the tests share, so it may wait for one. The servers run
+# with real-time scheduling where the system allows it (else without), so that the figures show
+# the callback rather than the machine's other load; each line says which.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$here/build}"
+export CCACHE_SLOPPINESS=time_macros CCACHE_NOHASHDIR=1 CCACHE_BASEDIR="$here"
+cmake --build "$build" --target pellmix_capture_measure >/dev/null
+program="$build/bench/pellmix_capture_measure"
+
+work="$(mktemp -d /tmp/pellmix-measure.XXXXXX)"
+pids=()
+cleanup()
+{
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A JACK server slot (see tests/support/Fixtures.cpp): the server takes the slot's name.
+mkdir -p /tmp/pellmix-jack-slots
+exec 9>/dev/null
+slot=""
+while [ -z "$slot" ]; do
+    for i in 0 1 2 3; do
+        exec 9>"/tmp/pellmix-jack-slots/slot-$i.lock"
+        if flock -n 9; then slot=$i; break; fi
+    done
+    [ -n "$slot" ] || sleep 1
+done
+server="pellmix-slot-$slot"
+
+Xvfb -displayfd 8 -screen 0 1600x1000x24 -nolisten tcp 8>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$work/display")"
+
+realtime="--no-realtime"
+chrt -f 10 true 2>/dev/null && realtime="--realtime"
+
+for setup in "44100 512" "48000 512" "96000 512" "48000 64"; do
+    set -- $setup
+    echo -n "jackd $realtime: "
+    jackd "$realtime" -n "$server" -d dummy -r "$1" -p "$2" -C 2 -P 4 >"$work/jackd.log" 2>&1 &
+    jack_pid=$!
+    jack_wait -s "$server" -w -t 10 >/dev/null
+    home="$work/home-$1-$2"
+    mkdir -p "$home"
+    HOME="$home" JACK_DEFAULT_SERVER="$server" "$program" || echo "rate=$1 block=$2 failed"
+    kill "$jack_pid"; wait "$jack_pid" 2>/dev/null || true
+done

@@ -1,0 +1,94 @@
+// The main content on the virtual display with the capture window shown for an IR block,
+// photographed from the display while idle, during the test tone, during a capture and while the
+// worker processes it.
+// The screenshots are kept in the build folder (screenshots/capture-*.png) for people to look at;
+// the test checks that the window is on them at its place and that they differ as they should.
+#include "BinaryData.h"
+#include "CaptureWindowSupport.h"
+#include "app/MainContentComponent.h"
+#include "ui/PellmixIrPanel.h"
+
+using namespace capture_window_test;
+
+namespace
+{
+std::string screenshotFolder()
+{
+    const std::string app (PELLMIX_APP_PATH);
+    return app.substr (0, app.find ("/VantrelMelvane_artefacts")) + "/screenshots";
+}
+
+juce::Image loadPng (const std::string& path)
+{
+    return juce::ImageFileFormat::loadFrom (juce::File (path)).convertedToFormat (juce::Image::ARGB);
+}
+
+// Pixels of the capture window's title band on the screenshot that equal the background picture.
+int titleBandMatches (const juce::Image& shot, juce::Point<int> origin)
+{
+    const auto background = juce::ImageCache::getFromMemory (BinaryData::capture_background_png,
+                                                             BinaryData::capture_background_pngSize);
+    int n = 0;
+    for (int y = 0; y < 36; ++y)
+        for (int x = 0; x < 471; ++x)
+            if ((shot.getPixelAt (origin.x + x, origin.y + y).getARGB() & 0xffffff) ==
+                (background.getPixelAt (x, y).getARGB() & 0xffffff))
+                ++n;
+    return n;
+}
+} // namespace
+
+TEST_F (CaptureWindowTest, ScreenshotsIdleToneCaptureAndProcessing)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = impulses().getChildFile ("shot.vir");
+    auto content = std::make_unique<MainContentComponent>();
+    ui_test::OnScreen onScreen (*content);
+    auto* window = content->getCaptureWindow();
+    window->setSweepSecondsForTests (8);
+    ASSERT_TRUE (loopOutput());
+    auto at = [&] (juce::Component& c)
+    { return content->getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat(); };
+    auto& block = content->getIrPanel()->getBlock (2);
+    ASSERT_TRUE (waitFor ([&] { return block.getCaptureButton().isShowing(); }, 1500));
+    onScreen.click (at (block.getCaptureButton()));
+    ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
+
+    const auto folder = screenshotFolder();
+    juce::File (folder).createDirectory();
+    std::vector<juce::Image> shots;
+    auto shoot = [&] (const std::string& name)
+    {
+        pump (300); // painted
+        const auto path = folder + "/capture-" + name + ".png";
+        EXPECT_TRUE (app_test::processDisplay().screenshot (path)) << name;
+        shots.push_back (loadPng (path));
+        EXPECT_GT (titleBandMatches (shots.back(), window->getScreenPosition()), 471 * 36 * 95 / 100) << name;
+    };
+
+    shoot ("idle");
+    onScreen.click (at (window->getToneButton()));
+    ASSERT_EQ (window->getRun().getState(), State::tone);
+    pump (500);
+    shoot ("tone");
+    onScreen.click (at (window->getToneButton()));
+
+    onScreen.click (at (window->getCaptureButton()));
+    ASSERT_EQ (window->getRun().getState(), State::recording);
+    ASSERT_TRUE (waitFor ([&] { return window->getProgressMeter().getLevel() >= 40.0; }, 10000));
+    shoot ("recording");
+    ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() >= 10; }, 20000));
+    shoot ("processing");
+    ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() == -2; }, 20000));
+
+    // The meter and progress areas change from one state to the next.
+    const auto origin = window->getScreenPosition();
+    const juce::Rectangle<int> meters (origin.x + 169, origin.y + 79, 300, 90);
+    for (size_t i = 1; i < shots.size(); ++i)
+        EXPECT_GT (ui_test::differingPixels (shots[i - 1].getClippedImage (meters),
+                                             shots[i].getClippedImage (meters)),
+                   100)
+            << i;
+}

@@ -1,0 +1,856 @@
+// The capture window on a dummy JACK device (48000 Hz, 512 samples): the tone on the chosen output
+// only and the input meter, the run states and the clicks in each, clipping, the block-size box,
+// the output-file name fix-up and overwrite question, refusals, closing and destroying mid-run,
+// and the temporary files. A JACK client of the test records the outputs; signals reach the
+// input through JACK connections, a jconvolver or a source client of the test.
+#include "CaptureWindowSupport.h"
+#include "app/MainContentComponent.h"
+#include "engine/JackRecorder.h"
+#include "ui/PellmixIrBlock.h"
+#include "ui/PellmixIrPanel.h"
+
+#include <iostream>
+#include <unistd.h>
+
+using namespace capture_window_test;
+
+namespace
+{
+constexpr int rate = 48000;
+const juce::String clipText = "Audio clipping occured. Lower the input gain and try again.";
+
+std::vector<std::vector<float>> recordOutputs (const std::string& client, int ms)
+{
+    static int serial = 0;
+    engine_test::JackRecorder recorder (4, (size_t)rate * (size_t)(ms / 1000 + 2));
+    std::string error;
+    EXPECT_TRUE (
+        recorder.open ("pellmix_rec_" + std::to_string (getpid()) + "_" + std::to_string (++serial), error))
+        << error;
+    const auto outputs = recorder.findOutputs ("^" + client + ":out_");
+    EXPECT_EQ (outputs.size(), 4u);
+    EXPECT_TRUE (recorder.connect (outputs));
+    pump (100);
+    recorder.start();
+    pump (ms);
+    return recorder.finish();
+}
+
+float peakOf (const std::vector<float>& x)
+{
+    float p = 0.0f;
+    for (float v : x)
+        p = std::max (p, std::abs (v));
+    return p;
+}
+
+int upwardCrossings (const std::vector<float>& x)
+{
+    int n = 0;
+    for (size_t i = 1; i < x.size(); ++i)
+        if (x[i - 1] < 0.0f && x[i] >= 0.0f)
+            ++n;
+    return n;
+}
+
+juce::String cannotWrite (const juce::File& file)
+{
+    return "The file \"" + file.getFileName() + "\" cannot be written in " +
+           file.getParentDirectory().getFullPathName() + ".";
+}
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The tone and the meter
+
+class ToneOutput : public CaptureWindowTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P (ToneOutput, PlaysOnTheChosenOutputOnlyAndTheMeterReadsMinus3dB)
+{
+    const int out = GetParam();
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow();
+    config->captureAudioOut = out;
+    ASSERT_TRUE (loopOutput (out));
+    BoxRecorder boxes;
+
+    click (capture->getToneButton());
+    ASSERT_EQ (state(), State::tone);
+    EXPECT_EQ (capture->getToneButton().getButtonText(), "Stop test signal");
+    EXPECT_EQ (capture->getCaptureButton().getButtonText(), "Start capture");
+    EXPECT_EQ (capture->getRunRate(), rate);
+    pump (400);
+    // The tone's peak sample is 0.7071068 (a 1 kHz sine at 48 kHz hits its crest): -3.0103 dB.
+    EXPECT_EQ (capture->getInputMeter().getReadout(), "-3.01 dB");
+
+    auto rec = recordOutputs (client, 500);
+    for (int c = 0; c < 4; ++c)
+    {
+        SCOPED_TRACE (c);
+        if (c == out)
+        {
+            EXPECT_NEAR (peakOf (rec[(size_t)c]), 0.70710677f, 1.0e-6f);
+            const double seconds = (double)rec[(size_t)c].size() / rate;
+            EXPECT_NEAR (upwardCrossings (rec[(size_t)c]) / seconds, 1000.0, 6.0);
+        }
+        else
+        {
+            EXPECT_EQ (peakOf (rec[(size_t)c]), 0.0f);
+        }
+    }
+
+    // An output position the device lacks silences every output; the tone goes on.
+    config->captureAudioOut = 5;
+    pump (200);
+    rec = recordOutputs (client, 300);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ (peakOf (rec[(size_t)c]), 0.0f) << c;
+    EXPECT_EQ (capture->getInputMeter().getReadout(), "-96 dB");
+    EXPECT_EQ (state(), State::tone);
+
+    config->captureAudioOut = out;
+    pump (200);
+    EXPECT_EQ (capture->getInputMeter().getReadout(), "-3.01 dB");
+    click (capture->getToneButton());
+    EXPECT_EQ (state(), State::idle);
+    expectIdleControls();
+    pump (100); // the fade-out block
+    rec = recordOutputs (client, 200);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ (peakOf (rec[(size_t)c]), 0.0f) << c;
+    EXPECT_TRUE (boxes.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P (Outputs, ToneOutput, ::testing::Values (0, 2),
+                          [] (const auto& testInfo) { return "Output" + std::to_string (testInfo.param); });
+
+TEST_F (CaptureWindowTest, IdleMeterFollowsTheCaptureInput)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    config->captureAudioIn = 1;
+    makeWindow();
+    EXPECT_EQ (capture->getInputMeter().getReadout(), "-96 dB");
+    {
+        JackSource source ("pellmix_source_" + std::to_string (getpid()), 0.5f, 1000.0, rate);
+        ASSERT_TRUE (source.started());
+        ASSERT_TRUE (
+            connect (*jack, "pellmix_source_" + std::to_string (getpid()) + ":out", client + ":in_2"));
+        EXPECT_TRUE (waitFor ([&] { return capture->getInputMeter().getReadout() == "-6.02 dB"; }, 2000))
+            << capture->getInputMeter().getReadout();
+    }
+    // The readout follows the level down as soon as the input is silent.
+    EXPECT_TRUE (waitFor ([&] { return capture->getInputMeter().getReadout() == "-96 dB"; }, 2000));
+    EXPECT_EQ (state(), State::idle);
+}
+
+TEST_F (CaptureWindowTest, BlockSizeMismatchRaisesOneBoxAtATimeAndTheToneGoesOn)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow();
+    ASSERT_TRUE (loopOutput());
+    BoxRecorder boxes;
+    boxes.hold = true;
+    config->settings.bufferSize = 256; // the device runs at 512
+
+    click (capture->getToneButton());
+    ASSERT_TRUE (waitFor ([&] { return boxes.openBoxes() == 1; }, 1000));
+    pump (700);
+    ASSERT_EQ (boxes.boxes.size(), 1u);
+    EXPECT_EQ (boxes.boxes[0].title, "Sampling rate");
+    EXPECT_EQ (boxes.boxes[0].text, "Wrong buffer size.");
+    EXPECT_EQ (boxes.boxes[0].icon, juce::MessageBoxIconType::InfoIcon);
+    EXPECT_EQ (boxes.openBoxes(), 1);
+    EXPECT_EQ (state(), State::tone);
+    EXPECT_EQ (capture->getInputMeter().getReadout(), "-3.01 dB");
+
+    // Dismissed, it comes again with the next mismatching block.
+    boxes.closeOpenBoxes();
+    EXPECT_TRUE (waitFor ([&] { return boxes.boxes.size() == 2; }, 1000));
+    EXPECT_EQ (boxes.count ("Wrong buffer size."), 2);
+
+    config->settings.bufferSize = 512;
+    boxes.hold = false;
+    ASSERT_TRUE (waitFor ([&] { return boxes.openBoxes() == 0; }, 1000));
+    pump (200);
+    const auto seen = boxes.boxes.size();
+    pump (500);
+    EXPECT_EQ (boxes.boxes.size(), seen);
+    click (capture->getToneButton());
+    EXPECT_EQ (state(), State::idle);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clipping
+
+struct ClipCase
+{
+    const char* name;
+    bool
+        throughConvolver; // a loop through jconvolver with gain `value`; else a constant `value` at the input
+    float value;
+    bool aborts;
+};
+
+std::ostream& operator<< (std::ostream& os, const ClipCase& c)
+{
+    return os << c.name;
+}
+
+class Clipping : public CaptureWindowTest, public ::testing::WithParamInterface<ClipCase>
+{
+};
+
+TEST_P (Clipping, FullScaleAbortsWithABoxAndLeavesNoRecording)
+{
+    const auto c = GetParam();
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow();
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = impulses().getChildFile ("clip.vir");
+
+    std::unique_ptr<Jconvolver> convolver;
+    std::unique_ptr<JackSource> source;
+    if (c.throughConvolver)
+    {
+        convolver = std::make_unique<Jconvolver> (
+            *jack, home.path(), "/impulse/dirac 1 1 " + std::to_string (c.value) + " 0", 512);
+        ASSERT_TRUE (convolver->started());
+        ASSERT_TRUE (connect (*jack, client + ":out_1", convolver->name + ":in"));
+        ASSERT_TRUE (connect (*jack, convolver->name + ":out", client + ":in_1"));
+    }
+    else
+    {
+        const auto name = "pellmix_dc_" + std::to_string (getpid());
+        source = std::make_unique<JackSource> (name, c.value, 0.0, rate);
+        ASSERT_TRUE (source->started());
+        ASSERT_TRUE (connect (*jack, name + ":out", client + ":in_1"));
+    }
+
+    click (capture->getCaptureButton());
+    ASSERT_EQ (state(), State::recording);
+
+    if (!c.aborts)
+    {
+        pump (1500);
+        EXPECT_EQ (state(), State::recording);
+        EXPECT_TRUE (boxes.boxes.empty());
+        click (capture->getCaptureButton());
+        EXPECT_EQ (state(), State::idle);
+        return;
+    }
+
+    // The sweep fades in over one second; through a gain of 2 it reaches full scale within it.
+    ASSERT_TRUE (waitFor ([&] { return !boxes.boxes.empty(); }, 3000));
+    EXPECT_EQ (boxes.boxes[0].title, "");
+    EXPECT_EQ (boxes.boxes[0].text, clipText);
+    EXPECT_EQ (boxes.boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
+    EXPECT_EQ (state(), State::idle);
+    expectIdleControls();
+
+    pump (2500); // longer than the worker's start pause: nothing is handed over
+    EXPECT_EQ (boxes.boxes.size(), 1u);
+    EXPECT_FALSE (capture->getWorker().isThreadRunning());
+    EXPECT_EQ (capture->getWorker().progress.load(), 0);
+    EXPECT_EQ (temp().getChildFile ("record.raw").getSize(), 0);
+    EXPECT_FALSE (impulses().getChildFile ("clip.vir").exists());
+    EXPECT_TRUE (config->lastCapturePath.isEmpty());
+
+    // The next chooser proposes the same name.
+    chooser.answer.reset();
+    click (capture->getCaptureButton());
+    ASSERT_EQ (chooser.requests.size(), 2u);
+    EXPECT_EQ (chooser.requests[1].initialFileOrDirectory, impulses().getChildFile ("clip.vir"));
+    EXPECT_EQ (state(), State::idle);
+}
+
+INSTANTIATE_TEST_SUITE_P (Inputs, Clipping,
+                          ::testing::Values (ClipCase{"LoopWithGain2", true, 2.0f, true},
+                                             ClipCase{"ExactlyFullScale", false, 1.0f, true},
+                                             ClipCase{"JustBelowFullScale", false, 0.999f, false}),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// The output-file chooser
+
+TEST_F (CaptureWindowTest, OutputNameGetsTheVirExtensionAndAnExistingCompletedNameIsAskedAbout)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow();
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    const auto other = juce::File (home.path()).getChildFile ("other");
+    ASSERT_TRUE (other.createDirectory());
+    ASSERT_TRUE (impulses().getChildFile ("old.vir").replaceWithText ("old"));
+    const auto impulsesAtStart = impulses();
+
+    struct NameCase
+    {
+        const char* chosen;
+        bool inOtherFolder;
+        int answer;       // to the question: 1 replace, 0 cancel
+        bool asked;       // whether the window asks about replacing
+        const char* used; // the output name, nullptr when no capture starts
+    };
+    const NameCase cases[] = {
+        {"take", false, 0, false, "take.vir"},
+        {"take.wav", false, 0, false, "take.vir"},
+        {"take.VIR", false, 0, false, "take.VIR"},
+        {"take.Vir", false, 0, false, "take.Vir"},
+        {"old", false, 0, true, nullptr},
+        {"old", false, 1, true, "old.vir"},
+        {"old.wav", false, 1, true, "old.vir"},
+        {"old.vir", false, 0, false, "old.vir"},
+        {"elsewhere.aiff", true, 0, false, "elsewhere.vir"},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.chosen);
+        const auto folder = c.inOtherFolder ? other : impulses();
+        const auto initial = capture->getLastOutputName().isEmpty()
+                                 ? impulses()
+                                 : impulses().getChildFile (capture->getLastOutputName());
+        const auto lastName = capture->getLastOutputName();
+        boxes.result = c.answer;
+        boxes.boxes.clear();
+        chooser.answer = folder.getChildFile (c.chosen);
+
+        click (capture->getCaptureButton());
+        ASSERT_FALSE (chooser.requests.empty());
+        const auto& request = chooser.requests.back();
+        EXPECT_EQ (request.title, "Output file");
+        EXPECT_EQ (request.patterns, "*.vir;");
+        EXPECT_TRUE (request.save);
+        EXPECT_TRUE (request.warnAboutOverwriting);
+        EXPECT_EQ (request.initialFileOrDirectory, initial);
+
+        if (c.asked)
+        {
+            ASSERT_EQ (boxes.boxes.size(), 1u);
+            EXPECT_EQ (boxes.boxes[0].title, "Output file");
+            EXPECT_EQ (boxes.boxes[0].text, "\"old.vir\" already exists. Do you want to replace it?");
+        }
+        else
+        {
+            EXPECT_TRUE (boxes.boxes.empty());
+        }
+
+        if (c.used == nullptr)
+        {
+            EXPECT_EQ (state(), State::idle);
+            EXPECT_EQ (capture->getLastOutputName(), lastName);
+            expectIdleControls();
+            continue;
+        }
+        ASSERT_EQ (state(), State::recording);
+        EXPECT_EQ (capture->getLastOutputName(), c.used);
+        EXPECT_EQ (impulses(), folder);
+        config->settings.impulsesFolder = impulsesAtStart;
+
+        // Stopped: an empty recording file, no worker, no box.
+        click (capture->getCaptureButton());
+        EXPECT_EQ (state(), State::idle);
+        expectIdleControls();
+        EXPECT_EQ (temp().getChildFile ("record.raw").getSize(), 0);
+        EXPECT_FALSE (capture->getWorker().isThreadRunning());
+    }
+    pump (2500); // no worker was started by any of them
+    EXPECT_TRUE (boxes.boxes.empty());
+    EXPECT_FALSE (capture->getWorker().isThreadRunning());
+    EXPECT_EQ (impulses().getChildFile ("old.vir").loadFileAsString(), "old");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Refusals
+
+TEST_F (CaptureWindowTest, StartsThatCannotWorkAreRefusedWithAMessageAndTheControlsStayIdle)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow();
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = impulses().getChildFile ("refused.vir");
+    const auto tempFolder = temp();
+    const auto blocker = juce::File (home.path()).getChildFile ("a-file");
+    ASSERT_TRUE (blocker.replaceWithText ("x"));
+
+    struct RefusalCase
+    {
+        const char* name;
+        std::function<void()> breakIt, repair;
+        juce::String toneText, captureText;
+        bool chooserAsked;
+    };
+    const juce::String inputText =
+        "The capture input channel is not available on the audio device. Choose one in "
+        "\"Hardware I/O options\".";
+    const juce::String outputText =
+        "The capture output channel is not available on the audio device. Choose one in "
+        "\"Hardware I/O options\".";
+    const juce::String deviceText = "No audio device is open. Choose one in \"Audio device settings\".";
+    const auto unwritable = blocker.getChildFile ("Temp");
+    const RefusalCase cases[] = {
+        {"input", [&] { config->captureAudioIn = 2; }, [&] { config->captureAudioIn = 0; }, inputText,
+         inputText, false},
+        {"negative input", [&] { config->captureAudioIn = -1; }, [&] { config->captureAudioIn = 0; },
+         inputText, inputText, false},
+        {"output", [&] { config->captureAudioOut = 4; }, [&] { config->captureAudioOut = 0; }, outputText,
+         outputText, false},
+        {"device", [] { getSharedAudioDeviceManager()->closeAudioDevice(); },
+         [] { getSharedAudioDeviceManager()->restartLastAudioDevice(); }, deviceText, deviceText, false},
+        {"temporary folder", [&] { config->settings.tempFolder = unwritable; },
+         [&] { config->settings.tempFolder = tempFolder; },
+         cannotWrite (unwritable.getChildFile ("sinustest.wav")),
+         cannotWrite (unwritable.getChildFile ("sinus.wav")), true},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        c.breakIt();
+        boxes.boxes.clear();
+        chooser.requests.clear();
+
+        click (capture->getToneButton());
+        ASSERT_TRUE (waitFor ([&] { return !boxes.boxes.empty(); }, 1000));
+        EXPECT_EQ (boxes.boxes.back().text, c.toneText);
+        EXPECT_EQ (boxes.boxes.back().icon, juce::MessageBoxIconType::WarningIcon);
+        EXPECT_EQ (state(), State::idle);
+        expectIdleControls();
+        ASSERT_TRUE (waitFor ([&] { return boxes.openBoxes() == 0; }, 1000));
+
+        click (capture->getCaptureButton());
+        ASSERT_TRUE (waitFor ([&] { return boxes.boxes.size() == 2; }, 1000));
+        EXPECT_EQ (boxes.boxes.back().text, c.captureText);
+        EXPECT_EQ (chooser.requests.size(), c.chooserAsked ? 1u : 0u);
+        EXPECT_EQ (state(), State::idle);
+        expectIdleControls();
+        ASSERT_TRUE (waitFor ([&] { return boxes.openBoxes() == 0; }, 1000));
+
+        c.repair();
+        ASSERT_NE (getSharedAudioDeviceManager()->getCurrentAudioDevice(), nullptr);
+    }
+
+    // Repaired, a start works again.
+    click (capture->getToneButton());
+    EXPECT_EQ (state(), State::tone);
+    click (capture->getToneButton());
+}
+
+TEST_F (CaptureWindowTest, RecordingFileThatCannotBeWrittenAtTheEndIsReportedAndNothingIsHandedOver)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow (2);
+    ASSERT_TRUE (loopOutput());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = impulses().getChildFile ("lost.vir");
+
+    click (capture->getCaptureButton());
+    ASSERT_EQ (state(), State::recording);
+    const auto record = temp().getChildFile ("record.raw");
+    ASSERT_TRUE (record.deleteFile());
+    ASSERT_TRUE (record.getChildFile ("in-the-way").create()); // a folder of that name
+
+    ASSERT_TRUE (waitFor ([&] { return !boxes.boxes.empty(); }, 5000));
+    EXPECT_EQ (boxes.boxes[0].text, cannotWrite (record));
+    EXPECT_EQ (state(), State::idle);
+    expectIdleControls();
+    pump (2500);
+    EXPECT_EQ (boxes.boxes.size(), 1u);
+    EXPECT_FALSE (capture->getWorker().isThreadRunning());
+    EXPECT_FALSE (impulses().getChildFile ("lost.vir").exists());
+}
+
+// ---------------------------------------------------------------------------------------------
+// States and clicks
+
+namespace
+{
+enum class Click
+{
+    tone,
+    capture,
+    close
+};
+
+struct StateCase
+{
+    const char* name;
+    State from;
+    Click click;
+    State after;
+    bool held;        // the close is held back
+    int captureState; // PellmixConfig::captureState right after the click
+    const char* toneText;
+    const char* captureText;
+    bool toneEnabled;
+    bool chooserAsked;
+};
+} // namespace
+
+TEST_F (CaptureWindowTest, EveryClickInEveryState)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow (2);
+    ASSERT_TRUE (loopOutput());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = impulses().getChildFile ("states.vir");
+
+    const char* play = "Play test signal";
+    const char* stopTone = "Stop test signal";
+    const char* startText = "Start capture";
+    const char* stopText = "Stop capture";
+    const StateCase cases[] = {
+        {"idle, tone", State::idle, Click::tone, State::tone, false, 1, stopTone, startText, true, false},
+        {"idle, capture", State::idle, Click::capture, State::recording, false, 1, play, stopText, false,
+         true},
+        {"idle, close", State::idle, Click::close, State::idle, false, 2, play, startText, true, false},
+        {"tone, tone", State::tone, Click::tone, State::idle, false, 1, play, startText, true, false},
+        {"tone, capture", State::tone, Click::capture, State::recording, false, 1, play, stopText, false,
+         true},
+        {"tone, close", State::tone, Click::close, State::tone, false, 2, stopTone, startText, true, false},
+        {"recording, tone", State::recording, Click::tone, State::recording, false, 1, play, stopText, false,
+         false},
+        {"recording, capture", State::recording, Click::capture, State::idle, false, 1, play, startText, true,
+         false},
+        {"recording, close", State::recording, Click::close, State::recording, true, 1, play, stopText, false,
+         false},
+        {"complete, tone", State::complete, Click::tone, State::complete, false, 1, play, stopText, false,
+         false},
+        {"complete, capture", State::complete, Click::capture, State::complete, false, 1, play, stopText,
+         false, false},
+        {"complete, close", State::complete, Click::close, State::complete, true, 1, play, stopText, false,
+         false},
+        {"handing over, tone", State::handingOver, Click::tone, State::handingOver, false, 1, play, stopText,
+         false, false},
+        {"handing over, capture", State::handingOver, Click::capture, State::handingOver, false, 1, play,
+         stopText, false, false},
+        {"handing over, close", State::handingOver, Click::close, State::handingOver, true, 1, play, stopText,
+         false, false},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        config->captureState = 1;
+        config->lastCapturePath.clear();
+
+        // Enter the state.
+        const int interval = capture->getTimerInterval();
+        if (c.from == State::tone)
+            click (capture->getToneButton());
+        if (c.from == State::recording || c.from == State::complete || c.from == State::handingOver)
+        {
+            if (c.from != State::recording)
+                capture->stopTimer(); // the timer would hand a complete run over
+            click (capture->getCaptureButton());
+        }
+        if (c.from == State::handingOver)
+        {
+            ASSERT_TRUE (waitForState (State::complete, 5000));
+            capture->startTimer (interval);
+        }
+        ASSERT_TRUE (waitForState (c.from, 5000));
+        const auto asked = chooser.requests.size();
+
+        juce::Component& target = c.click == Click::tone      ? (juce::Component&)capture->getToneButton()
+                                  : c.click == Click::capture ? (juce::Component&)capture->getCaptureButton()
+                                                              : (juce::Component&)capture->getCloseButton();
+        click (target);
+
+        EXPECT_EQ (state(), c.after);
+        EXPECT_EQ (capture->isCloseHeld(), c.held);
+        EXPECT_EQ (config->captureState.load(), c.captureState);
+        EXPECT_EQ (capture->getToneButton().getButtonText(), c.toneText);
+        EXPECT_EQ (capture->getCaptureButton().getButtonText(), c.captureText);
+        EXPECT_EQ (capture->getToneButton().isEnabled(), c.toneEnabled);
+        EXPECT_EQ (chooser.requests.size(), asked + (c.chooserAsked ? 1u : 0u));
+        if (c.after == State::recording)
+        {
+            EXPECT_TRUE (capture->getProgressMeter().isVisible());
+            EXPECT_TRUE (capture->getProgressLabel().isVisible());
+            EXPECT_TRUE (capture->getMaxLabel().isVisible());
+            EXPECT_EQ (capture->getStatusLabel().getText(), "Recording...");
+        }
+        if (c.from == State::recording && c.after == State::idle)
+        {
+            // A stopped capture: the recording file stays empty, no worker, no box.
+            expectIdleControls();
+            pump (2500);
+            EXPECT_EQ (temp().getChildFile ("record.raw").getSize(), 0);
+            EXPECT_FALSE (capture->getWorker().isThreadRunning());
+            EXPECT_EQ (capture->getWorker().progress.load(), 0);
+            EXPECT_TRUE (boxes.boxes.empty());
+        }
+
+        // Back to idle for the next case; a held close is released when the run has ended.
+        if (!capture->isTimerRunning())
+            capture->startTimer (interval);
+        if (state() == State::tone)
+            capture->buttonClicked (&capture->getToneButton());
+        if (state() == State::recording)
+            capture->buttonClicked (&capture->getCaptureButton());
+        ASSERT_TRUE (waitFor (
+            [&]
+            {
+                return state() == State::idle && !capture->getWorker().isThreadRunning() &&
+                       capture->getWorker().progress.load() != -1 && !capture->isCloseHeld();
+            },
+            15000));
+        if (c.held)
+        {
+            EXPECT_EQ (config->captureState.load(), 2);
+        }
+        boxes.boxes.clear();
+    }
+}
+
+// The progress meter and the status through a whole (short) capture, the timer's period after
+// it, and the names the next chooser proposes.
+TEST_F (CaptureWindowTest, ProgressFollowsTheRecordingThenTheWorker)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow (2);
+    ASSERT_TRUE (loopOutput());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = impulses().getChildFile ("progress.vir");
+    EXPECT_EQ (capture->getTimerInterval(), PellmixCapture::fastTimerMs);
+
+    click (capture->getCaptureButton());
+    ASSERT_EQ (state(), State::recording);
+    EXPECT_EQ (capture->getProgressMeter().getLevel(), 0.0);
+    EXPECT_EQ (capture->getRun().getTotal(), 2 * rate + capture->getRun().getLatency());
+
+    std::vector<double> recording, working;
+    juce::StringArray statuses;
+    bool sawHundredWhenComplete = false;
+    auto sample = [&]
+    {
+        const auto s = state();
+        const double level = capture->getProgressMeter().getLevel();
+        if (s == State::recording)
+            recording.push_back (level);
+        if (s == State::handingOver)
+        {
+            working.push_back (level);
+            sawHundredWhenComplete = sawHundredWhenComplete || level == 100.0;
+        }
+        statuses.addIfNotAlreadyThere (capture->getStatusLabel().getText());
+    };
+    // The worker waits at its box: the window shows its final status and progress meanwhile.
+    boxes.closeAfterMs = 600;
+    boxes.onTick = sample;
+    const bool ended = waitFor (
+        [&]
+        {
+            sample();
+            return state() == State::idle && capture->getWorker().progress.load() == -2;
+        },
+        20000);
+    boxes.onTick = nullptr;
+    ASSERT_TRUE (ended);
+
+    ASSERT_FALSE (recording.empty());
+    EXPECT_TRUE (std::is_sorted (recording.begin(), recording.end()));
+    EXPECT_GE (recording.front(), 0.0);
+    EXPECT_LE (recording.back(), 100.0);
+    EXPECT_GT (recording.back(), 50.0);
+    for (double v : working)
+        EXPECT_TRUE (v == 0.0 || v == 4.0 || v == 8.0 ||
+                     (v >= 10.0 && v <= 100.0 && std::fmod (v, 5.0) == 0.0))
+            << v;
+    EXPECT_TRUE (sawHundredWhenComplete);
+    EXPECT_TRUE (statuses.contains ("Recording..."));
+    EXPECT_TRUE (statuses.contains ("Process successful !"));
+
+    EXPECT_EQ (boxes.count ("Process successful !"), 1);
+    EXPECT_EQ (boxes.boxes.back().icon, juce::MessageBoxIconType::InfoIcon);
+    EXPECT_EQ (config->lastCapturePath.get(), impulses().getChildFile ("progress.vir").getFullPathName());
+    expectIdleControls();
+    EXPECT_EQ (capture->getTimerInterval(), PellmixCapture::slowTimerMs);
+    EXPECT_TRUE (capture->getLastOutputName().isEmpty());
+
+    // After a finished capture the chooser proposes the folder only; the period stays, also
+    // during a tone.
+    chooser.answer.reset();
+    click (capture->getCaptureButton());
+    EXPECT_EQ (chooser.requests.back().initialFileOrDirectory, impulses());
+    click (capture->getToneButton());
+    EXPECT_EQ (capture->getTimerInterval(), PellmixCapture::slowTimerMs);
+    click (capture->getToneButton());
+}
+
+TEST_F (CaptureWindowTest, ExtractionRerunsTheLastRecordingIntoTestRaw)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow (2);
+    ASSERT_TRUE (loopOutput());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = impulses().getChildFile ("first.vir");
+
+    // Without a recording it does nothing.
+    capture->buttonClicked (&capture->getExtractionButton());
+    EXPECT_FALSE (capture->getWorker().isThreadRunning());
+    EXPECT_FALSE (capture->getExtractionButton().isVisible());
+
+    click (capture->getCaptureButton());
+    ASSERT_TRUE (waitFor ([&] { return capture->getWorker().progress.load() == -2; }, 20000));
+    config->lastCapturePath.clear();
+
+    capture->buttonClicked (&capture->getExtractionButton());
+    EXPECT_TRUE (capture->getWorker().isThreadRunning());
+    // While the worker runs the tone button does nothing.
+    click (capture->getToneButton());
+    EXPECT_EQ (state(), State::idle);
+    EXPECT_EQ (capture->getToneButton().getButtonText(), "Play test signal");
+
+    ASSERT_TRUE (waitFor ([&] { return capture->getWorker().progress.load() == -2; }, 20000));
+    const auto testRaw = temp().getChildFile ("test.raw");
+    EXPECT_EQ (config->lastCapturePath.get(), testRaw.getFullPathName());
+    EXPECT_GT (testRaw.getSize(), 0);
+    EXPECT_EQ (boxes.count ("Process successful !"), 2);
+    expectIdleControls();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Closing and destroying mid-run
+
+TEST_F (CaptureWindowTest, ClosingMidCaptureHidesTheWindowAndHoldsTheHandOffUntilTheWorkerEnds)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = impulses().getChildFile ("held.vir");
+    auto content = std::make_unique<MainContentComponent>();
+    ui_test::OnScreen onScreen (*content);
+    auto* window = content->getCaptureWindow();
+    window->setSweepSecondsForTests (2);
+    ASSERT_TRUE (loopOutput());
+    auto at = [&] (juce::Component& c)
+    { return content->getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat(); };
+
+    // The IR block of slot 3 asks for the capture.
+    auto& block = content->getIrPanel()->getBlock (3);
+    ASSERT_TRUE (waitFor ([&] { return block.getCaptureButton().isShowing(); }, 1500));
+    onScreen.click (at (block.getCaptureButton()));
+    ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
+    onScreen.click (at (window->getCaptureButton()));
+    ASSERT_EQ (window->getRun().getState(), State::recording);
+    onScreen.click (at (window->getCloseButton()));
+    EXPECT_TRUE (window->isCloseHeld());
+
+    // Hidden at the content's next tick while the state stays 1 and the block waits; 2 only once
+    // the file is there, and then the block takes it.
+    bool handOffBeforeFile = false;
+    auto watch = [&]
+    {
+        if (config->captureState == 2 && config->lastCapturePath.isEmpty() && !config->engine.isLoaded (3))
+            handOffBeforeFile = true;
+    };
+    ASSERT_TRUE (waitFor (
+        [&]
+        {
+            watch();
+            return !window->isVisible();
+        },
+        1500));
+    EXPECT_EQ (config->captureState.load(), 1);
+    EXPECT_TRUE (waitFor ([&] { return block.getLook() == PellmixIrBlock::Look::capturing; }, 1000));
+    EXPECT_EQ (block.getIrLabel().getText(), "Capturing ...");
+    ASSERT_TRUE (waitFor (
+        [&]
+        {
+            watch();
+            return config->captureState == 0;
+        },
+        20000));
+    EXPECT_FALSE (handOffBeforeFile);
+    EXPECT_FALSE (window->isCloseHeld());
+    EXPECT_EQ (boxes.count ("Process successful !"), 1);
+    EXPECT_TRUE (config->engine.isLoaded (3));
+    EXPECT_EQ (config->project.irRecords[3].path, impulses().getChildFile ("held.vir"));
+    EXPECT_TRUE (waitFor ([&] { return block.getLook() == PellmixIrBlock::Look::loaded; }, 1000));
+    pump (1200);
+    EXPECT_FALSE (window->isVisible());
+}
+
+namespace
+{
+enum class DestroyAt
+{
+    recording,
+    workerPause,
+    workerWriting
+};
+
+struct DestroyCase
+{
+    const char* name;
+    DestroyAt when;
+};
+
+std::ostream& operator<< (std::ostream& os, const DestroyCase& c)
+{
+    return os << c.name;
+}
+
+class Destroying : public CaptureWindowTest, public ::testing::WithParamInterface<DestroyCase>
+{
+};
+} // namespace
+
+TEST_P (Destroying, WaitsForTheWorkerDeletesItsTemporaryFilesAndKeepsTestRaw)
+{
+    const auto c = GetParam();
+    ASSERT_NO_FATAL_FAILURE (start());
+    // Long enough a recording that the deconvolution takes a while.
+    makeWindow (c.when == DestroyAt::workerWriting ? 30 : c.when == DestroyAt::workerPause ? 2 : 60);
+    ASSERT_TRUE (loopOutput());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    const auto output = impulses().getChildFile ("gone.vir");
+    chooser.answer = output;
+    ASSERT_TRUE (temp().getChildFile ("test.raw").replaceWithText ("kept"));
+    ASSERT_TRUE (temp().getChildFile ("deconv.raw").replaceWithText ("old"));
+    click (capture->getToneButton());
+    click (capture->getToneButton());
+    click (capture->getCaptureButton());
+    ASSERT_EQ (state(), State::recording);
+
+    if (c.when == DestroyAt::recording)
+        pump (1000);
+    else if (c.when == DestroyAt::workerPause)
+        ASSERT_TRUE (waitForState (State::handingOver, 8000));
+    else
+        ASSERT_TRUE (waitFor ([&] { return capture->getWorker().progress.load() >= 20; }, 40000));
+    ASSERT_EQ (capture->getWorker().isThreadRunning(), c.when != DestroyAt::recording)
+        << "the worker ended before the window could be destroyed";
+
+    const auto before = juce::Time::getMillisecondCounter();
+    screen.reset();
+    capture.reset();
+    const auto took = juce::Time::getMillisecondCounter() - before;
+    EXPECT_LT (took, (juce::uint32)PellmixCapture::workerStopWaitMs);
+    std::cout << c.name << ": the window was destroyed in " << took << " ms\n";
+
+    pump (1000);
+    for (auto* name : {"sinus.wav", "sinustest.wav", "inverse.raw", "record.raw", "deconv.raw"})
+        EXPECT_FALSE (temp().getChildFile (name).exists()) << name;
+    EXPECT_EQ (temp().getChildFile ("test.raw").loadFileAsString(), "kept");
+    // A stopped worker shows no box; any output file is whole.
+    EXPECT_EQ (boxes.count ("Process successful !"), 0);
+    EXPECT_EQ (config->lastCapturePath.get(), output.exists() ? output.getFullPathName() : juce::String());
+}
+
+INSTANTIATE_TEST_SUITE_P (Moments, Destroying,
+                          ::testing::Values (DestroyCase{"MidRecording", DestroyAt::recording},
+                                             DestroyCase{"WorkerPause", DestroyAt::workerPause},
+                                             DestroyCase{"WorkerWriting", DestroyAt::workerWriting}),
+                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });

@@ -1,0 +1,238 @@
+// The application on a virtual display with a JACK dummy device, driven from outside with
+// xdotool: after start the IR panel shows eight empty blocks and the EQ strip; after two WAV
+// files are loaded through the blocks' pop-up menu and file dialog and a gain knob is moved, the
+// two blocks show their curves. Both screenshots are kept in the build folder
+// (screenshots/irpanel-start.png and screenshots/irpanel-loaded.png) for people to look at.
+#include "BinaryData.h"
+#include "IrPanelTestSupport.h"
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+namespace
+{
+using namespace std::chrono_literals;
+
+std::string buildFolder()
+{
+    const std::string app (PELLMIX_APP_PATH);
+    return app.substr (0, app.find ("/VantrelMelvane_artefacts"));
+}
+
+juce::Image picture (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+pellmix_test::ProcessResult xdotool (std::vector<std::string> args)
+{
+    args.insert (args.begin(), "xdotool");
+    return pellmix_test::run (args, {}, 10s);
+}
+
+// The first shown window whose title is exactly `title`, waited for; empty if none.
+std::string waitForWindow (const std::string& title, std::chrono::milliseconds timeout = 15s)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    do
+    {
+        const auto r = xdotool ({"search", "--onlyvisible", "--name", "^" + title + "$"});
+        if (r.exitCode == 0 && !r.output.empty())
+            return r.output.substr (0, r.output.find ('\n'));
+        std::this_thread::sleep_for (100ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return {};
+}
+
+juce::Rectangle<int> windowBounds (const std::string& id)
+{
+    const auto out = juce::String (xdotool ({"getwindowgeometry", "--shell", id}).output);
+    auto value = [&] (const char* key)
+    {
+        return out.fromFirstOccurrenceOf (juce::String (key) + "=", false, false)
+            .upToFirstOccurrenceOf ("\n", false, false)
+            .getIntValue();
+    };
+    return {value ("X"), value ("Y"), value ("WIDTH"), value ("HEIGHT")};
+}
+
+void clickAt (juce::Point<int> p)
+{
+    xdotool ({"mousemove", std::to_string (p.x), std::to_string (p.y), "click", "1"});
+}
+
+bool samePixel (juce::Colour a, juce::Colour b)
+{
+    return (a.getARGB() & 0xffffff) == (b.getARGB() & 0xffffff);
+}
+
+int samePixels (const juce::Image& shot, juce::Point<int> origin, const juce::Image& expected,
+                juce::Rectangle<int> area, juce::Point<int> expectedOrigin = {})
+{
+    int n = 0;
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            if (samePixel (shot.getPixelAt (origin.x + x, origin.y + y),
+                           expected.getPixelAt (x - expectedOrigin.x, y - expectedOrigin.y)))
+                ++n;
+    return n;
+}
+
+// Where the main content's top-left corner lies in the screenshot: the offset at which the title
+// row of the background picture is found.
+std::optional<juce::Point<int>> findContent (const juce::Image& shot)
+{
+    const auto background = picture (BinaryData::main_background_png, BinaryData::main_background_pngSize);
+    const juce::Rectangle<int> probe (40, 10, 400, 14);
+    for (int oy = 0; oy + 818 <= shot.getHeight(); ++oy)
+        for (int ox = 0; ox + 1289 <= shot.getWidth(); ++ox)
+            if (samePixel (shot.getPixelAt (ox + 46, oy + 17), background.getPixelAt (46, 17)) &&
+                samePixels (shot, {ox, oy}, background, probe) == probe.getWidth() * probe.getHeight())
+                return juce::Point<int>{ox, oy};
+    return std::nullopt;
+}
+
+juce::Image takeScreenshot (const pellmix_test::VirtualDisplay& display, const std::string& name)
+{
+    const auto folder = buildFolder() + "/screenshots";
+    juce::File (folder).createDirectory();
+    const auto path = folder + "/" + name;
+    EXPECT_TRUE (display.screenshot (path));
+    return juce::ImageFileFormat::loadFrom (juce::File (path));
+}
+
+// Pixels of the display area (x 26-249, y 20-140) of a block that are nearly white: the curve.
+int curvePixels (const juce::Image& shot, juce::Point<int> block)
+{
+    int n = 0;
+    for (int y = 20; y < 140; ++y)
+        for (int x = 26; x < 250; ++x)
+        {
+            const auto c = shot.getPixelAt (block.x + x, block.y + y);
+            if (c.getRed() > 200 && c.getGreen() > 200 && c.getBlue() > 200)
+                ++n;
+        }
+    return n;
+}
+
+constexpr int panelX = 38, panelY = 158;
+
+juce::Point<int> blockOrigin (int slot)
+{
+    return {panelX + 303 * (slot % 4), panelY + 180 * (slot / 4)};
+}
+} // namespace
+
+TEST (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
+{
+    pellmix_test::VirtualDisplay display;
+    ASSERT_TRUE (display.started());
+    pellmix_test::JackServer jack;
+    ASSERT_TRUE (jack.started()) << jack.logText();
+    pellmix_test::TempDir home;
+    const auto cab = irpanel_test::writeAudio (juce::File (home.child ("Cab Alpha.wav")),
+                                               engine_test::decayingIr (3000, 96000.0, 1.0), 96000.0);
+    const auto room = irpanel_test::writeAudio (juce::File (home.child ("Room Beta.wav")),
+                                                engine_test::decayingIr (4000, 48000.0, 2.3), 48000.0);
+
+    auto env = display.environment();
+    env.merge (jack.environment());
+    env["HOME"] = home.path();
+    pellmix_test::Process app ({PELLMIX_APP_PATH}, env, home.child ("app-output.txt"));
+    const auto window = waitForWindow ("Vantrel Melvane", 40s);
+    ASSERT_FALSE (window.empty()) << pellmix_test::readTextFile (home.child ("app-output.txt"));
+    std::this_thread::sleep_for (1500ms); // first paint and the blocks' first ticks
+
+    // --- After start: eight empty blocks and the EQ strip.
+    const auto start = takeScreenshot (display, "irpanel-start.png");
+    ASSERT_TRUE (start.isValid());
+    const auto found = findContent (start);
+    ASSERT_TRUE (found.has_value()) << "the main window is not on the screen";
+    const auto origin = *found;
+
+    auto emptyBlock =
+        picture (BinaryData::ir_block_background_jpg, BinaryData::ir_block_background_jpgSize).createCopy();
+    juce::Graphics (emptyBlock)
+        .drawImageAt (picture (BinaryData::ir_drop_png, BinaryData::ir_drop_pngSize), 30, 25);
+    const juce::Rectangle<int> dropArea (30, 25, 122, 136);
+    for (int slot = 0; slot < 8; ++slot)
+    {
+        const auto b = blockOrigin (slot);
+        EXPECT_EQ (samePixels (start, origin, emptyBlock, dropArea + b, b),
+                   dropArea.getWidth() * dropArea.getHeight())
+            << "block " << slot << " shows the drop picture";
+    }
+    const auto eqBackground = picture (BinaryData::eq_background_jpg, BinaryData::eq_background_jpgSize);
+    const juce::Rectangle<int> eqMargin (1182, 4, 26, 112); // right of the help text
+    const juce::Point<int> eqOrigin (panelX, panelY + 360);
+    EXPECT_EQ (samePixels (start, origin, eqBackground, eqMargin + eqOrigin, eqOrigin),
+               eqMargin.getWidth() * eqMargin.getHeight());
+
+    // --- Two files through the pop-up menu and the file dialog, as a user would.
+    auto load = [&] (int slot, const juce::File& f)
+    {
+        SCOPED_TRACE (f.getFileName().toStdString());
+        clickAt (origin + blockOrigin (slot) + juce::Point<int> (12, 100));
+        const auto menu = waitForWindow ("menu");
+        ASSERT_FALSE (menu.empty());
+        std::this_thread::sleep_for (300ms);
+        clickAt (windowBounds (menu).getTopLeft() + juce::Point<int> (30, 12)); // "Load Impulse file"
+        const auto dialog = waitForWindow ("Select the folder");
+        ASSERT_FALSE (dialog.empty());
+        std::this_thread::sleep_for (500ms);
+        const auto d = windowBounds (dialog);
+        clickAt ({d.getCentreX(), d.getBottom() - 63}); // the file name box
+        std::this_thread::sleep_for (200ms);
+        xdotool ({"type", "--delay", "20", f.getFullPathName().toStdString()});
+        xdotool ({"key", "Return"}); // goes to the folder and keeps the name
+        std::this_thread::sleep_for (700ms);
+        xdotool ({"key", "Return"}); // opens it
+        const auto end = std::chrono::steady_clock::now() + 10s;
+        while (!waitForWindow ("Select the folder", 100ms).empty() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for (100ms);
+        std::this_thread::sleep_for (700ms); // the block's next tick
+    };
+    load (0, cab);
+    load (5, room);
+
+    // Block 0's gain slider six notches down.
+    const auto gain = origin + blockOrigin (0) + juce::Point<int> (287, 60);
+    xdotool ({"mousemove", std::to_string (gain.x), std::to_string (gain.y)});
+    for (int i = 0; i < 6; ++i)
+        xdotool ({"click", "5"});
+    xdotool ({"mousemove", "5", "5"});
+    std::this_thread::sleep_for (1000ms);
+
+    const auto loaded = takeScreenshot (display, "irpanel-loaded.png");
+    ASSERT_TRUE (loaded.isValid());
+    for (int slot = 0; slot < 8; ++slot)
+    {
+        SCOPED_TRACE (slot);
+        const auto b = origin + blockOrigin (slot);
+        if (slot == 0 || slot == 5)
+        {
+            EXPECT_GT (curvePixels (loaded, b), 100) << "the white curve";
+            EXPECT_LT (
+                samePixels (loaded, origin, emptyBlock, dropArea + blockOrigin (slot), blockOrigin (slot)),
+                dropArea.getWidth() * dropArea.getHeight() / 2);
+        }
+        else
+        {
+            EXPECT_EQ (curvePixels (loaded, b), curvePixels (start, b));
+        }
+    }
+    // The moved gain slider: its thumb sits lower in block 0 than in block 5.
+    const juce::Rectangle<int> fader (275, 20, 16, 120);
+    int differing = 0;
+    for (int y = fader.getY(); y < fader.getBottom(); ++y)
+        for (int x = fader.getX(); x < fader.getRight(); ++x)
+            if (!samePixel (
+                    loaded.getPixelAt (origin.x + blockOrigin (0).x + x, origin.y + blockOrigin (0).y + y),
+                    loaded.getPixelAt (origin.x + blockOrigin (5).x + x, origin.y + blockOrigin (5).y + y)))
+                ++differing;
+    EXPECT_GT (differing, 100);
+
+    app.signal (SIGINT);
+    EXPECT_EQ (app.wait (15000ms).exitCode, 0);
+}

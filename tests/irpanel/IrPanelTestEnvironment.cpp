@@ -1,0 +1,24 @@
+// Every test process of this area gets its own virtual display before its first test, and a
+// file chooser seam that fails the test instead of opening a dialog nobody answers.
+#include "IrPanelTestSupport.h"
+
+namespace
+{
+class IrPanelEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        ASSERT_TRUE (ui_test::processDisplay().started());
+        PellmixIrBlock::chooseFileToOpen =
+            [] (const juce::String& title, const juce::File&, const juce::String&)
+        {
+            ADD_FAILURE() << "a file chooser \"" << title << "\" was opened without a seam";
+            return juce::File();
+        };
+    }
+};
+
+[[maybe_unused]] auto* const irPanelEnvironment =
+    ::testing::AddGlobalTestEnvironment (new IrPanelEnvironment);
+} // namespace

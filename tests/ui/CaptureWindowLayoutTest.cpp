@@ -1,0 +1,118 @@
+// The capture window as built: its children in their order, places, names, texts and looks, the
+// close button's pictures, the meters' modes and timers, and the background picture drawn
+// unscaled from the top-left corner.
+#include "BinaryData.h"
+#include "UiTestSupport.h"
+#include "ui/PellmixCapture.h"
+
+using ui_test::differingPixels;
+
+namespace
+{
+juce::Image picture (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+} // namespace
+
+TEST (CaptureWindowLayout, ChildrenPicturesAndMetersAsBuilt)
+{
+    ASSERT_TRUE (ui_test::processDisplay().started());
+    ui_test::ConfigEnvironment env;
+    ASSERT_NE (env.config, nullptr) << env.jack.logText();
+    PellmixCapture capture;
+
+    EXPECT_EQ (capture.getBounds(), juce::Rectangle<int> (0, 0, 471, 172));
+    EXPECT_EQ (capture.getTimerInterval(), PellmixCapture::fastTimerMs);
+    EXPECT_EQ (capture.getRun().getState(), PellmixCaptureRun::State::idle);
+
+    struct Child
+    {
+        juce::Component* component;
+        const char* name;
+        const char* text; // nullptr: not a button or label
+        juce::Rectangle<int> bounds;
+        bool visible;
+    };
+    const Child children[] = {
+        {&capture.getToneButton(), "Play test signal", "Play test signal", {54, 94, 100, 24}, true},
+        {&capture.getCaptureButton(), "Start capture", "Start capture", {54, 129, 100, 24}, true},
+        {&capture.getExtractionButton(), "Extraction", "Extraction", {10, 10, 100, 24}, false},
+        {&capture.getInputMeter(), "", nullptr, {169, 99, 300, 16}, true},
+        {&capture.getProgressMeter(), "", nullptr, {169, 133, 300, 16}, false},
+        {&capture.getDeviceLabel(), "Audio device label", "Audio device : ", {55, 50, 375, 24}, true},
+        {&capture.getStatusLabel(), "", "", {169, 152, 192, 24}, true},
+        {&capture.getInputLevelLabel(), "Input level label", "Input level : ", {169, 79, 260, 24}, true},
+        {&capture.getMaxLabel(), "Max label", "Max : ", {362, 75, 100, 24}, false},
+        {&capture.getProgressLabel(), "Progress label", "Progress : ", {169, 114, 260, 24}, false},
+        {&capture.getCloseButton(), "", nullptr, {402, 43, 30, 22}, true},
+    };
+    ASSERT_EQ (capture.getNumChildComponents(), (int)std::size (children));
+    for (int i = 0; i < (int)std::size (children); ++i)
+    {
+        const auto& c = children[i];
+        SCOPED_TRACE (i);
+        EXPECT_EQ (capture.getChildComponent (i), c.component);
+        EXPECT_EQ (c.component->getName(), c.name);
+        EXPECT_EQ (c.component->getBounds(), c.bounds);
+        EXPECT_EQ (c.component->isVisible(), c.visible);
+        if (auto* button = dynamic_cast<juce::TextButton*> (c.component))
+        {
+            EXPECT_EQ (button->getButtonText(), c.text);
+        }
+        if (auto* label = dynamic_cast<juce::Label*> (c.component))
+        {
+            EXPECT_EQ (label->getText(), c.text);
+        }
+    }
+    for (auto* b : {&capture.getToneButton(), &capture.getCaptureButton()})
+        EXPECT_EQ (b->findColour (juce::TextButton::buttonColourId), juce::Colour (0xff808080));
+    EXPECT_EQ (capture.getDeviceLabel().getJustificationType(), juce::Justification::centred);
+    EXPECT_EQ (capture.getStatusLabel().getJustificationType(), juce::Justification::centred);
+
+    EXPECT_TRUE (capture.getInputMeter().isDbMode());
+    EXPECT_EQ (capture.getInputMeter().getReadout(), "-96 dB");
+    EXPECT_EQ (capture.getInputMeter().getTimerInterval(), 30);
+    EXPECT_FALSE (capture.getProgressMeter().isDbMode());
+    EXPECT_EQ (capture.getProgressMeter().getLevel(), 0.0);
+    EXPECT_EQ (capture.getProgressMeter().getTimerInterval(), 200);
+
+    auto& close = capture.getCloseButton();
+    const struct
+    {
+        juce::Image shown, expected;
+    } looks[] = {
+        {close.getNormalImage(), picture (BinaryData::close_normal_png, BinaryData::close_normal_pngSize)},
+        {close.getOverImage(), picture (BinaryData::close_over_png, BinaryData::close_over_pngSize)},
+        {close.getDownImage(), picture (BinaryData::close_pressed_png, BinaryData::close_pressed_pngSize)},
+    };
+    for (const auto& look : looks)
+    {
+        EXPECT_EQ (look.expected.getBounds(), juce::Rectangle<int> (20, 20));
+        EXPECT_EQ (differingPixels (look.shown, look.expected), 0);
+    }
+
+    // White under the picture, which shows unscaled from the top-left corner; the title band has
+    // no child over it.
+    const auto background =
+        picture (BinaryData::capture_background_png, BinaryData::capture_background_pngSize);
+    ASSERT_EQ (background.getBounds(), juce::Rectangle<int> (473, 200));
+    const auto drawn = ui_test::snapshot (capture);
+    const juce::Rectangle<int> band (0, 0, 471, 40);
+    EXPECT_EQ (differingPixels (drawn.getClippedImage (band), background.getClippedImage (band)), 0);
+}
+
+TEST (CaptureWindowLayout, DestroyedAfterTheDeviceManagerItMakesNoNewOne)
+{
+    ASSERT_TRUE (ui_test::processDisplay().started());
+    ui_test::ConfigEnvironment env;
+    ASSERT_NE (env.config, nullptr) << env.jack.logText();
+    auto capture = std::make_unique<PellmixCapture>();
+    const auto sweep = env.config->settings.tempFolder.getChildFile ("sinus.wav");
+    ASSERT_TRUE (sweep.replaceWithText ("x"));
+
+    deleteSharedAudioDeviceManager();
+    capture.reset();
+    EXPECT_EQ (getExistingSharedAudioDeviceManager(), nullptr);
+    EXPECT_FALSE (sweep.exists()) << "the temporary files still go";
+}

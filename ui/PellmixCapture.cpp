@@ -1,0 +1,638 @@
+#include "ui/PellmixCapture.h"
+
+#include "BinaryData.h"
+#include "settings/SharedAudioDeviceManager.h"
+#include "engine/PellmixTestSignal.h"
+#include "settings/PellmixConfig.h"
+#include "ui/PellmixFileChooser.h"
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+using State = PellmixCaptureRun::State;
+
+const juce::Colour buttonGrey (0xff808080);
+constexpr int toneKind = 1;
+constexpr int sweepKind = 0;
+constexpr int inverseKind = 2;
+constexpr int streamBufferBytes = 32768;
+
+const char* const temporaryFiles[] = {"sinus.wav", "sinustest.wav", "inverse.raw", "record.raw",
+                                      "deconv.raw"};
+
+juce::Image picture (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+// The worker's boxes, shown on the message thread; the worker waits until the user closes one.
+void showWorkerBox (Calculs::BoxKind kind, const juce::String& title, const juce::String& text)
+{
+    juce::AlertWindow::showMessageBox (kind == Calculs::BoxKind::information
+                                           ? juce::MessageBoxIconType::InfoIcon
+                                           : juce::MessageBoxIconType::WarningIcon,
+                                       title, text);
+}
+
+// The mono test signal written at `file`, read back whole: what plays is what the file holds.
+std::optional<std::vector<float>> readSignal (const juce::File& file, int expectedLength)
+{
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+    if (reader == nullptr || reader->numChannels < 1 || reader->lengthInSamples != expectedLength)
+        return std::nullopt;
+    std::vector<float> samples ((size_t)expectedLength);
+    float* channels[] = {samples.data()};
+    if (!reader->read (channels, 1, 0, expectedLength))
+        return std::nullopt;
+    return samples;
+}
+
+// Writes the samples as headerless little-endian 32-bit floats; no partial file is left.
+bool writeRecording (const juce::File& file, const std::vector<float>& samples)
+{
+    file.deleteFile();
+    bool ok = false;
+    {
+        juce::FileOutputStream out (file, streamBufferBytes);
+        if (out.openedOk())
+        {
+#if JUCE_LITTLE_ENDIAN
+            ok = out.write (samples.data(), samples.size() * sizeof (float));
+#else
+            ok = true;
+            for (float v : samples)
+                ok = ok && out.writeFloat (v);
+#endif
+            out.flush();
+            ok = ok && !out.getStatus().failed();
+        }
+    }
+    ok = ok && file.getSize() == (juce::int64) (samples.size() * sizeof (float));
+    if (!ok)
+        file.deleteFile();
+    return ok;
+}
+
+juce::String cannotWrite (const juce::File& file)
+{
+    return "The file \"" + file.getFileName() + "\" cannot be written in " +
+           file.getParentDirectory().getFullPathName() + ".";
+}
+} // namespace
+
+PellmixCapture::PellmixCapture()
+    : captureAudioIn (PellmixConfig::getInstance()->captureAudioIn)
+    , captureAudioOut (PellmixConfig::getInstance()->captureAudioOut)
+    , expectedBlockSize (PellmixConfig::getInstance()->settings.bufferSize)
+{
+    auto* config = PellmixConfig::getInstance();
+    background = picture (BinaryData::capture_background_png, BinaryData::capture_background_pngSize);
+
+    auto makeButton = [this] (const juce::String& name, juce::Rectangle<int> bounds)
+    {
+        auto b = std::make_unique<juce::TextButton> (name);
+        addAndMakeVisible (b.get());
+        b->setBounds (bounds);
+        b->setColour (juce::TextButton::buttonColourId, buttonGrey);
+        b->addListener (this);
+        return b;
+    };
+    toneButton = makeButton ("Play test signal", {54, 94, 100, 24});
+    captureButton = makeButton ("Start capture", {54, 129, 100, 24});
+    extractionButton = makeButton ("Extraction", {10, 10, 100, 24});
+    extractionButton->removeColour (juce::TextButton::buttonColourId);
+    extractionButton->setVisible (false);
+
+    inputMeter = std::make_unique<VuMeterComponent> (true);
+    addAndMakeVisible (inputMeter.get());
+    inputMeter->setBounds (169, 99, 300, 16);
+    inputMeter->setLevel (1.0e-7);
+    inputMeter->startTimer (30);
+
+    progressMeter = std::make_unique<VuMeterComponent> (false);
+    addAndMakeVisible (progressMeter.get());
+    progressMeter->setBounds (169, 133, 300, 16);
+    progressMeter->setLevel (0.0);
+    progressMeter->startTimer (200);
+    progressMeter->setVisible (false);
+
+    worker = std::make_unique<Calculs> (config->settings.tempFolder, config->lastCapturePath, showWorkerBox);
+
+    auto makeLabel = [this] (const juce::String& name, const juce::String& text, juce::Rectangle<int> bounds)
+    {
+        auto l = std::make_unique<juce::Label> (name, text);
+        addAndMakeVisible (l.get());
+        l->setBounds (bounds);
+        return l;
+    };
+    deviceLabel = makeLabel ("Audio device label", "Audio device : ", {55, 50, 375, 24});
+    deviceLabel->setJustificationType (juce::Justification::centred);
+    statusLabel = makeLabel ({}, {}, {169, 152, 192, 24});
+    statusLabel->setJustificationType (juce::Justification::centred);
+    inputLevelLabel = makeLabel ("Input level label", "Input level : ", {169, 79, 260, 24});
+    maxLabel = makeLabel ("Max label", "Max : ", {362, 75, 100, 24});
+    maxLabel->setVisible (false);
+    progressLabel = makeLabel ("Progress label", "Progress : ", {169, 114, 260, 24});
+    progressLabel->setVisible (false);
+
+    closeButton = std::make_unique<juce::ImageButton> (juce::String());
+    addAndMakeVisible (closeButton.get());
+    closeButton->setBounds (402, 43, 30, 22);
+    closeButton->addListener (this);
+    const juce::Colour none (0x00000000);
+    closeButton->setImages (
+        false, false, true, picture (BinaryData::close_normal_png, BinaryData::close_normal_pngSize), 1.0f,
+        none, picture (BinaryData::close_over_png, BinaryData::close_over_pngSize), 1.0f, none,
+        picture (BinaryData::close_pressed_png, BinaryData::close_pressed_pngSize), 1.0f, none, 0.0f);
+
+    setSize (panelWidth, panelHeight);
+    getSharedAudioDeviceManager()->addAudioCallback (this);
+    startTimer (fastTimerMs);
+}
+
+PellmixCapture::~PellmixCapture()
+{
+    // A manager already deleted took the callback with it; none is made here.
+    auto* manager = getExistingSharedAudioDeviceManager();
+    if (manager != nullptr)
+        manager->removeAudioCallback (this);
+    stopTimer();
+
+    // The worker stops at its next step; a file it is writing is finished first, and a box it
+    // waits for is given up.
+    worker->signalThreadShouldExit();
+    if (!worker->waitForThreadToExit (workerStopWaitMs))
+        juce::Logger::writeToLog ("The capture worker is still busy at shut-down; waiting for it.");
+
+    auto* config = PellmixConfig::getInstance();
+    if (manager != nullptr)
+        config->saveAudioSettings();
+    run.stop();
+
+    for (auto* name : temporaryFiles)
+        config->settings.tempFolder.getChildFile (name).deleteFile();
+}
+
+void PellmixCapture::paint (juce::Graphics& g)
+{
+    g.fillAll (juce::Colours::white);
+    g.drawImageWithin (background, 0, 0, 473, 200,
+                       juce::RectanglePlacement::centred | juce::RectanglePlacement::onlyReduceInSize);
+}
+
+void PellmixCapture::audioDeviceIOCallbackWithContext (const float* const* inputChannelData,
+                                                       int numInputChannels, float* const* outputChannelData,
+                                                       int numOutputChannels, int numSamples,
+                                                       const juce::AudioIODeviceCallbackContext&)
+{
+    run.processBlock (inputChannelData, numInputChannels, outputChannelData, numOutputChannels, numSamples,
+                      captureAudioIn.load(), captureAudioOut.load(), expectedBlockSize.load());
+}
+
+void PellmixCapture::audioDeviceAboutToStart (juce::AudioIODevice*) {}
+
+void PellmixCapture::audioDeviceStopped() {}
+
+// ---------------------------------------------------------------------------------------------
+// Clicks
+
+bool PellmixCapture::isCaptureActive() const
+{
+    const auto s = run.getState();
+    return s == State::recording || s == State::complete || s == State::handingOver ||
+           worker->isThreadRunning() || worker->progress.load() == -1;
+}
+
+bool PellmixCapture::isBusy() const
+{
+    const auto s = run.getState();
+    return s == State::complete || s == State::handingOver || worker->isThreadRunning() ||
+           worker->progress.load() == -1;
+}
+
+void PellmixCapture::buttonClicked (juce::Button* button)
+{
+    if (button == closeButton.get())
+    {
+        closeClicked();
+        return;
+    }
+    if (isBusy())
+        return;
+
+    worker->progress = 0;
+    worker->statusText.set ({});
+
+    const auto state = run.getState();
+    if (button == toneButton.get())
+    {
+        if (state == State::tone || state == State::recording)
+            stopRun();
+        else
+            startTone();
+    }
+    else if (button == captureButton.get())
+    {
+        if (state == State::recording)
+        {
+            stopRun();
+            return;
+        }
+        if (state == State::tone)
+            stopRun();
+        startCapture();
+    }
+    else if (button == extractionButton.get())
+    {
+        if (state == State::idle)
+            extract();
+    }
+}
+
+void PellmixCapture::closeClicked()
+{
+    if (isCaptureActive())
+    {
+        closeHeld = true;
+        return;
+    }
+    PellmixConfig::getInstance()->captureState = 2;
+}
+
+void PellmixCapture::stopRun()
+{
+    // A stop that meets a completed recording changes nothing: that recording is handed over.
+    const auto found = run.stop();
+    if (found == State::tone || found == State::recording)
+        resetControls();
+}
+
+juce::AudioIODevice* PellmixCapture::usableDevice (juce::String& problem) const
+{
+    auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
+    if (device == nullptr)
+    {
+        problem = "No audio device is open. Choose one in \"Audio device settings\".";
+        return nullptr;
+    }
+    if (juce::roundToInt (device->getCurrentSampleRate()) <= 0)
+    {
+        problem = "The audio device reports no sample rate.";
+        return nullptr;
+    }
+    const int inputs = device->getActiveInputChannels().countNumberOfSetBits();
+    const int outputs = device->getActiveOutputChannels().countNumberOfSetBits();
+    const int in = captureAudioIn.load(), out = captureAudioOut.load();
+    if (in < 0 || in >= inputs)
+    {
+        problem = inputs == 0 ? "The audio device has no input channel to record."
+                              : "The capture input channel is not available on the audio device. "
+                                "Choose one in \"Hardware I/O options\".";
+        return nullptr;
+    }
+    if (out < 0 || out >= outputs)
+    {
+        problem = outputs == 0 ? "The audio device has no output channel to play the test signal."
+                               : "The capture output channel is not available on the audio device. "
+                                 "Choose one in \"Hardware I/O options\".";
+        return nullptr;
+    }
+    return device;
+}
+
+bool PellmixCapture::beginRun (State state, PellmixCaptureRun::Buffers buffers, int latency)
+{
+    bool begun;
+    {
+        // The run swaps the buffers in while the device calls no callback; the old ones are freed
+        // when `buffers` goes, after the lock.
+        const juce::ScopedLock sl (getSharedAudioDeviceManager()->getAudioCallbackLock());
+        begun = run.begin (state, buffers, latency);
+    }
+    return begun;
+}
+
+void PellmixCapture::startTone()
+{
+    juce::String problem;
+    auto* device = usableDevice (problem);
+    if (device == nullptr)
+    {
+        showWarning (problem);
+        return;
+    }
+
+    const int rate = juce::roundToInt (device->getCurrentSampleRate());
+    const int length = toneSeconds * rate;
+    const auto temp = PellmixConfig::getInstance()->settings.tempFolder;
+    PellmixTestSignal tone;
+    tone.makeSine (rate, length, toneFrequency);
+    const auto file = temp.getChildFile (PellmixTestSignal::fileName (toneKind, false));
+    if (!tone.writeFile (temp, toneKind, false, length))
+    {
+        showWarning (cannotWrite (file));
+        return;
+    }
+    auto signal = readSignal (file, length);
+    if (!signal)
+    {
+        showWarning ("The test signal \"" + file.getFileName() + "\" cannot be opened.");
+        return;
+    }
+
+    const int latency = device->getInputLatencyInSamples() + device->getOutputLatencyInSamples();
+    runRate = rate;
+    if (!beginRun (State::tone, {std::move (*signal), {}}, latency))
+        return;
+    toneButton->setButtonText ("Stop test signal");
+    inputMeter->resetPeak();
+}
+
+std::optional<juce::File> PellmixCapture::askForOutputFile()
+{
+    auto& settings = PellmixConfig::getInstance()->settings;
+    PellmixFileChooser::Request request;
+    request.title = "Output file";
+    request.initialFileOrDirectory = lastOutputName.isNotEmpty()
+                                         ? settings.impulsesFolder.getChildFile (lastOutputName)
+                                         : settings.impulsesFolder;
+    request.patterns = "*.vir;";
+    request.save = true;
+    request.warnAboutOverwriting = true;
+    auto chosen = PellmixFileChooser::choose (request);
+    if (!chosen)
+        return std::nullopt;
+
+    auto file = *chosen;
+    if (file.getFileExtension().toUpperCase() == ".VIR")
+        return file;
+
+    // The chooser asked about the name the user typed, not about the completed one.
+    const auto completed = file.withFileExtension ("vir");
+    if (completed.exists() &&
+        !juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "Output file",
+                                             "\"" + completed.getFileName() +
+                                                 "\" already exists. Do you want to replace it?",
+                                             "Replace", "Cancel"))
+        return std::nullopt;
+    return completed;
+}
+
+void PellmixCapture::startCapture()
+{
+    juce::String problem;
+    if (usableDevice (problem) == nullptr)
+    {
+        showWarning (problem);
+        return;
+    }
+    const auto chosen = askForOutputFile();
+    if (!chosen)
+        return;
+
+    // The chooser ran a modal loop: a run or the worker may have started meanwhile, and the
+    // device may have changed.
+    if (isBusy() || run.getState() != State::idle)
+        return;
+    auto* device = usableDevice (problem);
+    if (device == nullptr)
+    {
+        showWarning (problem);
+        return;
+    }
+
+    auto* config = PellmixConfig::getInstance();
+    auto& settings = config->settings;
+    lastOutputName = chosen->getFileName();
+    settings.impulsesFolder = chosen->getParentDirectory();
+    toneButton->setEnabled (false);
+
+    const int rate = juce::roundToInt (device->getCurrentSampleRate());
+    const int length = sweepLength * rate;
+    const auto temp = settings.tempFolder;
+    worker->setTempFolder (temp);
+    worker->setOutputFile (*chosen);
+    worker->sampleRate = rate;
+
+    auto fail = [this] (const juce::String& text)
+    {
+        resetControls();
+        showWarning (text);
+    };
+
+    std::optional<std::vector<float>> sweep;
+    {
+        PellmixTestSignal signal;
+        signal.makeSweep (rate, length, length / 60);
+        const auto sweepFile = temp.getChildFile (PellmixTestSignal::fileName (sweepKind, false));
+        if (!signal.writeFile (temp, sweepKind, false, length))
+            return fail (cannotWrite (sweepFile));
+        if (!signal.writeFile (temp, inverseKind, true, length))
+            return fail (cannotWrite (temp.getChildFile (PellmixTestSignal::fileName (inverseKind, true))));
+        sweep = readSignal (sweepFile, length);
+        if (!sweep)
+            return fail ("The test signal \"" + sweepFile.getFileName() + "\" cannot be opened.");
+    }
+
+    const auto recordFile = temp.getChildFile ("record.raw");
+    recordFile.deleteFile();
+    if (!recordFile.create() || !recordFile.hasWriteAccess())
+        return fail (cannotWrite (recordFile));
+
+    const int latency = device->getInputLatencyInSamples() + device->getOutputLatencyInSamples();
+    runRate = rate;
+    PellmixCaptureRun::Buffers buffers{std::move (*sweep),
+                                       std::vector<float> ((size_t)length + (size_t)latency)};
+    if (!beginRun (State::recording, std::move (buffers), latency))
+        return resetControls();
+    showRecordingLook();
+}
+
+void PellmixCapture::showRecordingLook()
+{
+    captureButton->setButtonText ("Stop capture");
+    progressMeter->setVisible (true);
+    progressLabel->setVisible (true);
+    inputMeter->resetPeak();
+    statusLabel->setText ("Recording...", juce::dontSendNotification);
+    maxLabel->setVisible (true);
+}
+
+void PellmixCapture::extract()
+{
+    auto& settings = PellmixConfig::getInstance()->settings;
+    const auto recordFile = settings.tempFolder.getChildFile ("record.raw");
+    if (!recordFile.existsAsFile())
+        return;
+
+    juce::MemoryBlock data;
+    if (!recordFile.loadFileAsData (data))
+        return showWarning ("The file \"record.raw\" cannot be read.");
+    const int n = (int)juce::jmin<size_t> (data.getSize() / 4, (size_t)std::numeric_limits<int>::max());
+    std::vector<float> samples ((size_t)n);
+    juce::MemoryInputStream in (data, false);
+    for (auto& v : samples)
+        v = in.readFloat();
+
+    worker->setTempFolder (settings.tempFolder);
+    worker->setOutputFile (settings.tempFolder.getChildFile ("test.raw"));
+    worker->sampleRate = runRate > 0 ? runRate : settings.sampleRate.load();
+    worker->setRecordingLength (n);
+    worker->setRecording (samples.data());
+    if (!worker->startThread (juce::Thread::Priority::low))
+        showWarning ("The recording cannot be processed: no worker thread could be started.");
+}
+
+void PellmixCapture::resetControls()
+{
+    statusLabel->setText ({}, juce::dontSendNotification);
+    captureButton->setButtonText ("Start capture");
+    toneButton->setButtonText ("Play test signal");
+    progressMeter->setVisible (false);
+    progressLabel->setVisible (false);
+    progressMeter->setLevel (0.0);
+    toneButton->setEnabled (true);
+    maxLabel->setVisible (false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Timer
+
+void PellmixCapture::timerCallback()
+{
+    if (run.takeBlockSizeMismatch() && !blockSizeBoxOpen)
+        showBlockSizeBox();
+
+    switch (run.getState())
+    {
+        case State::tone:
+            run.takePeakSinceLastCall();
+            inputMeter->setLevelAndPeak (run.getLatestPeak());
+            break;
+        case State::recording:
+        case State::complete:
+            tickWhileRecording();
+            break;
+        case State::idle:
+        case State::handingOver:
+            tickWhileIdle();
+            break;
+    }
+    releaseCloseIfDone();
+}
+
+void PellmixCapture::tickWhileRecording()
+{
+    inputMeter->setLevel (run.getLatestPeak());
+    const auto total = run.getTotal();
+    const int percent =
+        total > 0 ? (int)std::floor ((float)run.getRecordedCount() / (float)total * 100.0f) : 0;
+    progressMeter->setLevel (percent);
+
+    // Any block since the last tick at full scale spoils the recording.
+    if (run.takePeakSinceLastCall() >= 1.0f)
+    {
+        endRecordingEarly ("Audio clipping occured. Lower the input gain and try again.");
+        return;
+    }
+    auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
+    if (device != nullptr && juce::roundToInt (device->getCurrentSampleRate()) != runRate)
+    {
+        endRecordingEarly (
+            "The audio device changed its sample rate during the capture. Start the capture again.");
+        return;
+    }
+    if (run.getState() == State::complete)
+        finishRecording();
+}
+
+void PellmixCapture::endRecordingEarly (const juce::String& message)
+{
+    if (!run.abort())
+        return;
+    resetControls();
+    showWarning (message);
+}
+
+void PellmixCapture::finishRecording()
+{
+    if (!run.beginHandOver())
+        return;
+    progressMeter->setLevel (100.0);
+
+    const auto temp = PellmixConfig::getInstance()->settings.tempFolder;
+    const auto recordFile = temp.getChildFile ("record.raw");
+    if (!writeRecording (recordFile, run.getRecording()))
+    {
+        run.finishHandOver();
+        resetControls();
+        showWarning (cannotWrite (recordFile));
+        return;
+    }
+
+    if (!recordingEnded)
+    {
+        recordingEnded = true;
+        startTimer (slowTimerMs);
+    }
+    worker->setRecordingLength (sweepLength * runRate);
+    worker->setRecording (run.getRecording().data());
+    if (!worker->startThread (juce::Thread::Priority::low))
+    {
+        run.finishHandOver();
+        resetControls();
+        showWarning ("The recording cannot be processed: no worker thread could be started.");
+    }
+}
+
+void PellmixCapture::tickWhileIdle()
+{
+    run.takePeakSinceLastCall();
+    inputMeter->setLevelAndPeak (run.getLatestPeak());
+
+    const int p = worker->progress.load();
+    if (p >= 0)
+    {
+        progressMeter->setLevel (p);
+        statusLabel->setText (worker->statusText.get(), juce::dontSendNotification);
+    }
+    else if (p == -1 && !worker->isThreadRunning())
+    {
+        lastOutputName.clear();
+        resetControls();
+        worker->progress = -2;
+        run.finishHandOver();
+    }
+}
+
+void PellmixCapture::releaseCloseIfDone()
+{
+    if (closeHeld && !isCaptureActive())
+    {
+        closeHeld = false;
+        PellmixConfig::getInstance()->captureState = 2;
+    }
+}
+
+void PellmixCapture::showBlockSizeBox()
+{
+    blockSizeBoxOpen = true;
+    juce::Component::SafePointer<PellmixCapture> self (this);
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::InfoIcon, "Sampling rate",
+                                            "Wrong buffer size.", {}, nullptr,
+                                            juce::ModalCallbackFunction::create (
+                                                [self] (int)
+                                                {
+                                                    if (self != nullptr)
+                                                        self->blockSizeBoxOpen = false;
+                                                }));
+}
+
+void PellmixCapture::showWarning (const juce::String& text)
+{
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, {}, text);
+}

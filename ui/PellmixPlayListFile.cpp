@@ -1,0 +1,82 @@
+#include "ui/PellmixPlayListFile.h"
+
+#include "settings/PellmixXmlFile.h"
+
+namespace
+{
+void addEntries (juce::XmlElement& parent, const juce::Array<PellmixPlayListEntry>& entries)
+{
+    for (const auto& entry : entries)
+    {
+        auto* sample = parent.createNewChildElement ("Sample");
+        sample->setAttribute ("path", entry.file.getFullPathName());
+        sample->setAttribute ("channel", entry.channel);
+    }
+}
+
+void readEntries (const juce::XmlElement* parent, juce::Array<PellmixPlayListEntry>& entries)
+{
+    if (parent == nullptr)
+        return;
+
+    for (auto* sample : parent->getChildIterator())
+    {
+        // A relative path would be resolved against whatever the working folder is.
+        const auto path = sample->getStringAttribute ("path");
+        if (!juce::File::isAbsolutePath (path))
+            continue;
+        const juce::File file (path);
+        if (!file.existsAsFile() || !file.hasFileExtension (PellmixPlayListFile::readableExtensions))
+            continue;
+
+        juce::AudioFormatManager formats;
+        formats.registerBasicFormats();
+        std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+        if (reader == nullptr)
+            continue;
+
+        int channel = 0;
+        if (reader->numChannels >= 2)
+        {
+            channel = sample->getIntAttribute ("channel");
+            if (channel < 0 || channel > 2)
+                channel = 0;
+        }
+        entries.add ({file, channel});
+    }
+}
+} // namespace
+
+namespace PellmixPlayListFile
+{
+std::unique_ptr<juce::XmlElement> createDocument (const juce::Array<PellmixPlayListEntry>& sources,
+                                                  const juce::Array<PellmixPlayListEntry>& targets)
+{
+    auto root = std::make_unique<juce::XmlElement> ("PellmixPlayList");
+    root->setAttribute ("Version", 1);
+    addEntries (*root->createNewChildElement ("Samples"), sources);
+    addEntries (*root->createNewChildElement ("Targets"), targets);
+    return root;
+}
+
+bool write (const juce::File& file, const juce::Array<PellmixPlayListEntry>& sources,
+            const juce::Array<PellmixPlayListEntry>& targets)
+{
+    if (writeXmlFile (*createDocument (sources, targets), file))
+        return true;
+    juce::Logger::writeToLog ("The playlist file could not be written: " + file.getFullPathName());
+    return false;
+}
+
+void read (const juce::File& file, juce::Array<PellmixPlayListEntry>& sources,
+           juce::Array<PellmixPlayListEntry>& targets)
+{
+    if (!file.existsAsFile())
+        return;
+    auto document = readXmlFile (file);
+    if (document == nullptr)
+        return;
+    readEntries (document->getChildByName ("Samples"), sources);
+    readEntries (document->getChildByName ("Targets"), targets);
+}
+} // namespace PellmixPlayListFile

@@ -1,0 +1,29 @@
+#pragma once
+#include "ui/PellmixPlayList.h"
+
+// The playlist file "playlist.xml": root "PellmixPlayList" (Version 1) with a "Samples" element for
+// the source list and a "Targets" element for the target list, each holding one "Sample" per entry
+// with its "path" and "channel". The current entries are not stored.
+//
+// Threads: message thread (the player's construction and destruction).
+namespace PellmixPlayListFile
+{
+// The extensions a stored entry must have to be read back.
+inline constexpr const char* readableExtensions = "wav;aif;aiff;mp3";
+
+std::unique_ptr<juce::XmlElement> createDocument (const juce::Array<PellmixPlayListEntry>& sources,
+                                                  const juce::Array<PellmixPlayListEntry>& targets);
+
+// Writes both lists through a temporary sibling: the old file is replaced only by a complete new
+// one. A failed write leaves the old file whole, is logged, and returns false.
+bool write (const juce::File& file, const juce::Array<PellmixPlayListEntry>& sources,
+            const juce::Array<PellmixPlayListEntry>& targets);
+
+// Appends the stored entries to the two lists. A missing or unparsable file changes nothing; of
+// the root's children only the first "Samples" and the first "Targets" (letter case ignored) are
+// read. An entry is kept when its path is absolute, names an existing file with one of the
+// readable extensions and a basic format reads it; a file with fewer than two channels comes back
+// with channel 0, any other with its stored channel, read as 0 when outside 0..2.
+void read (const juce::File& file, juce::Array<PellmixPlayListEntry>& sources,
+           juce::Array<PellmixPlayListEntry>& targets);
+} // namespace PellmixPlayListFile
