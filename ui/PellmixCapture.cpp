@@ -150,7 +150,13 @@ PellmixCapture::PellmixCapture()
         picture (BinaryData::close_pressed_png, BinaryData::close_pressed_pngSize), 1.0f, none, 0.0f);
 
     setSize (panelWidth, panelHeight);
-    getSharedAudioDeviceManager()->addAudioCallback (this);
+    auto* manager = getSharedAudioDeviceManager();
+    // The block size a run expects is the open device's. The settings record holds it only after
+    // a device dialog or an earlier session's exit; a device opened at start-up with another size
+    // (JACK at 1024, say) would otherwise raise "Wrong buffer size." at every block of every run.
+    if (auto* device = manager->getCurrentAudioDevice())
+        config->settings.bufferSize = device->getCurrentBufferSizeSamples();
+    manager->addAudioCallback (this);
     startTimer (fastTimerMs);
 }
 

@@ -181,6 +181,24 @@ TEST_F (CaptureWindowTest, BlockSizeMismatchRaisesOneBoxAtATimeAndTheToneGoesOn)
     EXPECT_EQ (state(), State::idle);
 }
 
+TEST_F (CaptureWindowTest, OpenDeviceBlockSizeIsExpectedWhateverTheSettingsHeld)
+{
+    // A first session: the settings still hold the default, the device opened at its own size.
+    ASSERT_NO_FATAL_FAILURE (start());
+    config->settings.bufferSize = 1024; // the device runs at 512
+    makeWindow();
+    EXPECT_EQ (config->settings.bufferSize.load(), 512);
+    ASSERT_TRUE (loopOutput());
+    BoxRecorder boxes;
+
+    click (capture->getToneButton());
+    ASSERT_EQ (state(), State::tone);
+    pump (500);
+    EXPECT_TRUE (boxes.boxes.empty());
+    click (capture->getToneButton());
+    EXPECT_EQ (state(), State::idle);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Clipping
 
