@@ -5,6 +5,7 @@
 //   zita-convolver's fraction and the ratio of the two, timed in alternating bursts;
 // - the wall time of a blend and the time it holds the engine lock (1 and 8 slots, EQ on/off);
 // - the longest processBlock call while another thread blends 50 times a second.
+#include "bench/BenchTiming.h"
 #include "engine/PellmixEngine.h"
 #include "engine/PellmixResampler.h"
 #include "tests/support/TestSignals.h"
@@ -196,35 +197,7 @@ bool checkOutputs (benchmark::State& state, int block, double rate)
     return true;
 }
 
-template <typename Run>
-double secondsPerCall (Run& run, std::chrono::milliseconds span)
-{
-    using Clock = std::chrono::steady_clock;
-    long calls = 0;
-    const auto start = Clock::now();
-    auto now = start;
-    do
-    {
-        run();
-        ++calls;
-        now = Clock::now();
-    } while (now - start < span);
-    return std::chrono::duration<double> (now - start).count() / double (calls);
-}
-
-// The best time per call of a and of b over alternating short bursts, so that a busy machine
-// affects both alike.
-template <typename A, typename B>
-std::pair<double, double> alternateBursts (A& a, B& b)
-{
-    double bestA = 1e30, bestB = 1e30;
-    for (int round = 0; round < 15; ++round)
-    {
-        bestA = std::min (bestA, secondsPerCall (a, std::chrono::milliseconds (10)));
-        bestB = std::min (bestB, secondsPerCall (b, std::chrono::milliseconds (10)));
-    }
-    return {bestA, bestB};
-}
+using pellmix_bench::alternateBursts;
 
 void BM_EngineProcessBlock (benchmark::State& state)
 {

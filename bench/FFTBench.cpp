@@ -4,6 +4,7 @@
 //           planned with FFTW_MEASURE, with FFTW_ESTIMATE above 2^16 to keep planning short);
 //   relErr  RMS error over the packed spectrum divided by the reference's RMS, against a
 //           long-double FFT of the same input.
+#include "bench/BenchTiming.h"
 #include "engine/FFTReal.h"
 #include "tests/support/TestSignals.h"
 
@@ -11,7 +12,6 @@
 #include <fftw3.h>
 #include <kiss_fftr.h>
 
-#include <chrono>
 #include <cmath>
 #include <complex>
 #include <map>
@@ -165,22 +165,6 @@ struct Fftw<double>
     fftw_plan plan;
 };
 
-template <typename Run>
-double secondsPerCall (Run& run, std::chrono::milliseconds span)
-{
-    using Clock = std::chrono::steady_clock;
-    long calls = 0;
-    const auto start = Clock::now();
-    auto now = start;
-    do
-    {
-        run();
-        ++calls;
-        now = Clock::now();
-    } while (now - start < span);
-    return std::chrono::duration<double> (now - start).count() / double (calls);
-}
-
 // Time per call of run divided by FFTW's at the same size and precision. The two are timed in
 // alternating short bursts and the best burst of each is kept, so a busy machine affects both
 // sides alike.
@@ -189,13 +173,8 @@ double ratioToFftw (int n, Run& run)
 {
     Fftw<T> fftw (n);
     auto reference = [&] { fftw.run(); };
-    const int rounds = n > (1 << 16) ? 3 : 15;
-    double best = 1e30, bestReference = 1e30;
-    for (int round = 0; round < rounds; ++round)
-    {
-        best = std::min (best, secondsPerCall (run, std::chrono::milliseconds (10)));
-        bestReference = std::min (bestReference, secondsPerCall (reference, std::chrono::milliseconds (10)));
-    }
+    const auto [best, bestReference] =
+        pellmix_bench::alternateBursts (run, reference, n > (1 << 16) ? 3 : 15);
     return best / bestReference;
 }
 

@@ -11,7 +11,7 @@
 // drag event that changed a value (the slider's listener writes the record and re-blends inside
 // it). Run through scripts/irpanel-load.sh; not a test.
 #include "engine/EngineTestHelpers.h"
-#include "engine/PellmixAudioSourcePlayer.h"
+#include "engine/PlayerTestHelpers.h"
 #include "ui/PellmixIrPanel.h"
 #include "ui/UiTestSupport.h"
 
@@ -163,13 +163,8 @@ static int run()
         }
 
         // Looping noise through the playback callback, timed.
-        const auto noise = pellmix_test::noise (rate, 3);
-        juce::AudioBuffer<float> buffer (2, rate);
-        buffer.copyFrom (0, 0, noise.data(), rate);
-        buffer.copyFrom (1, 0, noise.data(), rate);
-        juce::MemoryAudioSource memory (buffer, false, true);
-        juce::AudioTransportSource transport;
-        transport.setSource (&memory);
+        engine_test::TransportedSignal source (pellmix_test::noise (rate, 3), true);
+        auto& transport = source.transport;
         PellmixAudioSourcePlayer player (config.engine, config.processingEnabled, config.mainAudioOut,
                                          config.playingChannel);
         player.setSource (&transport);

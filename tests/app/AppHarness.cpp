@@ -1,5 +1,7 @@
 #include "AppHarness.h"
 
+#include <filesystem>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <fcntl.h>
 #include <iostream>
@@ -40,6 +42,37 @@ std::unique_ptr<pellmix_test::JackServer> startJackServer (pellmix_test::JackOpt
         std::cerr << "The JACK server did not answer; starting it again.\n" << server->logText() << "\n";
     }
     return server;
+}
+
+std::string startWithMainWindow (std::unique_ptr<RunningApp>& app, const HomeLayout& layout,
+                                 const pellmix_test::JackServer& server, const std::string& outputDir)
+{
+    for (int attempt = 0; attempt < 3; ++attempt)
+    {
+        app = std::make_unique<RunningApp> (layout, server.environment(), outputDir);
+        std::string window;
+        bool noDevice = false;
+        waitUntil (
+            [&]
+            {
+                window = waitForWindow ("Vantrel Melvane", 0ms);
+                noDevice = windowExists ("Audio device settings");
+                return !window.empty() || noDevice;
+            },
+            30s);
+        if (!noDevice)
+        {
+            EXPECT_FALSE (window.empty())
+                << pellmix_test::readTextFile (outputDir + "/app-output.txt") << "\njackd:\n"
+                << server.logText();
+            return window;
+        }
+        std::cerr << "The device did not open; starting again.\n" << server.logText() << "\n";
+        app.reset();
+        std::filesystem::remove (layout.logFile());
+    }
+    ADD_FAILURE() << "the device did not open in three starts";
+    return {};
 }
 
 namespace

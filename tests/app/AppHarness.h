@@ -45,6 +45,15 @@ private:
 // started again (up to three times); the result may still not have started.
 std::unique_ptr<pellmix_test::JackServer> startJackServer (pellmix_test::JackOptions options = {});
 
+// Starts the application against `server` into `app` and waits for its main window; returns the
+// window's id, empty (with a test failure) when none came. JACK names client sockets by client
+// name and user only, so a client of another test's server may take JUCE's at the same moment;
+// the device then does not open and the first-run dialog comes up instead: that start is made
+// again (three starts at most, the log of the failed one removed). The application's output goes
+// to `outputDir`.
+std::string startWithMainWindow (std::unique_ptr<RunningApp>& app, const HomeLayout& layout,
+                                 const pellmix_test::JackServer& server, const std::string& outputDir);
+
 // A dummy JACK server run as user 65534, for the application run as that user (JACK servers
 // are per user). One at a time, held by a lock file, so that its clients never meet clients of
 // the same name on another server of that user. JACK_DEFAULT_SERVER is not changed here.

@@ -5,19 +5,11 @@
 // the test checks that the window is on them at its place and that they differ as they should.
 #include "BinaryData.h"
 #include "CaptureWindowSupport.h"
-#include "app/MainContentComponent.h"
-#include "ui/PellmixIrPanel.h"
 
 using namespace capture_window_test;
 
 namespace
 {
-std::string screenshotFolder()
-{
-    const std::string app (PELLMIX_APP_PATH);
-    return app.substr (0, app.find ("/VantrelMelvane_artefacts")) + "/screenshots";
-}
-
 juce::Image loadPng (const std::string& path)
 {
     return juce::ImageFileFormat::loadFrom (juce::File (path)).convertedToFormat (juce::Image::ARGB);
@@ -44,38 +36,30 @@ TEST_F (CaptureWindowTest, ScreenshotsIdleToneCaptureAndProcessing)
     BoxRecorder boxes;
     ChooserStub chooser;
     chooser.answer = impulses().getChildFile ("shot.vir");
-    auto content = std::make_unique<MainContentComponent>();
-    ui_test::OnScreen onScreen (*content);
-    auto* window = content->getCaptureWindow();
+    ContentOnScreen ui;
+    auto* window = ui.window;
     window->setSweepSecondsForTests (8);
     ASSERT_TRUE (loopOutput());
-    auto at = [&] (juce::Component& c)
-    { return content->getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat(); };
-    auto& block = content->getIrPanel()->getBlock (2);
-    ASSERT_TRUE (waitFor ([&] { return block.getCaptureButton().isShowing(); }, 1500));
-    onScreen.click (at (block.getCaptureButton()));
-    ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
+    ASSERT_NO_FATAL_FAILURE (ui.openCaptureFrom (2));
 
-    const auto folder = screenshotFolder();
-    juce::File (folder).createDirectory();
     std::vector<juce::Image> shots;
     auto shoot = [&] (const std::string& name)
     {
         pump (300); // painted
-        const auto path = folder + "/capture-" + name + ".png";
-        EXPECT_TRUE (app_test::processDisplay().screenshot (path)) << name;
+        const auto path = app_test::processDisplay().keepScreenshot ("capture-" + name + ".png");
+        EXPECT_FALSE (path.empty()) << name;
         shots.push_back (loadPng (path));
         EXPECT_GT (titleBandMatches (shots.back(), window->getScreenPosition()), 471 * 36 * 95 / 100) << name;
     };
 
     shoot ("idle");
-    onScreen.click (at (window->getToneButton()));
+    ui.click (window->getToneButton());
     ASSERT_EQ (window->getRun().getState(), State::tone);
     pump (500);
     shoot ("tone");
-    onScreen.click (at (window->getToneButton()));
+    ui.click (window->getToneButton());
 
-    onScreen.click (at (window->getCaptureButton()));
+    ui.click (window->getCaptureButton());
     ASSERT_EQ (window->getRun().getState(), State::recording);
     ASSERT_TRUE (waitFor ([&] { return window->getProgressMeter().getLevel() >= 40.0; }, 10000));
     shoot ("recording");

@@ -4,8 +4,10 @@
 // every message box recorded (and closed, unless the test holds it open), JACK connections and a
 // jconvolver standing in for the user's gear between the output and the input.
 #include "InProcessDevice.h"
+#include "app/MainContentComponent.h"
 #include "ui/PellmixCapture.h"
 #include "ui/PellmixFileChooser.h"
+#include "ui/PellmixIrPanel.h"
 #include "ui/PellmixLookAndFeel.h"
 #include "ui/UiTestSupport.h"
 
@@ -246,6 +248,29 @@ inline bool connect (const pellmix_test::JackServer& server, const std::string& 
 {
     return server.tool ({"jack_connect", from, to}).exitCode == 0;
 }
+
+// The main content on the display as the user works with it, and its capture window; click() aims
+// at a child's centre through the content's peer.
+struct ContentOnScreen
+{
+    std::unique_ptr<MainContentComponent> content = std::make_unique<MainContentComponent>();
+    ui_test::OnScreen onScreen{*content};
+    PellmixCapture* const window = content->getCaptureWindow();
+
+    void click (juce::Component& child)
+    {
+        onScreen.click (content->getLocalPoint (&child, child.getLocalBounds().getCentre()).toFloat());
+    }
+
+    // Clicks IR block `slot`'s capture button once it shows, then waits for the capture window.
+    void openCaptureFrom (int slot)
+    {
+        auto& block = content->getIrPanel()->getBlock (slot);
+        ASSERT_TRUE (waitFor ([&] { return block.getCaptureButton().isShowing(); }, 1500));
+        click (block.getCaptureButton());
+        ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
+    }
+};
 
 // The configuration on a dummy JACK server (48000 Hz, 512 samples, --sync), the temporary folder
 // emptied, and a capture window made by the test.

@@ -746,22 +746,17 @@ TEST_F (CaptureWindowTest, ClosingMidCaptureHidesTheWindowAndHoldsTheHandOffUnti
     BoxRecorder boxes;
     ChooserStub chooser;
     chooser.answer = impulses().getChildFile ("held.vir");
-    auto content = std::make_unique<MainContentComponent>();
-    ui_test::OnScreen onScreen (*content);
-    auto* window = content->getCaptureWindow();
+    ContentOnScreen ui;
+    auto* window = ui.window;
     window->setSweepSecondsForTests (2);
     ASSERT_TRUE (loopOutput());
-    auto at = [&] (juce::Component& c)
-    { return content->getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat(); };
 
     // The IR block of slot 3 asks for the capture.
-    auto& block = content->getIrPanel()->getBlock (3);
-    ASSERT_TRUE (waitFor ([&] { return block.getCaptureButton().isShowing(); }, 1500));
-    onScreen.click (at (block.getCaptureButton()));
-    ASSERT_TRUE (waitFor ([&] { return window->isShowing(); }, 1500));
-    onScreen.click (at (window->getCaptureButton()));
+    ASSERT_NO_FATAL_FAILURE (ui.openCaptureFrom (3));
+    auto& block = ui.content->getIrPanel()->getBlock (3);
+    ui.click (window->getCaptureButton());
     ASSERT_EQ (window->getRun().getState(), State::recording);
-    onScreen.click (at (window->getCloseButton()));
+    ui.click (window->getCloseButton());
     EXPECT_TRUE (window->isCloseHeld());
 
     // Hidden at the content's next tick while the state stays 1 and the block waits; 2 only once

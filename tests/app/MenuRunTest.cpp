@@ -9,22 +9,13 @@
 #include "ui/ResultTestSupport.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <gtest/gtest.h>
-#include <iostream>
 #include <juce_graphics/juce_graphics.h>
 
-namespace fs = std::filesystem;
 using namespace app_test;
 
 namespace
 {
-std::string screenshotFolder()
-{
-    const std::string app (PELLMIX_APP_PATH);
-    return app.substr (0, app.find ("/VantrelMelvane_artefacts")) + "/screenshots";
-}
-
 // The dark menu colours and the light text of the menus (see PellmixLookAndFeel).
 bool isMenuBackground (juce::Colour c)
 {
@@ -82,39 +73,13 @@ protected:
     {
         ASSERT_TRUE (display.started());
         layout.home = home.path();
-        fs::create_directories (screenshotFolder());
     }
 
     std::string shot (const std::string& name)
     {
-        const auto path = screenshotFolder() + "/menu-run-" + name + ".png";
-        EXPECT_TRUE (display.screenshot (path)) << path;
+        const auto path = display.keepScreenshot ("menu-run-" + name + ".png");
+        EXPECT_FALSE (path.empty()) << name;
         return path;
-    }
-
-    // Starts the application and waits for its window; a start whose JACK client collided with
-    // another test's (the first-run device dialog comes up instead) is made again.
-    std::string start (const pellmix_test::JackServer& server)
-    {
-        for (int attempt = 0; attempt < 3; ++attempt)
-        {
-            app = std::make_unique<RunningApp> (layout, server.environment(), home.path());
-            std::string window;
-            bool noDevice = false;
-            waitUntil (
-                [&]
-                {
-                    window = waitForWindow ("Vantrel Melvane", 0ms);
-                    noDevice = windowExists ("Audio device settings");
-                    return !window.empty() || noDevice;
-                },
-                30s);
-            if (!noDevice)
-                return window;
-            std::cerr << "The device did not open; starting again.\n";
-            app.reset();
-        }
-        return {};
     }
 
     // Windows of the application on the screen (the main window, its dialogs and open menus).
@@ -201,7 +166,7 @@ TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
 
     auto jack = startJackServer();
     ASSERT_TRUE (jack->started()) << jack->logText();
-    mainWindow = start (*jack);
+    mainWindow = startWithMainWindow (app, layout, *jack, home.path());
     ASSERT_FALSE (mainWindow.empty()) << appOutput();
     origin = windowGeometry (mainWindow);
     std::this_thread::sleep_for (1500ms);
@@ -212,8 +177,8 @@ TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
     ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 1, "2-file-menu"));
     {
         // The open menu as drawn: mostly the menus' dark background, below the bar at the left.
-        const auto image =
-            juce::ImageFileFormat::loadFrom (juce::File (screenshotFolder() + "/menu-run-2-file-menu.png"));
+        const auto image = juce::ImageFileFormat::loadFrom (
+            juce::File (pellmix_test::screenshotFolder() + "/menu-run-2-file-menu.png"));
         ASSERT_TRUE (image.isValid());
         int dark = 0, light = 0;
         for (int y = origin.y + 30; y < origin.y + 150; ++y)
@@ -243,7 +208,7 @@ TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
     {
         // The blocks of slots 0 and 3 show their curves, the others still invite a drop; the
         // plots leave the empty blend's flat lines.
-        const auto started = loadShot (screenshotFolder() + "/menu-run-1-started.png");
+        const auto started = loadShot (pellmix_test::screenshotFolder() + "/menu-run-1-started.png");
         const auto opened = loadShot (shot ("6-project-opened"));
         ASSERT_TRUE (started.isValid() && opened.isValid());
         const juce::Point<int> content (origin.x, origin.y + origin.height - 818); // below the bar

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -38,36 +37,9 @@ protected:
         layout.home = home.path();
     }
 
-    // Starts the application against `server` and waits for its main window. JACK names client
-    // sockets by client name and user only, so a client of another test's server may take JUCE's
-    // at the same moment; the device then does not open and the first-run dialog comes up
-    // instead: that start is made again (three starts at most).
     std::string startWithWindow (const JackServer& server)
     {
-        for (int attempt = 0; attempt < 3; ++attempt)
-        {
-            app = std::make_unique<RunningApp> (layout, server.environment(), home.path());
-            std::string window;
-            bool noDevice = false;
-            waitUntil (
-                [&]
-                {
-                    window = waitForWindow ("Vantrel Melvane", 0ms);
-                    noDevice = windowExists ("Audio device settings");
-                    return !window.empty() || noDevice;
-                },
-                30s);
-            if (!noDevice)
-            {
-                EXPECT_FALSE (window.empty()) << appOutput() << "\njackd:\n" << server.logText();
-                return window;
-            }
-            std::cerr << "The device did not open; starting again.\n" << server.logText() << "\n";
-            app.reset();
-            fs::remove (layout.logFile());
-        }
-        ADD_FAILURE() << "the device did not open in three starts";
-        return {};
+        return startWithMainWindow (app, layout, server, home.path());
     }
 
     std::string appOutput() const { return pellmix_test::readTextFile (home.child ("app-output.txt")); }

@@ -1,6 +1,6 @@
 #pragma once
-// Pieces of the playback-callback tests: a device that only reports a rate and a block size, and
-// a two-channel source with a different known signal in each channel.
+// Pieces of the playback-callback tests: a device that only reports a rate and a block size, a
+// two-channel source with a different known signal in each channel, and a signal on a transport.
 #include "EngineTestHelpers.h"
 #include "engine/PellmixAudioSourcePlayer.h"
 
@@ -72,4 +72,22 @@ struct Routing
     std::atomic<int> mainAudioOut{0};
     std::atomic<int> playingChannel{0};
 };
+// A mono signal on both channels of a transport, as the player plays a file: the source to give
+// a PellmixAudioSourcePlayer. Played once, or round and round when `looping`.
+struct TransportedSignal
+{
+    TransportedSignal (const std::vector<float>& samples, bool looping)
+        : buffer (2, (int)samples.size())
+        , memory (buffer, false, looping)
+    {
+        for (int channel = 0; channel < 2; ++channel)
+            buffer.copyFrom (channel, 0, samples.data(), (int)samples.size());
+        transport.setSource (&memory);
+    }
+
+    juce::AudioBuffer<float> buffer;
+    juce::MemoryAudioSource memory;
+    juce::AudioTransportSource transport;
+};
+
 } // namespace engine_test

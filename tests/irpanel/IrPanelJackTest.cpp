@@ -4,7 +4,7 @@
 // signal) while files are dropped into blocks, a gain knob moves and the blocks are emptied.
 #include "IrPanelTestSupport.h"
 #include "engine/JackRecorder.h"
-#include "engine/PellmixAudioSourcePlayer.h"
+#include "engine/PlayerTestHelpers.h"
 
 #include <unistd.h>
 
@@ -37,12 +37,8 @@ TEST (IrPanelJack, RecordingFollowsTheBlocks)
 
     // The source: a mono noise burst played through a transport, as the player plays a file.
     const auto burst = engine_test::noise (burstLength, 7);
-    juce::AudioBuffer<float> sourceBuffer (2, burstLength);
-    sourceBuffer.copyFrom (0, 0, burst.data(), burstLength);
-    sourceBuffer.copyFrom (1, 0, burst.data(), burstLength);
-    juce::MemoryAudioSource memory (sourceBuffer, false, false);
-    juce::AudioTransportSource transport;
-    transport.setSource (&memory);
+    engine_test::TransportedSignal source (burst, false);
+    auto& transport = source.transport;
     config.mainAudioOut = 0;
     config.playingChannel = 0;
     config.processingEnabled = true;

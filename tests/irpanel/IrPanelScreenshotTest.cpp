@@ -5,6 +5,7 @@
 // (screenshots/irpanel-start.png and screenshots/irpanel-loaded.png) for people to look at.
 #include "BinaryData.h"
 #include "IrPanelTestSupport.h"
+#include "support/AppOnDisplay.h"
 
 #include <chrono>
 #include <optional>
@@ -13,12 +14,6 @@
 namespace
 {
 using namespace std::chrono_literals;
-
-std::string buildFolder()
-{
-    const std::string app (PELLMIX_APP_PATH);
-    return app.substr (0, app.find ("/VantrelMelvane_artefacts"));
-}
 
 juce::Image picture (const char* data, int size)
 {
@@ -95,10 +90,8 @@ std::optional<juce::Point<int>> findContent (const juce::Image& shot)
 
 juce::Image takeScreenshot (const pellmix_test::VirtualDisplay& display, const std::string& name)
 {
-    const auto folder = buildFolder() + "/screenshots";
-    juce::File (folder).createDirectory();
-    const auto path = folder + "/" + name;
-    EXPECT_TRUE (display.screenshot (path));
+    const auto path = display.keepScreenshot (name);
+    EXPECT_FALSE (path.empty());
     return juce::ImageFileFormat::loadFrom (juce::File (path));
 }
 
@@ -122,26 +115,22 @@ juce::Point<int> blockOrigin (int slot)
 {
     return {panelX + 303 * (slot % 4), panelY + 180 * (slot / 4)};
 }
+
+class IrPanelScreenshot : public pellmix_test::AppOnDisplay
+{
+};
 } // namespace
 
-TEST (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
+TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
 {
-    pellmix_test::VirtualDisplay display;
-    ASSERT_TRUE (display.started());
-    pellmix_test::JackServer jack;
-    ASSERT_TRUE (jack.started()) << jack.logText();
-    pellmix_test::TempDir home;
     const auto cab = irpanel_test::writeAudio (juce::File (home.child ("Cab Alpha.wav")),
                                                engine_test::decayingIr (3000, 96000.0, 1.0), 96000.0);
     const auto room = irpanel_test::writeAudio (juce::File (home.child ("Room Beta.wav")),
                                                 engine_test::decayingIr (4000, 48000.0, 2.3), 48000.0);
 
-    auto env = display.environment();
-    env.merge (jack.environment());
-    env["HOME"] = home.path();
-    pellmix_test::Process app ({PELLMIX_APP_PATH}, env, home.child ("app-output.txt"));
+    auto& app = startApp (PELLMIX_APP_PATH);
     const auto window = waitForWindow ("Vantrel Melvane", 40s);
-    ASSERT_FALSE (window.empty()) << pellmix_test::readTextFile (home.child ("app-output.txt"));
+    ASSERT_FALSE (window.empty()) << appOutput();
     std::this_thread::sleep_for (1500ms); // first paint and the blocks' first ticks
 
     // --- After start: eight empty blocks and the EQ strip.

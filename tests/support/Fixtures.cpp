@@ -36,7 +36,8 @@ void TempDir::openToEveryone() const
     chmod (dirPath.c_str(), 0777);
 }
 
-ScopedEnv::ScopedEnv (std::string name, const std::string& value) : varName (std::move (name))
+ScopedEnv::ScopedEnv (std::string name, const std::string& value)
+    : varName (std::move (name))
 {
     if (const char* old = getenv (varName.c_str()))
     {
@@ -67,7 +68,6 @@ bool fileExists (const std::string& path)
     return fs::exists (path);
 }
 
-
 namespace
 {
 // JACK allows only a few servers per user at once; test processes share four slots, taken with
@@ -97,25 +97,28 @@ int acquireJackSlot (int& slotIndex)
 }
 } // namespace
 
-JackServer::JackServer (JackOptions o) : slotFd (acquireJackSlot (slotIndex))
+JackServer::JackServer (JackOptions o)
+    : slotFd (acquireJackSlot (slotIndex))
 {
     // The server's name belongs to its slot: JACK keeps a small per-user table of server names
     // and reclaims an entry of a server that died only when the same name registers again.
     serverName = "pellmix-slot-" + std::to_string (slotIndex);
     logPath = "/tmp/" + serverName + ".jackd.log";
-    std::vector<std::string> argv { "jackd", o.realtime ? "--realtime" : "--no-realtime", "-n", serverName };
+    std::vector<std::string> argv{"jackd", o.realtime ? "--realtime" : "--no-realtime", "-n", serverName};
     if (o.synchronous)
         argv.push_back ("--sync");
-    argv.insert (argv.end(), { "-d", "dummy", "-r", std::to_string (o.sampleRate), "-p", std::to_string (o.period),
-                               "-C", std::to_string (o.capturePorts), "-P", std::to_string (o.playbackPorts) });
+    argv.insert (argv.end(),
+                 {"-d", "dummy", "-r", std::to_string (o.sampleRate), "-p", std::to_string (o.period), "-C",
+                  std::to_string (o.capturePorts), "-P", std::to_string (o.playbackPorts)});
     // JACK clients of one name on the servers of other tests (jack_wait's own among them) can
     // collide while they register, so a server that does not answer is started again.
-    for (int attempt = 0; attempt < 3 && ! ok; ++attempt)
+    for (int attempt = 0; attempt < 3 && !ok; ++attempt)
     {
         if (process)
             process->stop (std::chrono::milliseconds (5000));
-        process = std::make_unique<Process> (argv, Environment {}, logPath);
-        auto r = run ({ "jack_wait", "-s", serverName, "-w", "-t", "10" }, {}, std::chrono::milliseconds (15000));
+        process = std::make_unique<Process> (argv, Environment{}, logPath);
+        auto r =
+            run ({"jack_wait", "-s", serverName, "-w", "-t", "10"}, {}, std::chrono::milliseconds (15000));
         ok = r.exitCode == 0 && process->running();
     }
     if (ok)
@@ -161,7 +164,7 @@ VirtualDisplay::VirtualDisplay (int width, int height)
         std::string fd = std::to_string (fds[1]);
         std::string screen = std::to_string (width) + "x" + std::to_string (height) + "x24";
         execlp ("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-                (char*) nullptr);
+                (char*)nullptr);
         _exit (127);
     }
     close (fds[1]);
@@ -170,7 +173,7 @@ VirtualDisplay::VirtualDisplay (int width, int height)
     while (read (fds[0], &c, 1) == 1 && c != '\n')
         number += c;
     close (fds[0]);
-    ok = ! number.empty();
+    ok = !number.empty();
     if (ok)
     {
         displayName = ":" + number;
@@ -190,6 +193,19 @@ VirtualDisplay::~VirtualDisplay()
 
 bool VirtualDisplay::screenshot (const std::string& pngPath) const
 {
-    return run ({ "import", "-window", "root", pngPath }, environment()).exitCode == 0;
+    return run ({"import", "-window", "root", pngPath}, environment()).exitCode == 0;
+}
+
+std::string VirtualDisplay::keepScreenshot (const std::string& name) const
+{
+    const auto path = screenshotFolder() + "/" + name;
+    return screenshot (path) ? path : std::string();
+}
+
+std::string screenshotFolder()
+{
+    const std::string folder (PELLMIX_SCREENSHOT_FOLDER);
+    std::filesystem::create_directories (folder);
+    return folder;
 }
 } // namespace pellmix_test

@@ -60,7 +60,7 @@ public:
     ~JackServer();
     bool started() const { return ok; }
     const std::string& name() const { return serverName; }
-    Environment environment() const { return { { "JACK_DEFAULT_SERVER", serverName } }; }
+    Environment environment() const { return {{"JACK_DEFAULT_SERVER", serverName}}; }
     // Runs a JACK command-line tool (jack_lsp, jack_connect, ...) against this server.
     ProcessResult tool (std::vector<std::string> argv) const;
     std::string logText() const;
@@ -82,9 +82,12 @@ public:
     ~VirtualDisplay();
     bool started() const { return ok; }
     const std::string& display() const { return displayName; }
-    Environment environment() const { return { { "DISPLAY", displayName } }; }
+    Environment environment() const { return {{"DISPLAY", displayName}}; }
     // Saves the root window as a PNG (ImageMagick's import).
     bool screenshot (const std::string& pngPath) const;
+    // Saves the root window as `name` (a PNG) in screenshotFolder(), where it is kept for people to
+    // look at; returns its path, empty when it could not be saved.
+    std::string keepScreenshot (const std::string& name) const;
 
 private:
     std::string displayName;
@@ -92,6 +95,10 @@ private:
     std::unique_ptr<ScopedEnv> env;
     bool ok = false;
 };
+
+// The folder in the build tree where the tests keep their screenshots ("screenshots"); made when
+// missing.
+std::string screenshotFolder();
 
 std::string readTextFile (const std::string& path);
 bool fileExists (const std::string& path);

@@ -3,6 +3,7 @@
 // the build folder (screenshots/main-window.png) for people to look at.
 #include "BinaryData.h"
 #include "UiTestSupport.h"
+#include "support/AppOnDisplay.h"
 
 #include <chrono>
 #include <thread>
@@ -10,12 +11,6 @@
 namespace
 {
 using namespace std::chrono_literals;
-
-std::string buildFolder()
-{
-    const std::string app (PELLMIX_APP_PATH);
-    return app.substr (0, app.find ("/VantrelMelvane_artefacts"));
-}
 
 bool windowShown (const std::string& title)
 {
@@ -53,32 +48,23 @@ std::optional<juce::Point<int>> findContent (const juce::Image& shot, const juce
                 return juce::Point<int>{ox, oy};
     return std::nullopt;
 }
+class MainWindowScreenshot : public pellmix_test::AppOnDisplay
+{
+};
 } // namespace
 
-TEST (MainWindowScreenshot, WindowShowsBackgroundBypassButtonAndPanels)
+TEST_F (MainWindowScreenshot, WindowShowsBackgroundBypassButtonAndPanels)
 {
-    pellmix_test::VirtualDisplay display;
-    ASSERT_TRUE (display.started());
-    pellmix_test::JackServer jack;
-    ASSERT_TRUE (jack.started()) << jack.logText();
-    pellmix_test::TempDir home;
-
-    auto env = display.environment();
-    env.merge (jack.environment());
-    env["HOME"] = home.path();
-    pellmix_test::Process app ({PELLMIX_APP_PATH}, env, home.child ("app-output.txt"));
+    auto& app = startApp (PELLMIX_APP_PATH);
 
     const auto end = std::chrono::steady_clock::now() + 40s;
     while (!windowShown ("Vantrel Melvane") && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for (100ms);
-    ASSERT_TRUE (windowShown ("Vantrel Melvane"))
-        << pellmix_test::readTextFile (home.child ("app-output.txt"));
+    ASSERT_TRUE (windowShown ("Vantrel Melvane")) << appOutput();
     std::this_thread::sleep_for (1500ms); // first paint
 
-    const auto folder = buildFolder() + "/screenshots";
-    juce::File (folder).createDirectory();
-    const auto path = folder + "/main-window.png";
-    ASSERT_TRUE (display.screenshot (path));
+    const auto path = display.keepScreenshot ("main-window.png");
+    ASSERT_FALSE (path.empty());
     app.signal (SIGINT);
     EXPECT_EQ (app.wait (15000ms).exitCode, 0);
 
@@ -89,8 +75,7 @@ TEST (MainWindowScreenshot, WindowShowsBackgroundBypassButtonAndPanels)
     ASSERT_TRUE (origin.has_value()) << "the background picture is not on the screen";
 
     // The frame around the panels shows the background picture.
-    for (const auto& area : {juce::Rectangle<int> (0, 0, 1100, 38),
-                             juce::Rectangle<int> (0, 38, 38, 780)})
+    for (const auto& area : {juce::Rectangle<int> (0, 0, 1100, 38), juce::Rectangle<int> (0, 38, 38, 780)})
         EXPECT_EQ (samePixels (shot, *origin, background, area), area.getWidth() * area.getHeight())
             << area.toString();
 

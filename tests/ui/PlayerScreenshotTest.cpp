@@ -3,6 +3,7 @@
 // spectrum view and the position bar move. The screenshot is kept in the build folder
 // (screenshots/player.png) for people to look at.
 #include "PlayerTestSupport.h"
+#include "support/AppOnDisplay.h"
 
 #include <chrono>
 #include <regex>
@@ -11,12 +12,6 @@
 namespace
 {
 using namespace std::chrono_literals;
-
-std::string buildFolder()
-{
-    const std::string app (PELLMIX_APP_PATH);
-    return app.substr (0, app.find ("/VantrelMelvane_artefacts"));
-}
 
 std::string windowId()
 {
@@ -52,15 +47,13 @@ int countPixels (const juce::Image& image, juce::Rectangle<int> area,
             n += test (image.getPixelAt (x, y)) ? 1 : 0;
     return n;
 }
+class PlayerScreenshot : public pellmix_test::AppOnDisplay
+{
+};
 } // namespace
 
-TEST (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
+TEST_F (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
 {
-    pellmix_test::VirtualDisplay display;
-    ASSERT_TRUE (display.started());
-    pellmix_test::JackServer jack;
-    ASSERT_TRUE (jack.started()) << jack.logText();
-    pellmix_test::TempDir home;
 
     // Media: a source with a few partials and a dry target, 20 s each.
     const juce::File media (home.child ("media"));
@@ -100,10 +93,7 @@ TEST (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
             "</Samples><Targets>" + sample ("Reference amp.aiff", 1) + sample ("Reference amp.aiff", 2) +
             sample ("Cab 4x12 room.wav", 0) + "</Targets></PellmixPlayList>");
 
-    auto env = display.environment();
-    env.merge (jack.environment());
-    env["HOME"] = home.path();
-    pellmix_test::Process app ({PELLMIX_APP_PATH}, env, home.child ("app-output.txt"));
+    auto& app = startApp (PELLMIX_APP_PATH);
 
     std::string id;
     for (auto end = std::chrono::steady_clock::now() + 40s;
@@ -112,7 +102,7 @@ TEST (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
         std::this_thread::sleep_for (100ms);
         id = windowId();
     }
-    ASSERT_FALSE (id.empty()) << pellmix_test::readTextFile (home.child ("app-output.txt"));
+    ASSERT_FALSE (id.empty()) << appOutput();
     std::this_thread::sleep_for (1500ms); // first paint
     const auto origin = contentOrigin (id);
     const juce::Point<int> player = origin + juce::Point<int> (38, 38);
@@ -125,12 +115,11 @@ TEST (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
                0);
     std::this_thread::sleep_for (2000ms);
 
-    const auto folder = buildFolder() + "/screenshots";
-    juce::File (folder).createDirectory();
-    const auto first = folder + "/player.png", second = folder + "/player-later.png";
-    ASSERT_TRUE (display.screenshot (first));
+    const auto first = display.keepScreenshot ("player.png");
+    ASSERT_FALSE (first.empty());
     std::this_thread::sleep_for (700ms);
-    ASSERT_TRUE (display.screenshot (second));
+    const auto second = display.keepScreenshot ("player-later.png");
+    ASSERT_FALSE (second.empty());
     app.signal (SIGINT);
     EXPECT_EQ (app.wait (15000ms).exitCode, 0);
 
