@@ -43,7 +43,7 @@ TEST_F (CaptureWindowTest, ScreenshotsIdleToneCaptureAndProcessing)
     ASSERT_NO_FATAL_FAILURE (start());
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("shot.vir");
+    chooser.answer = {impulses().getChildFile ("shot.vir")};
     auto content = std::make_unique<MainContentComponent>();
     ui_test::OnScreen onScreen (*content);
     auto* window = content->getCaptureWindow();

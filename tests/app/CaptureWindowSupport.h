@@ -5,7 +5,6 @@
 // jconvolver standing in for the user's gear between the output and the input.
 #include "InProcessDevice.h"
 #include "ui/PellmixCapture.h"
-#include "ui/PellmixFileChooser.h"
 #include "ui/PellmixLookAndFeel.h"
 #include "ui/UiTestSupport.h"
 
@@ -130,23 +129,7 @@ private:
     juce::uint32 firstSeen = 0;
 };
 
-// Answers the output-file chooser with `answer` (nothing: cancelled) and keeps every request.
-struct ChooserStub
-{
-    ChooserStub()
-    {
-        PellmixFileChooser::setHandler (
-            [this] (const PellmixFileChooser::Request& r)
-            {
-                requests.push_back (r);
-                return answer;
-            });
-    }
-    ~ChooserStub() { PellmixFileChooser::setHandler ({}); }
-
-    std::optional<juce::File> answer;
-    std::vector<PellmixFileChooser::Request> requests;
-};
+using ui_test::ChooserStub;
 
 // jconvolver with one input "in" and one output "out" on the test's JACK server.
 class Jconvolver
