@@ -400,7 +400,7 @@ TEST_F (CaptureWindowTest, StartsThatCannotWorkAreRefusedWithAMessageAndTheContr
         {"output", [&] { config->captureAudioOut = 4; }, [&] { config->captureAudioOut = 0; }, outputText,
          outputText, false},
         {"device", [] { getSharedAudioDeviceManager()->closeAudioDevice(); },
-         [] { getSharedAudioDeviceManager()->restartLastAudioDevice(); }, deviceText, deviceText, false},
+         [] { reopenSharedDeviceForTests(); }, deviceText, deviceText, false},
         {"temporary folder", [&] { config->settings.tempFolder = unwritable; },
          [&] { config->settings.tempFolder = tempFolder; },
          cannotWrite (unwritable.getChildFile ("sinustest.wav")),
