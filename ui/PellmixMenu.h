@@ -8,8 +8,8 @@
 // Every menu is built afresh when it opens. Item ids repeat across menus, so commands are
 // dispatched by (menu index, id).
 //
-// File choosers go through one replaceable function and documents are opened through another
-// (the desktop's opener by default: a document is never run), so tests can answer both.
+// Files are asked for through PellmixFileChooser and documents are opened through a replaceable
+// function (the desktop's opener by default: a document is never run), so tests can answer both.
 //
 // Threads: message thread only. Listeners are added and removed under `lock`; they are called
 // without it, from the last registered to the first.
