@@ -367,13 +367,13 @@ std::optional<juce::File> PellmixCapture::askForOutputFile()
                                          ? settings.impulsesFolder.getChildFile (lastOutputName)
                                          : settings.impulsesFolder;
     request.patterns = "*.vir;";
-    request.save = true;
+    request.mode = PellmixFileChooser::Mode::save;
     request.warnAboutOverwriting = true;
-    auto chosen = PellmixFileChooser::choose (request);
-    if (!chosen)
+    const auto chosen = PellmixFileChooser::choose (request);
+    if (chosen.isEmpty())
         return std::nullopt;
 
-    auto file = *chosen;
+    auto file = chosen.getFirst();
     if (file.getFileExtension().toUpperCase() == ".VIR")
         return file;
 

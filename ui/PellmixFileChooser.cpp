@@ -1,5 +1,7 @@
 #include "ui/PellmixFileChooser.h"
 
+#include <utility>
+
 namespace
 {
 PellmixFileChooser::Handler& handler()
@@ -7,25 +9,44 @@ PellmixFileChooser::Handler& handler()
     static PellmixFileChooser::Handler h;
     return h;
 }
+
+bool browse (juce::FileChooser& chooser, const PellmixFileChooser::Request& request)
+{
+    using Mode = PellmixFileChooser::Mode;
+    switch (request.mode)
+    {
+        case Mode::openOne:
+            return chooser.browseForFileToOpen();
+        case Mode::openMany:
+            return chooser.browseForMultipleFilesToOpen();
+        case Mode::save:
+            return chooser.browseForFileToSave (request.warnAboutOverwriting);
+    }
+    return false;
+}
 } // namespace
 
 namespace PellmixFileChooser
 {
-std::optional<juce::File> choose (const Request& request)
+juce::Array<juce::File> choose (const Request& request)
 {
     if (auto& h = handler())
         return h (request);
 
     juce::FileChooser chooser (request.title, request.initialFileOrDirectory, request.patterns, true);
-    const bool chosen = request.save ? chooser.browseForFileToSave (request.warnAboutOverwriting)
-                                     : chooser.browseForFileToOpen();
-    if (!chosen)
-        return std::nullopt;
-    return chooser.getResult();
+    const bool chosen = browse (chooser, request);
+
+    // On an X display without a compositor the area the dialog covered may stay undrawn until the
+    // next pointer event: redraw our windows now.
+    auto& desktop = juce::Desktop::getInstance();
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        desktop.getComponent (i)->repaint();
+
+    return chosen ? chooser.getResults() : juce::Array<juce::File>();
 }
 
-void setHandler (Handler newHandler)
+Handler setHandler (Handler newHandler)
 {
-    handler() = std::move (newHandler);
+    return std::exchange (handler(), std::move (newHandler));
 }
 } // namespace PellmixFileChooser

@@ -2,6 +2,7 @@
 
 #include "BinaryData.h"
 #include "settings/SharedAudioDeviceManager.h"
+#include "ui/PellmixFileChooser.h"
 #include "ui/PellmixLookAndFeel.h"
 
 #include <cmath>
@@ -73,13 +74,6 @@ float finiteOrZero (float v)
     return std::isnan (v) ? 0.0f : v;
 }
 } // namespace
-
-PellmixIrBlock::FileChooserFunction PellmixIrBlock::chooseFileToOpen =
-    [] (const juce::String& title, const juce::File& initial, const juce::String& patterns)
-{
-    juce::FileChooser chooser (title, initial, patterns, true);
-    return chooser.browseForFileToOpen (nullptr) ? chooser.getResult() : juce::File();
-};
 
 PellmixIrBlock::PellmixIrBlock()
 {
@@ -259,10 +253,10 @@ void PellmixIrBlock::mouseUp (const juce::MouseEvent&)
 
     if (chosen == 1)
     {
-        const auto file =
-            chooseFileToOpen ("Select the folder", config().settings.impulsesFolder, "*.wav;*.aif;*.vir");
-        if (file != juce::File())
-            takeFile (file);
+        const auto files = PellmixFileChooser::choose (
+            {"Select the folder", config().settings.impulsesFolder, "*.wav;*.aif;*.vir"});
+        if (!files.isEmpty())
+            takeFile (files.getFirst());
     }
     else if (chosen == 2)
     {

@@ -3,7 +3,6 @@
 #include "ui/PellmixSlider.h"
 
 #include <array>
-#include <functional>
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <memory>
 
@@ -39,12 +38,6 @@ public:
     static constexpr int curveLeft = 26; // x of the first curve point
     static constexpr const char* acceptedExtensions = "wav;aif;aiff;vir";
     static constexpr const char* dropTooltip = "Drag & drop impulse file (.wav or .aiff)";
-
-    // The file chooser of the "Load Impulse file" item: (title, initial folder, patterns) to the
-    // chosen file, or to an empty File when nothing was chosen. Tests put their own here.
-    using FileChooserFunction = std::function<juce::File (
-        const juce::String& title, const juce::File& initial, const juce::String& patterns)>;
-    static FileChooserFunction chooseFileToOpen;
 
     enum class Look
     {

@@ -2,6 +2,7 @@
 
 #include "settings/PellmixConfig.h"
 #include "ui/AudioSetupDialogs.h"
+#include "ui/PellmixFileChooser.h"
 
 #include <cerrno>
 #include <csignal>
@@ -69,28 +70,9 @@ void PellmixMenu::removeListener (Listener* listener)
     listeners.removeAllInstancesOf (listener);
 }
 
-void PellmixMenu::setFileChooser (FileChooserFunction chooser)
-{
-    chooseFile = std::move (chooser);
-}
-
 void PellmixMenu::setDocumentOpener (DocumentOpener opener)
 {
     openDocument = std::move (opener);
-}
-
-juce::File PellmixMenu::browseWithFileChooser (const FileRequest& request)
-{
-    juce::FileChooser chooser (request.title, request.startIn, request.pattern, true);
-    const bool chosen = request.save ? chooser.browseForFileToSave (true) : chooser.browseForFileToOpen();
-
-    // On an X display without a compositor the area the dialog covered may stay undrawn until the
-    // next pointer event: redraw our windows now.
-    auto& desktop = juce::Desktop::getInstance();
-    for (int i = 0; i < desktop.getNumComponents(); ++i)
-        desktop.getComponent (i)->repaint();
-
-    return chosen ? chooser.getResult() : juce::File();
 }
 
 bool PellmixMenu::openWithDesktop (const juce::File& document)
@@ -301,16 +283,15 @@ void PellmixMenu::helpCommand (int id)
 }
 
 //==============================================================================
-juce::File PellmixMenu::askForFile (const FileRequest& request)
-{
-    return chooseFile ? chooseFile (request) : browseWithFileChooser (request);
-}
-
 juce::File PellmixMenu::chooseFileToWrite (const juce::String& title, const juce::File& startIn,
                                            const juce::String& extension)
 {
-    const auto chosen = askForFile ({title, startIn, "*" + extension + ";", true});
-    if (chosen == juce::File() || chosen.hasFileExtension (extension))
+    const auto files = PellmixFileChooser::choose (
+        {title, startIn, "*" + extension + ";", PellmixFileChooser::Mode::save, true});
+    if (files.isEmpty())
+        return {};
+    const auto chosen = files.getFirst();
+    if (chosen.hasFileExtension (extension))
         return chosen;
 
     // The chooser warned about the name as typed; the completed name gets the same warning.
@@ -326,9 +307,11 @@ juce::File PellmixMenu::chooseFileToWrite (const juce::String& title, const juce
 
 void PellmixMenu::openProject()
 {
-    const auto file = askForFile ({"Open Melvane project", config().settings.productFolder, "*.vmp;", false});
-    if (file == juce::File())
+    const auto files =
+        PellmixFileChooser::choose ({"Open Melvane project", config().settings.productFolder, "*.vmp;"});
+    if (files.isEmpty())
         return;
+    const auto file = files.getFirst();
     if (!config().loadProject (file))
         showWarning ("Open project", "This file could not be read as a Melvane project:\n" +
                                          file.getFullPathName() + "\n\nThe project was not changed.");

@@ -8,8 +8,8 @@
 // Every menu is built afresh when it opens. Item ids repeat across menus, so commands are
 // dispatched by (menu index, id).
 //
-// File choosers go through one replaceable function and documents are opened through another
-// (the desktop's opener by default: a document is never run), so tests can answer both.
+// Files are asked for through PellmixFileChooser and documents are opened through a replaceable
+// function (the desktop's opener by default: a document is never run), so tests can answer both.
 //
 // Threads: message thread only. Listeners are added and removed under `lock`; they are called
 // without it, from the last registered to the first.
@@ -53,17 +53,6 @@ public:
         firstDocumentId = 100
     };
 
-    // A file chooser request: the chooser's title, its starting folder and its pattern; `save`
-    // asks for a file to write (with the framework's overwrite warning). The answer is the chosen
-    // file, or File() when the user cancelled.
-    struct FileRequest
-    {
-        juce::String title;
-        juce::File startIn;
-        juce::String pattern;
-        bool save = false;
-    };
-    using FileChooserFunction = std::function<juce::File (const FileRequest&)>;
     using DocumentOpener = std::function<void (const juce::File&)>;
 
     PellmixMenu();
@@ -78,12 +67,10 @@ public:
     // How many listeners are registered (tests check that the player leaves when deleted).
     int getNumListeners() const { return listeners.size(); }
 
-    // Replaces the file chooser or the document opener; an empty function restores the default.
-    void setFileChooser (FileChooserFunction chooser);
+    // Replaces the document opener; an empty function restores the default, the desktop's opener
+    // ("xdg-open", started detached; false when it could not be started). Files are asked for
+    // through PellmixFileChooser.
     void setDocumentOpener (DocumentOpener opener);
-    // The defaults: the framework's chooser (the desktop's own when there is one), and the
-    // desktop's opener ("xdg-open", started detached; false when it could not be started).
-    static juce::File browseWithFileChooser (const FileRequest& request);
     static bool openWithDesktop (const juce::File& document);
 
     static constexpr const char* aboutTitle = "About Vantrel Melvane...";
@@ -111,8 +98,6 @@ private:
     void saveProject();
     void exportIr();
     void showColourSelector (int colourIndex);
-    // The seam's chooser, or the framework's.
-    juce::File askForFile (const FileRequest& request);
     // Asks for a file to write and completes a name typed without `extension`; File() when
     // cancelled, also when the user declines to overwrite the completed name.
     juce::File chooseFileToWrite (const juce::String& title, const juce::File& startIn,
@@ -121,7 +106,6 @@ private:
     juce::Array<juce::File> documents;
     juce::Array<Listener*> listeners;
     juce::CriticalSection lock;
-    FileChooserFunction chooseFile;
     DocumentOpener openDocument;
 
     JUCE_DECLARE_NON_COPYABLE (PellmixMenu)

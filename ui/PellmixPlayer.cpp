@@ -2,6 +2,7 @@
 
 #include "BinaryData.h"
 #include "settings/SharedAudioDeviceManager.h"
+#include "ui/PellmixFileChooser.h"
 #include "ui/PellmixLookAndFeel.h"
 #include "ui/PellmixPlayListFile.h"
 
@@ -71,15 +72,6 @@ juce::String twoDigits (int n)
     return (n < 10 ? "0" : "") + juce::String (n);
 }
 } // namespace
-
-std::function<juce::Array<juce::File>()> PellmixPlayer::chooseAudioFiles = []
-{
-    juce::FileChooser chooser ("Select the folder", PellmixConfig::getInstance()->settings.impulsesFolder,
-                               "*.wav;*.aif;*.aiff;*.mp3", true);
-    if (chooser.browseForMultipleFilesToOpen())
-        return chooser.getResults();
-    return juce::Array<juce::File>();
-};
 
 //==============================================================================
 PellmixPlayer::PellmixPlayer()
@@ -698,7 +690,9 @@ void PellmixPlayer::addTargetFiles()
 
 void PellmixPlayer::addFilesFromMenu (PellmixPlayList& list)
 {
-    const auto files = chooseAudioFiles != nullptr ? chooseAudioFiles() : juce::Array<juce::File>();
+    const auto files = PellmixFileChooser::choose (
+        {"Select the folder", PellmixConfig::getInstance()->settings.impulsesFolder,
+         "*.wav;*.aif;*.aiff;*.mp3", PellmixFileChooser::Mode::openMany});
     if (files.isEmpty())
         return;
 

@@ -5,7 +5,6 @@
 #include "ui/PellmixPlayList.h"
 #include "ui/PellmixPlayerInOutSpectroGramme.h"
 
-#include <functional>
 #include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <memory>
@@ -89,10 +88,6 @@ public:
     static float gainForSliderValue (double value);
     // "hh:mm:ss" of the whole seconds of `seconds`, with a leading "-" for the remaining time.
     static juce::String formatTime (double seconds, bool remaining);
-
-    // Asks the user for audio files to add (the menu's commands). Returns no file when cancelled.
-    // Replaced by tests; the default shows a file chooser at the impulses folder.
-    static std::function<juce::Array<juce::File>()> chooseAudioFiles;
 
     void mouseUp (const juce::MouseEvent&) override;
     void mouseDoubleClick (const juce::MouseEvent&) override;

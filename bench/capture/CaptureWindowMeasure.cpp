@@ -126,7 +126,8 @@ int measure()
     }
 
     const auto output = config->settings.impulsesFolder.getChildFile ("measure.vir");
-    PellmixFileChooser::setHandler ([output] (const PellmixFileChooser::Request&) { return output; });
+    PellmixFileChooser::setHandler ([output] (const PellmixFileChooser::Request&)
+                                    { return juce::Array<juce::File> (output); });
     BoxCloser boxes;
     MainContentComponent content;
     auto* window = content.getCaptureWindow();

@@ -35,7 +35,7 @@ TEST_F (CaptureWindowTest, ScreenshotsIdleToneCaptureAndProcessing)
     ASSERT_NO_FATAL_FAILURE (start());
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("shot.vir");
+    chooser.answer = {impulses().getChildFile ("shot.vir")};
     ContentOnScreen ui;
     auto* window = ui.window;
     window->setSweepSecondsForTests (8);

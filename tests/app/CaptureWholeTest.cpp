@@ -50,7 +50,7 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
     ASSERT_NO_FATAL_FAILURE (start ({rate, 512, 2, 4, true}));
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("whole"); // the window adds ".vir"
+    chooser.answer = {impulses().getChildFile ("whole")}; // the window adds ".vir"
     const auto output = impulses().getChildFile ("whole.vir");
 
     std::unique_ptr<Jconvolver> convolver;

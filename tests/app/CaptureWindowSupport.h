@@ -6,7 +6,6 @@
 #include "InProcessDevice.h"
 #include "app/MainContentComponent.h"
 #include "ui/PellmixCapture.h"
-#include "ui/PellmixFileChooser.h"
 #include "ui/PellmixIrPanel.h"
 #include "ui/PellmixLookAndFeel.h"
 #include "ui/UiTestSupport.h"
@@ -132,23 +131,7 @@ private:
     juce::uint32 firstSeen = 0;
 };
 
-// Answers the output-file chooser with `answer` (nothing: cancelled) and keeps every request.
-struct ChooserStub
-{
-    ChooserStub()
-    {
-        PellmixFileChooser::setHandler (
-            [this] (const PellmixFileChooser::Request& r)
-            {
-                requests.push_back (r);
-                return answer;
-            });
-    }
-    ~ChooserStub() { PellmixFileChooser::setHandler ({}); }
-
-    std::optional<juce::File> answer;
-    std::vector<PellmixFileChooser::Request> requests;
-};
+using ui_test::ChooserStub;
 
 // jconvolver with one input "in" and one output "out" on the test's JACK server.
 class Jconvolver

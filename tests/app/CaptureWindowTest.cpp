@@ -227,7 +227,7 @@ TEST_P (Clipping, FullScaleAbortsWithABoxAndLeavesNoRecording)
     makeWindow();
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("clip.vir");
+    chooser.answer = {impulses().getChildFile ("clip.vir")};
 
     std::unique_ptr<Jconvolver> convolver;
     std::unique_ptr<JackSource> source;
@@ -277,7 +277,7 @@ TEST_P (Clipping, FullScaleAbortsWithABoxAndLeavesNoRecording)
     EXPECT_TRUE (config->lastCapturePath.isEmpty());
 
     // The next chooser proposes the same name.
-    chooser.answer.reset();
+    chooser.answer.clear();
     click (capture->getCaptureButton());
     ASSERT_EQ (chooser.requests.size(), 2u);
     EXPECT_EQ (chooser.requests[1].initialFileOrDirectory, impulses().getChildFile ("clip.vir"));
@@ -334,14 +334,14 @@ TEST_F (CaptureWindowTest, OutputNameGetsTheVirExtensionAndAnExistingCompletedNa
         const auto lastName = capture->getLastOutputName();
         boxes.result = c.answer;
         boxes.boxes.clear();
-        chooser.answer = folder.getChildFile (c.chosen);
+        chooser.answer = {folder.getChildFile (c.chosen)};
 
         click (capture->getCaptureButton());
         ASSERT_FALSE (chooser.requests.empty());
         const auto& request = chooser.requests.back();
         EXPECT_EQ (request.title, "Output file");
         EXPECT_EQ (request.patterns, "*.vir;");
-        EXPECT_TRUE (request.save);
+        EXPECT_EQ (request.mode, PellmixFileChooser::Mode::save);
         EXPECT_TRUE (request.warnAboutOverwriting);
         EXPECT_EQ (request.initialFileOrDirectory, initial);
 
@@ -390,7 +390,7 @@ TEST_F (CaptureWindowTest, StartsThatCannotWorkAreRefusedWithAMessageAndTheContr
     makeWindow();
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("refused.vir");
+    chooser.answer = {impulses().getChildFile ("refused.vir")};
     const auto tempFolder = temp();
     const auto blocker = juce::File (home.path()).getChildFile ("a-file");
     ASSERT_TRUE (blocker.replaceWithText ("x"));
@@ -418,7 +418,7 @@ TEST_F (CaptureWindowTest, StartsThatCannotWorkAreRefusedWithAMessageAndTheContr
         {"output", [&] { config->captureAudioOut = 4; }, [&] { config->captureAudioOut = 0; }, outputText,
          outputText, false},
         {"device", [] { getSharedAudioDeviceManager()->closeAudioDevice(); },
-         [] { getSharedAudioDeviceManager()->restartLastAudioDevice(); }, deviceText, deviceText, false},
+         [] { reopenSharedDeviceForTests(); }, deviceText, deviceText, false},
         {"temporary folder", [&] { config->settings.tempFolder = unwritable; },
          [&] { config->settings.tempFolder = tempFolder; },
          cannotWrite (unwritable.getChildFile ("sinustest.wav")),
@@ -465,7 +465,7 @@ TEST_F (CaptureWindowTest, RecordingFileThatCannotBeWrittenAtTheEndIsReportedAnd
     ASSERT_TRUE (loopOutput());
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("lost.vir");
+    chooser.answer = {impulses().getChildFile ("lost.vir")};
 
     click (capture->getCaptureButton());
     ASSERT_EQ (state(), State::recording);
@@ -517,7 +517,7 @@ TEST_F (CaptureWindowTest, EveryClickInEveryState)
     ASSERT_TRUE (loopOutput());
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("states.vir");
+    chooser.answer = {impulses().getChildFile ("states.vir")};
 
     const char* play = "Play test signal";
     const char* stopTone = "Stop test signal";
@@ -637,7 +637,7 @@ TEST_F (CaptureWindowTest, ProgressFollowsTheRecordingThenTheWorker)
     ASSERT_TRUE (loopOutput());
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("progress.vir");
+    chooser.answer = {impulses().getChildFile ("progress.vir")};
     EXPECT_EQ (capture->getTimerInterval(), PellmixCapture::fastTimerMs);
 
     click (capture->getCaptureButton());
@@ -696,7 +696,7 @@ TEST_F (CaptureWindowTest, ProgressFollowsTheRecordingThenTheWorker)
 
     // After a finished capture the chooser proposes the folder only; the period stays, also
     // during a tone.
-    chooser.answer.reset();
+    chooser.answer.clear();
     click (capture->getCaptureButton());
     EXPECT_EQ (chooser.requests.back().initialFileOrDirectory, impulses());
     click (capture->getToneButton());
@@ -711,7 +711,7 @@ TEST_F (CaptureWindowTest, ExtractionRerunsTheLastRecordingIntoTestRaw)
     ASSERT_TRUE (loopOutput());
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("first.vir");
+    chooser.answer = {impulses().getChildFile ("first.vir")};
 
     // Without a recording it does nothing.
     capture->buttonClicked (&capture->getExtractionButton());
@@ -745,7 +745,7 @@ TEST_F (CaptureWindowTest, ClosingMidCaptureHidesTheWindowAndHoldsTheHandOffUnti
     ASSERT_NO_FATAL_FAILURE (start());
     BoxRecorder boxes;
     ChooserStub chooser;
-    chooser.answer = impulses().getChildFile ("held.vir");
+    chooser.answer = {impulses().getChildFile ("held.vir")};
     ContentOnScreen ui;
     auto* window = ui.window;
     window->setSweepSecondsForTests (2);
@@ -829,7 +829,7 @@ TEST_P (Destroying, WaitsForTheWorkerDeletesItsTemporaryFilesAndKeepsTestRaw)
     BoxRecorder boxes;
     ChooserStub chooser;
     const auto output = impulses().getChildFile ("gone.vir");
-    chooser.answer = output;
+    chooser.answer = {output};
     ASSERT_TRUE (temp().getChildFile ("test.raw").replaceWithText ("kept"));
     ASSERT_TRUE (temp().getChildFile ("deconv.raw").replaceWithText ("old"));
     click (capture->getToneButton());

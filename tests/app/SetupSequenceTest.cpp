@@ -330,6 +330,10 @@ TEST_F (SetupSequence, EveryTextOfTheDialogsIsReadable)
 // viewport 50 pixels short of it, whatever size the dialog is given.
 TEST (AudioConfigWindowLayout, ButtonAndViewportFollowTheSize)
 {
+    // The components open the X display. Without a display of its own the framework connects to
+    // ":0", which may be another test's virtual display; the process would end with an X I/O error
+    // when that display went away.
+    ASSERT_TRUE (processDisplay().started());
     struct Case
     {
         int width, height;

@@ -50,8 +50,7 @@ TEST_F (IrPanelTest, CaptureRequestNeedsADeviceWithInputs)
     EXPECT_EQ (config->captureState.load(), 0);
     EXPECT_EQ (config->captureSlot.load(), -1);
 
-    manager->restartLastAudioDevice();
-    ASSERT_NE (manager->getCurrentAudioDevice(), nullptr);
+    ASSERT_TRUE (reopenSharedDeviceForTests());
     click (block (0).getCaptureButton());
     EXPECT_EQ (config->captureState.load(), 1);
     EXPECT_EQ (config->captureSlot.load(), 0);

@@ -139,17 +139,18 @@ TEST_F (IrPanelTest, MenuLoadsAFileThroughTheChooser)
 {
     tick (1);
     const auto f = someIr ("chosen.wav");
-    ChooserSeam chooser (f);
+    ui_test::ChooserStub chooser;
+    chooser.answer = {f};
     MenuAnswer answer (1);
     screen->click (at (1, {12, 100}));
     pump (50);
 
     EXPECT_TRUE (answer.answered);
     EXPECT_EQ (answer.itemTexts, juce::StringArray ({"Load Impulse file", "Capture Impulse"}));
-    ASSERT_EQ (chooser.calls.size(), 1u);
-    EXPECT_EQ (chooser.calls[0].title, "Select the folder");
-    EXPECT_EQ (chooser.calls[0].initial, config->settings.impulsesFolder);
-    EXPECT_EQ (chooser.calls[0].patterns, "*.wav;*.aif;*.vir");
+    ASSERT_EQ (chooser.requests.size(), 1u);
+    EXPECT_EQ (ui_test::describe (chooser.requests[0]),
+               "open 'Select the folder' in " +
+                   config->settings.impulsesFolder.getFullPathName().toStdString() + " *.wav;*.aif;*.vir");
     EXPECT_EQ (record (1).path, f);
     EXPECT_EQ (band0 (engine(), 1), shapedBand0 (f, record (1)));
 }
@@ -162,24 +163,25 @@ TEST_F (IrPanelTest, MenuOnALoadedBlockWithAnyButtonAndCancelledChoices)
 
     {
         SCOPED_TRACE ("chooser cancelled");
-        ChooserSeam chooser ({});
+        ui_test::ChooserStub chooser; // no answer: cancelled
         MenuAnswer answer (1);
         screen->move (at (4, {12, 100}));
         screen->down (at (4, {12, 100}), rightButton);
         screen->up (at (4, {12, 100}));
         pump (50);
         EXPECT_TRUE (answer.answered);
-        EXPECT_EQ (chooser.calls.size(), 1u);
+        EXPECT_EQ (chooser.requests.size(), 1u);
         EXPECT_EQ (record (4).path, f);
     }
     {
         SCOPED_TRACE ("menu dismissed");
-        ChooserSeam chooser (someIr ("never.wav"));
+        ui_test::ChooserStub chooser;
+        chooser.answer = {someIr ("never.wav")};
         MenuAnswer answer (0);
         screen->click (at (4, {12, 100}));
         pump (50);
         EXPECT_TRUE (answer.answered);
-        EXPECT_TRUE (chooser.calls.empty());
+        EXPECT_TRUE (chooser.requests.empty());
         EXPECT_EQ (record (4).path, f);
         EXPECT_EQ (config->captureState.load(), 0);
     }

@@ -1,5 +1,5 @@
 // Every test process of this area gets its own virtual display before its first test, and a
-// file chooser seam that fails the test instead of opening a dialog nobody answers.
+// file chooser that fails the test instead of opening a dialog nobody answers.
 #include "IrPanelTestSupport.h"
 
 namespace
@@ -10,12 +10,7 @@ public:
     void SetUp() override
     {
         ASSERT_TRUE (ui_test::processDisplay().started());
-        PellmixIrBlock::chooseFileToOpen =
-            [] (const juce::String& title, const juce::File&, const juce::String&)
-        {
-            ADD_FAILURE() << "a file chooser \"" << title << "\" was opened without a seam";
-            return juce::File();
-        };
+        ui_test::failUnansweredChoosers();
     }
 };
 

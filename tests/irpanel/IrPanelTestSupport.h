@@ -1,8 +1,8 @@
 #pragma once
 // Pieces of the IR panel tests: the panel on a virtual display with the configuration and a JACK
 // dummy device, alert boxes recorded through a test look-and-feel, pop-up menus answered through
-// their window's peer, the file chooser replaced through its seam, IR files written on the fly,
-// and a reference engine that shapes and blends like the real one.
+// their window's peer, IR files written on the fly, and a reference engine that shapes and blends
+// like the real one. The file chooser is answered by ui_test::ChooserStub.
 #include "engine/EngineTestHelpers.h"
 #include "engine/PellmixVirFile.h"
 #include "ui/PellmixIrPanel.h"
@@ -119,32 +119,6 @@ private:
     }
 
     int item;
-};
-
-// What the file chooser seam was asked, and the file it hands back, while it lives.
-struct ChooserSeam
-{
-    explicit ChooserSeam (juce::File answer)
-        : previous (PellmixIrBlock::chooseFileToOpen)
-    {
-        PellmixIrBlock::chooseFileToOpen = [this, answer] (const juce::String& title,
-                                                           const juce::File& initial,
-                                                           const juce::String& patterns)
-        {
-            calls.push_back ({title, initial, patterns});
-            return answer;
-        };
-    }
-    ~ChooserSeam() { PellmixIrBlock::chooseFileToOpen = previous; }
-
-    struct Call
-    {
-        juce::String title;
-        juce::File initial;
-        juce::String patterns;
-    };
-    std::vector<Call> calls;
-    PellmixIrBlock::FileChooserFunction previous;
 };
 
 // Mono IR files of a few formats.

@@ -16,3 +16,20 @@ inline bool openSharedDeviceForTests()
     }
     return getSharedAudioDeviceManager()->getCurrentAudioDevice() != nullptr;
 }
+
+// Reopens the device that closeAudioDevice() closed. Registering JUCE's JACK client again can
+// collide with another test's client of the same name for a moment: try a few times. A failed
+// open makes the manager forget the device's name (restartLastAudioDevice() would then do nothing),
+// so every attempt opens the setup kept before the first. True when a device is open.
+inline bool reopenSharedDeviceForTests()
+{
+    auto* manager = getSharedAudioDeviceManager();
+    const auto setup = manager->getAudioDeviceSetup();
+    for (int attempt = 0; attempt < 5 && manager->getCurrentAudioDevice() == nullptr; ++attempt)
+    {
+        if (attempt > 0)
+            juce::Thread::sleep (200 * attempt);
+        manager->setAudioDeviceSetup (setup, false);
+    }
+    return manager->getCurrentAudioDevice() != nullptr;
+}

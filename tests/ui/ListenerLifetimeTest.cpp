@@ -45,13 +45,7 @@ TEST (ListenerLifetime, PanelsLeaveTheConfigurationAndTheMenuWhenDeleted)
     ui_test::BroadcastRecorder broadcasts;
     Sentinel sentinel;
     menu->addListener (&sentinel);
-    int audioChooserCalls = 0;
-    const auto previousChooser = PellmixPlayer::chooseAudioFiles;
-    PellmixPlayer::chooseAudioFiles = [&audioChooserCalls]
-    {
-        ++audioChooserCalls;
-        return juce::Array<juce::File>();
-    };
+    ui_test::ChooserStub chooser;
 
     const Panel panels[] = {
         {"IR panel", [] { return std::make_unique<PellmixIrPanel>(); }, PellmixIrPanel::numBlocks, 0},
@@ -89,8 +83,7 @@ TEST (ListenerLifetime, PanelsLeaveTheConfigurationAndTheMenuWhenDeleted)
     EXPECT_EQ (broadcasts.colours, std::vector<int> ({0, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ (broadcasts.tooltips, std::vector<bool> ({false, true}));
     EXPECT_EQ (sentinel.calls, std::vector<std::string> ({"source", "target"}));
-    EXPECT_EQ (audioChooserCalls, 0) << "a playlist command reached a deleted player";
+    EXPECT_TRUE (chooser.requests.empty()) << "a playlist command reached a deleted player";
 
-    PellmixPlayer::chooseAudioFiles = previousChooser;
     menu->removeListener (&sentinel);
 }

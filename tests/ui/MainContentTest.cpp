@@ -292,16 +292,7 @@ TEST_F (MainContent, TimerKeepsTheDeviceReadyFlag)
     content->timerCallback();
     EXPECT_EQ (env.config->audioDeviceReady.load(), 0);
 
-    // Reopening registers JUCE's JACK client again, which can collide with another test's client
-    // of the same name for a moment: try a few times.
-    for (int attempt = 0; attempt < 5 && getSharedAudioDeviceManager()->getCurrentAudioDevice() == nullptr;
-         ++attempt)
-    {
-        getSharedAudioDeviceManager()->restartLastAudioDevice();
-        if (getSharedAudioDeviceManager()->getCurrentAudioDevice() == nullptr)
-            juce::Thread::sleep (200 * (attempt + 1));
-    }
-    ASSERT_NE (getSharedAudioDeviceManager()->getCurrentAudioDevice(), nullptr);
+    ASSERT_TRUE (reopenSharedDeviceForTests());
     OnScreen::pump (1300); // the content's own one-second timer
     EXPECT_EQ (env.config->audioDeviceReady.load(), 1);
 }

@@ -1,5 +1,5 @@
 // The menu-bar model in-process: each menu walked item by item, every (menu, id) command with its
-// effect, file choosers answered through the menu's seam and message boxes closed as they come;
+// effect, file choosers answered by a stub and message boxes closed as they come;
 // project files, IR export, playlists, tooltips, colours and their selectors, the "?" documents
 // and their opener.
 #include "ResultTestSupport.h"
@@ -9,7 +9,6 @@
 #include "engine/PellmixVirFile.h"
 #include "ui/PellmixMenu.h"
 
-#include <deque>
 #include <juce_gui_extra/juce_gui_extra.h>
 #include <sys/resource.h>
 
@@ -131,16 +130,6 @@ protected:
         ASSERT_NE (env.config, nullptr) << env.jack.logText();
         menu = PellmixMenu::fromConfig();
         ASSERT_NE (menu, nullptr);
-        menu->setFileChooser (
-            [this] (const PellmixMenu::FileRequest& request)
-            {
-                requests.push_back (request);
-                if (answers.empty())
-                    return juce::File();
-                auto answer = answers.front();
-                answers.pop_front();
-                return answer;
-            });
         menu->setDocumentOpener ([this] (const juce::File& f) { opened.push_back (f); });
     }
 
@@ -189,8 +178,7 @@ protected:
     ui_test::ConfigEnvironment env;
     pellmix_test::TempDir files{"pellmix-menu"};
     PellmixMenu* menu = nullptr;
-    std::vector<PellmixMenu::FileRequest> requests;
-    std::deque<juce::File> answers;
+    ui_test::ChooserStub chooser;
     std::vector<juce::File> opened;
 };
 } // namespace
@@ -264,9 +252,9 @@ TEST_F (Menu, CommandTableDispatchesByMenuAndId)
     };
     const Case cases[] = {
         {0, 1, {"open 'Open Melvane project' in " + product + " *.vmp;"}},
-        {0, 2, {"save 'Save Melvane project' in " + product + " *.vmp;"}},
-        {0, 3, {"save 'Save Melvane project' in " + product + " *.vmp;"}},
-        {0, 4, {"save 'Output file' in " + impulses + " *.vir;"}},
+        {0, 2, {"save 'Save Melvane project' in " + product + " *.vmp; (asks before overwriting)"}},
+        {0, 3, {"save 'Save Melvane project' in " + product + " *.vmp; (asks before overwriting)"}},
+        {0, 4, {"save 'Output file' in " + impulses + " *.vir; (asks before overwriting)"}},
         {0, 11, {"B source", "A source"}},
         {0, 12, {"B target", "A target"}},
         {1, 1, {"modal Audio device settings", "modal Hardware I/O options"}},
@@ -306,15 +294,14 @@ TEST_F (Menu, CommandTableDispatchesByMenuAndId)
     {
         SCOPED_TRACE (testing::Message() << "menu " << c.menuIndex << ", id " << c.id);
         trace.clear();
-        requests.clear();
+        chooser.requests.clear();
         broadcasts.colours.clear();
         broadcasts.tooltips.clear();
         run (c.menuIndex, c.id);
         OnScreen::pump (100); // the closer's next tick
 
-        for (const auto& r : requests)
-            trace.push_back ((r.save ? "save '" : "open '") + r.title.toStdString() + "' in " +
-                             r.startIn.getFullPathName().toStdString() + " " + r.pattern.toStdString());
+        for (const auto& r : chooser.requests)
+            trace.push_back (ui_test::describe (r));
         for (int index : broadcasts.colours)
             trace.push_back ("colour " + std::to_string (index));
         for (bool on : broadcasts.tooltips)
@@ -347,7 +334,7 @@ TEST_F (Menu, ProjectRoundTripThroughOpenAndSave)
     const auto before = config().project.irRecords;
 
     // A name typed without its extension is saved with it.
-    answers = {file ("session")};
+    chooser.answer = {file ("session")};
     run (PellmixMenu::fileMenu, PellmixMenu::saveProjectToId);
     const auto saved = file ("session.vmp");
     ASSERT_TRUE (saved.existsAsFile());
@@ -355,8 +342,9 @@ TEST_F (Menu, ProjectRoundTripThroughOpenAndSave)
 
     // "Save project" asks again each time; a cancelled chooser writes nothing.
     const auto savedText = saved.loadFileAsString();
+    chooser.answer.clear();
     run (PellmixMenu::fileMenu, PellmixMenu::saveProjectId);
-    EXPECT_EQ (requests.size(), 2u);
+    EXPECT_EQ (chooser.requests.size(), 2u);
     EXPECT_EQ (saved.loadFileAsString(), savedText);
 
     // Wipe the project, then open the file again.
@@ -368,7 +356,7 @@ TEST_F (Menu, ProjectRoundTripThroughOpenAndSave)
     p.eqChanged = false;
     const auto sumBefore = config().engine.getSum().bands[0];
 
-    answers = {saved};
+    chooser.answer = {saved};
     run (PellmixMenu::fileMenu, PellmixMenu::openProjectId);
     for (int i = 0; i < 8; ++i)
     {
@@ -406,7 +394,7 @@ TEST_F (Menu, ExportWritesTheBlendAndFollowsTheEqSwitch)
 
     auto exportTo = [this] (const std::string& typed)
     {
-        answers = {file (typed)};
+        chooser.answer = {file (typed)};
         run (PellmixMenu::fileMenu, PellmixMenu::exportIrId);
     };
     auto expectValid = [&engine] (const juce::File& vir)
@@ -465,7 +453,7 @@ TEST_F (Menu, TypedNamesGetTheirExtensionAndTheOverwriteWarning)
         SCOPED_TRACE (c.typed);
         closer.closedNames.clear();
         overwriteAnswer = c.answer;
-        answers = {file (c.typed)};
+        chooser.answer = {file (c.typed)};
         run (PellmixMenu::fileMenu, c.id);
 
         EXPECT_EQ (closer.closedNames.size(), c.warned ? 1u : 0u);
@@ -503,7 +491,7 @@ TEST_F (Menu, FailuresAreToldAndChangeNothing)
         SCOPED_TRACE (name);
         closer.closedNames.clear();
         const auto records = p.irRecords;
-        answers = {file (name)};
+        chooser.answer = {file (name)};
         run (PellmixMenu::fileMenu, PellmixMenu::openProjectId);
         EXPECT_EQ (closer.closedNames, std::vector<juce::String> ({"Open project"}));
         for (int i = 0; i < 8; ++i)
@@ -525,7 +513,7 @@ TEST_F (Menu, FailuresAreToldAndChangeNothing)
                           WriteCase{PellmixMenu::exportIrId, "nowhere/x.vir", "Export IR"}})
     {
         closer.closedNames.clear();
-        answers = {file (c.target)};
+        chooser.answer = {file (c.target)};
         run (PellmixMenu::fileMenu, c.id);
         EXPECT_EQ (closer.closedNames, std::vector<juce::String> ({c.box}));
         EXPECT_FALSE (file (c.target).exists());
@@ -542,7 +530,7 @@ TEST_F (Menu, FailuresAreToldAndChangeNothing)
                           WriteCase{PellmixMenu::exportIrId, "old.vir", "Export IR"}})
     {
         closer.closedNames.clear();
-        answers = {file (c.target)};
+        chooser.answer = {file (c.target)};
         rlimit small{200, saved.rlim_max};
         setrlimit (RLIMIT_FSIZE, &small);
         menu->menuItemSelected (c.id, PellmixMenu::fileMenu); // the box closes within this call

@@ -1,6 +1,6 @@
 // The menu bar's commands against the real main content on a virtual display, with the
 // configuration and a JACK dummy device; commands are picked by their labels in the "File" menu
-// the bar shows, and file choosers answer through their seams:
+// the bar shows, and file choosers are answered by a stub:
 // - "Add file to playlist" > "Source" / "Target" fills the player's lists, and no longer reaches
 //   the player once it is deleted;
 // - "Open project" is taken over by the IR blocks' and the EQ panel's timers (files, knobs,
@@ -19,7 +19,6 @@
 #include "ui/PellmixMenu.h"
 #include "ui/PellmixPlayer.h"
 
-#include <deque>
 #include <vector>
 
 using ui_test::OnScreen;
@@ -56,27 +55,11 @@ protected:
         ASSERT_NE (env.config, nullptr) << env.jack.logText();
         menu = PellmixMenu::fromConfig();
         ASSERT_NE (menu, nullptr);
-        menu->setFileChooser (
-            [this] (const PellmixMenu::FileRequest&)
-            {
-                if (answers.empty())
-                    return juce::File();
-                auto answer = answers.front();
-                answers.pop_front();
-                return answer;
-            });
-        previousAudioChooser = PellmixPlayer::chooseAudioFiles;
-        PellmixPlayer::chooseAudioFiles = [this]
-        {
-            ++audioChooserCalls;
-            return audioAnswer;
-        };
     }
     void TearDown() override
     {
         screen.reset();
         content.reset();
-        PellmixPlayer::chooseAudioFiles = previousAudioChooser;
     }
 
     void build()
@@ -110,7 +93,7 @@ protected:
     }
     void openProject (const juce::File& f)
     {
-        answers = {f};
+        chooser.answer = {f};
         ASSERT_NO_FATAL_FAILURE (chooseFromFileMenu ({"Open project"}));
         // Taken over by the blocks (250 ms) and the EQ panel (500 ms); then the plots' next tick.
         const bool taken = player_test::pumpUntil (
@@ -127,7 +110,7 @@ protected:
     }
     juce::File exportBlend (const std::string& name)
     {
-        answers = {file (name)};
+        chooser.answer = {file (name)};
         chooseFromFileMenu ({"Export IR"});
         return file (name + ".vir");
     }
@@ -228,11 +211,8 @@ protected:
     ui_test::ConfigEnvironment env;
     pellmix_test::TempDir files{"pellmix-menu-content"};
     PellmixMenu* menu = nullptr;
-    std::deque<juce::File> answers;
+    ui_test::ChooserStub chooser;
     int exports = 0;
-    int audioChooserCalls = 0;
-    juce::Array<juce::File> audioAnswer;
-    std::function<juce::Array<juce::File>()> previousAudioChooser;
     std::unique_ptr<MainContentComponent> content;
     std::unique_ptr<OnScreen> screen;
 };
@@ -262,13 +242,13 @@ TEST_F (MenuWithMainContent, AddFileToPlaylistFillsThePlayersListsWhileThePlayer
         {"Source", {file ("missing.wav")}, {{mono, 0}, {stereo, 1}, {stereo, 2}}, {{stereo, 1}, {stereo, 2}}},
         {"Target", {mono}, {{mono, 0}, {stereo, 1}, {stereo, 2}}, {{stereo, 1}, {stereo, 2}, {mono, 0}}},
     };
-    int calls = 0;
+    size_t calls = 0;
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.list);
-        audioAnswer = c.chosen;
+        chooser.answer = c.chosen;
         ASSERT_NO_FATAL_FAILURE (chooseFromFileMenu ({"Add file to playlist", c.list}));
-        EXPECT_EQ (audioChooserCalls, ++calls) << "one chooser per command";
+        EXPECT_EQ (chooser.requests.size(), ++calls) << "one chooser per command";
         EXPECT_EQ (entries (*player->sourceList), c.source);
         EXPECT_EQ (entries (*player->targetList), c.target);
         EXPECT_EQ (player->sourceList->getModel()->getNumRows(), (int)c.source.size());
@@ -277,17 +257,17 @@ TEST_F (MenuWithMainContent, AddFileToPlaylistFillsThePlayersListsWhileThePlayer
     // Once the player is deleted no command reaches it; the lists it wrote come back in the next.
     screen.reset();
     content.reset();
-    audioAnswer = {mono};
+    chooser.answer = {mono};
     ASSERT_NO_FATAL_FAILURE (chooseFromFileMenu ({"Add file to playlist", "Source"}));
     ASSERT_NO_FATAL_FAILURE (chooseFromFileMenu ({"Add file to playlist", "Target"}));
-    EXPECT_EQ (audioChooserCalls, calls) << "a command reached the deleted player";
+    EXPECT_EQ (chooser.requests.size(), calls) << "a command reached the deleted player";
 
     build();
     player = content->getPlayer();
     EXPECT_EQ (entries (*player->sourceList), cases[4].source);
     EXPECT_EQ (entries (*player->targetList), cases[4].target);
     ASSERT_NO_FATAL_FAILURE (chooseFromFileMenu ({"Add file to playlist", "Source"}));
-    EXPECT_EQ (audioChooserCalls, calls + 1) << "the new player took the menu's commands over";
+    EXPECT_EQ (chooser.requests.size(), calls + 1) << "the new player took the menu's commands over";
     EXPECT_EQ (entries (*player->sourceList).back(), (PellmixPlayListEntry{mono, 0}));
 }
 
@@ -370,7 +350,7 @@ TEST_F (MenuWithMainContent, SaveThenOpenBringsBackWhatWasSetThroughTheBlocks)
     set.eqOn = false;
     const auto before = bytesOf (exportBlend ("before"));
 
-    answers = {file ("session")};
+    chooser.answer = {file ("session")};
     ASSERT_NO_FATAL_FAILURE (chooseFromFileMenu ({"Save project"}));
     ASSERT_TRUE (file ("session.vmp").existsAsFile());
 

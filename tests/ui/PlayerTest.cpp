@@ -815,30 +815,24 @@ TEST_F (Player, MenuCommandsAddTheChosenFiles)
     player_test::writeTone (media ("stereo.aiff"), 2, 0.2);
     media ("broken.mp3").replaceWithText ("not audio");
 
-    const auto saved = PellmixPlayer::chooseAudioFiles;
-    juce::Array<juce::File> chosen;
-    int asked = 0;
-    PellmixPlayer::chooseAudioFiles = [&]
-    {
-        ++asked;
-        return chosen;
-    };
-
-    chosen = {}; // cancelled
+    ui_test::ChooserStub chooser; // no answer: cancelled
     p.addSourceFiles();
-    EXPECT_EQ (asked, 1);
+    ASSERT_EQ (chooser.requests.size(), 1u);
+    EXPECT_EQ (ui_test::describe (chooser.requests[0]),
+               "open many 'Select the folder' in " +
+                   config->settings.impulsesFolder.getFullPathName().toStdString() +
+                   " *.wav;*.aif;*.aiff;*.mp3");
     EXPECT_TRUE (source().entries.isEmpty());
 
-    chosen = {media ("mono.wav"), media ("broken.mp3"), media ("stereo.aiff")};
+    chooser.answer = {media ("mono.wav"), media ("broken.mp3"), media ("stereo.aiff")};
     p.addSourceFiles();
     EXPECT_EQ (player_test::marks (source()), "MLR");
     EXPECT_EQ (p.sourceList->getModel()->getNumRows(), 3);
     p.addTargetFiles();
     p.addTargetFiles();
     EXPECT_EQ (player_test::marks (target()), "MLRMLR");
-    EXPECT_EQ (asked, 4);
+    EXPECT_EQ (chooser.requests.size(), 4u);
     EXPECT_FALSE (playlistFile().existsAsFile()) << "the lists are written when the player goes";
-    PellmixPlayer::chooseAudioFiles = saved;
 }
 
 TEST_F (Player, PlaylistIsReadAtConstructionAndWrittenAtDestruction)

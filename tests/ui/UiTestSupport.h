@@ -1,10 +1,12 @@
 #pragma once
 // Helpers for the in-process component tests: snapshots and pixel comparisons, a configuration
 // built in a fresh HOME with a JACK dummy server, and a component on a virtual display that
-// receives mouse, wheel and key events through its peer.
+// receives mouse, wheel and key events through its peer, and the file chooser answered through its
+// seam.
 #include "support/SharedDeviceForTests.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
+#include "ui/PellmixFileChooser.h"
 #include "ui/PellmixMenu.h"
 #include "support/Fixtures.h"
 
@@ -12,6 +14,8 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace ui_test
 {
@@ -181,4 +185,51 @@ private:
     juce::Component& component;
     juce::int64 time = juce::Time::currentTimeMillis();
 };
+
+// Stands in for the file chooser while it lives: keeps every request and answers each with
+// `answer` (empty: cancelled). The chooser it replaced comes back when it goes.
+class ChooserStub
+{
+public:
+    ChooserStub()
+    {
+        previous = PellmixFileChooser::setHandler (
+            [this] (const PellmixFileChooser::Request& request)
+            {
+                requests.push_back (request);
+                return answer;
+            });
+    }
+    ~ChooserStub() { PellmixFileChooser::setHandler (std::move (previous)); }
+
+    juce::Array<juce::File> answer;
+    std::vector<PellmixFileChooser::Request> requests;
+
+private:
+    PellmixFileChooser::Handler previous;
+    JUCE_DECLARE_NON_COPYABLE (ChooserStub)
+};
+
+// A request in one line: "open|open many|save 'title' in folder patterns", then " (asks before
+// overwriting)" where the chooser warns.
+inline std::string describe (const PellmixFileChooser::Request& r)
+{
+    using Mode = PellmixFileChooser::Mode;
+    const char* mode = r.mode == Mode::save ? "save" : r.mode == Mode::openMany ? "open many" : "open";
+    return std::string (mode) + " '" + r.title.toStdString() + "' in " +
+           r.initialFileOrDirectory.getFullPathName().toStdString() + " " + r.patterns.toStdString() +
+           (r.warnAboutOverwriting ? " (asks before overwriting)" : "");
+}
+
+// Makes any file chooser that no stub answers fail the test at once, instead of a dialog that
+// nobody answers holding the test until its time-out. For a test environment's SetUp.
+inline void failUnansweredChoosers()
+{
+    PellmixFileChooser::setHandler (
+        [] (const PellmixFileChooser::Request& request)
+        {
+            ADD_FAILURE() << "a file chooser \"" << request.title << "\" was opened without a stub";
+            return juce::Array<juce::File>();
+        });
+}
 } // namespace ui_test
