@@ -306,7 +306,15 @@ void PellmixPlayer::transportAction (int action)
             loadEntry (model.getPreviousEntry(), true);
             break;
         case playAction:
-            if (transportState == paused)
+            if (readerSource == nullptr)
+            {
+                // Nothing is loaded (an empty list or a file that did not open, perhaps while the
+                // state already says playing or paused): the current entry is opened again, so
+                // play works as soon as the list holds something playable.
+                loadEntry (model.getCurrentEntry(), true);
+                transportState = playing;
+            }
+            else if (transportState == paused)
             {
                 transportSource.start();
                 transportState = playing;

@@ -352,7 +352,7 @@ TEST_F (Player, TransportActionsTable)
     EXPECT_EQ (currentIndex (target()), -1) << "the other list is not touched";
 }
 
-TEST_F (Player, PlayFromStopWhenTheEntryDoesNotOpen)
+TEST_F (Player, PlayWhenNothingIsLoadedOpensTheCurrentEntryAgain)
 {
     auto& p = build();
     source().entries.add ({media ("missing.wav"), 0});
@@ -380,6 +380,12 @@ TEST_F (Player, PlayFromStopWhenTheEntryDoesNotOpen)
     p.transportAction (PellmixPlayer::playAction);
     EXPECT_EQ (p.transportState, PellmixPlayer::playing);
     EXPECT_EQ (p.reader, nullptr);
+
+    // Files added afterwards play at the next play, although the state already says playing.
+    target().entries.add ({media ("good.wav"), 0});
+    p.transportAction (PellmixPlayer::playAction);
+    EXPECT_TRUE (playing());
+    EXPECT_EQ (loadedName(), "good");
     config->listenedList = 0;
 }
 
@@ -737,9 +743,10 @@ TEST_F (Player, CaptureGuardHoldsThePlayerPaused)
         EXPECT_EQ (p.reader, nullptr) << "nothing is opened";
     }
 
-    // A player that plays when the capture starts is stopped by the next timer tick.
+    // Held paused with nothing loaded, the first play after the capture opens the entry and
+    // plays. A player that plays when the capture starts is stopped by the next timer tick.
     config->captureState = 0;
-    p.transportState = PellmixPlayer::stopped;
+    ASSERT_EQ (p.transportState, PellmixPlayer::paused);
     p.transportAction (PellmixPlayer::playAction);
     ASSERT_TRUE (playing());
     config->captureState = 2;
