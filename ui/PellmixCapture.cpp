@@ -379,11 +379,7 @@ std::optional<juce::File> PellmixCapture::askForOutputFile()
 
     // The chooser asked about the name the user typed, not about the completed one.
     const auto completed = file.withFileExtension ("vir");
-    if (completed.exists() &&
-        !juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "Output file",
-                                             "\"" + completed.getFileName() +
-                                                 "\" already exists. Do you want to replace it?",
-                                             "Replace", "Cancel"))
+    if (!PellmixFileChooser::confirmOverwrite (completed))
         return std::nullopt;
     return completed;
 }

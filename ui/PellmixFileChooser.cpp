@@ -45,6 +45,15 @@ juce::Array<juce::File> choose (const Request& request)
     return chosen ? chooser.getResults() : juce::Array<juce::File>();
 }
 
+bool confirmOverwrite (const juce::File& file)
+{
+    return !file.exists() ||
+           juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "File already exists",
+                                               "There's already a file called: " + file.getFullPathName() +
+                                                   "\n\nAre you sure you want to overwrite it?",
+                                               "Overwrite", "Cancel", nullptr, nullptr);
+}
+
 Handler setHandler (Handler newHandler)
 {
     return std::exchange (handler(), std::move (newHandler));

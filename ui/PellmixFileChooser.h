@@ -32,6 +32,11 @@ using Handler = std::function<juce::Array<juce::File> (const Request&)>;
 // Shows the chooser modally, then has every window repainted.
 juce::Array<juce::File> choose (const Request& request);
 
+// Asks whether an existing file may be overwritten, in the words of the framework's own chooser:
+// for a name completed after the chooser returned, which the chooser could not ask about. True
+// when the file does not exist or the user agreed.
+bool confirmOverwrite (const juce::File& file);
+
 // Replaces the chooser (tests) and returns the function it replaced; an empty handler brings the
 // chooser back.
 Handler setHandler (Handler handler);

@@ -296,11 +296,7 @@ juce::File PellmixMenu::chooseFileToWrite (const juce::String& title, const juce
 
     // The chooser warned about the name as typed; the completed name gets the same warning.
     const auto completed = chosen.getSiblingFile (chosen.getFileName() + extension);
-    if (completed.exists() &&
-        !juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "File already exists",
-                                             "There's already a file called: " + completed.getFullPathName() +
-                                                 "\n\nAre you sure you want to overwrite it?",
-                                             "Overwrite", "Cancel", nullptr, nullptr))
+    if (!PellmixFileChooser::confirmOverwrite (completed))
         return {};
     return completed;
 }

@@ -348,8 +348,10 @@ TEST_F (CaptureWindowTest, OutputNameGetsTheVirExtensionAndAnExistingCompletedNa
         if (c.asked)
         {
             ASSERT_EQ (boxes.boxes.size(), 1u);
-            EXPECT_EQ (boxes.boxes[0].title, "Output file");
-            EXPECT_EQ (boxes.boxes[0].text, "\"old.vir\" already exists. Do you want to replace it?");
+            EXPECT_EQ (boxes.boxes[0].title, "File already exists");
+            EXPECT_EQ (boxes.boxes[0].text,
+                       "There's already a file called: " + folder.getChildFile ("old.vir").getFullPathName() +
+                           "\n\nAre you sure you want to overwrite it?");
         }
         else
         {
