@@ -24,39 +24,66 @@ PellmixProject::PellmixProject() = default;
 void PellmixProject::addIrRecord (const juce::File& path, bool solo, bool mute, int length, int offset,
                                   float phase, bool invert, float gain)
 {
-    irRecords.add ({ false, path, solo, mute, invert, offset, length, phase, gain });
+    irRecords.add ({false, path, solo, mute, invert, offset, length, phase, gain});
 }
 
 void PellmixProject::setIrRecord (int index, const juce::File& path, bool solo, bool mute, int length,
                                   int offset, float phase, bool invert, float gain)
 {
-    irRecords.set (index, { false, path, solo, mute, invert, offset, length, phase, gain });
+    irRecords.set (index, {false, path, solo, mute, invert, offset, length, phase, gain});
 }
 
 template <typename Fn>
 void PellmixProject::updateRecord (int index, Fn&& change)
 {
-    if (! juce::isPositiveAndBelow (index, irRecords.size()))
+    if (!juce::isPositiveAndBelow (index, irRecords.size()))
         return;
     auto record = irRecords[index];
     change (record);
     irRecords.set (index, record);
 }
 
-void PellmixProject::setIrChanged (int i, bool v) { updateRecord (i, [v] (auto& r) { r.changed = v; }); }
-void PellmixProject::setIrPath (int i, const juce::File& v) { updateRecord (i, [&v] (auto& r) { r.path = v; }); }
-void PellmixProject::setIrSolo (int i, bool v) { updateRecord (i, [v] (auto& r) { r.solo = v; }); }
-void PellmixProject::setIrInvert (int i, bool v) { updateRecord (i, [v] (auto& r) { r.invert = v; }); }
-void PellmixProject::setIrMute (int i, bool v) { updateRecord (i, [v] (auto& r) { r.mute = v; }); }
-void PellmixProject::setIrLength (int i, int v) { updateRecord (i, [v] (auto& r) { r.length = v; }); }
-void PellmixProject::setIrOffset (int i, int v) { updateRecord (i, [v] (auto& r) { r.offset = v; }); }
-void PellmixProject::setIrPhase (int i, float v) { updateRecord (i, [v] (auto& r) { r.phase = v; }); }
-void PellmixProject::setIrGain (int i, float v) { updateRecord (i, [v] (auto& r) { r.gain = v; }); }
+void PellmixProject::setIrChanged (int i, bool v)
+{
+    updateRecord (i, [v] (auto& r) { r.changed = v; });
+}
+void PellmixProject::setIrPath (int i, const juce::File& v)
+{
+    updateRecord (i, [&v] (auto& r) { r.path = v; });
+}
+void PellmixProject::setIrSolo (int i, bool v)
+{
+    updateRecord (i, [v] (auto& r) { r.solo = v; });
+}
+void PellmixProject::setIrInvert (int i, bool v)
+{
+    updateRecord (i, [v] (auto& r) { r.invert = v; });
+}
+void PellmixProject::setIrMute (int i, bool v)
+{
+    updateRecord (i, [v] (auto& r) { r.mute = v; });
+}
+void PellmixProject::setIrLength (int i, int v)
+{
+    updateRecord (i, [v] (auto& r) { r.length = v; });
+}
+void PellmixProject::setIrOffset (int i, int v)
+{
+    updateRecord (i, [v] (auto& r) { r.offset = v; });
+}
+void PellmixProject::setIrPhase (int i, float v)
+{
+    updateRecord (i, [v] (auto& r) { r.phase = v; });
+}
+void PellmixProject::setIrGain (int i, float v)
+{
+    updateRecord (i, [v] (auto& r) { r.gain = v; });
+}
 
 bool PellmixProject::load (const juce::File& file)
 {
     projectFile = file;
-    if (! file.existsAsFile())
+    if (!file.existsAsFile())
         return false;
 
     auto doc = readXmlFile (file);

@@ -23,10 +23,10 @@ struct PellmixIrRecord
     bool solo = false;
     bool mute = false;
     bool invert = false;
-    int offset = 0;       // start offset in samples
-    int length = 1792;    // window length in samples
-    float phase = 0.0f;   // phase control 0..100
-    float gain = 0.0f;    // dB
+    int offset = 0;     // start offset in samples
+    int length = 1792;  // window length in samples
+    float phase = 0.0f; // phase control 0..100
+    float gain = 0.0f;  // dB
 };
 
 // The project: eight IR records, the 31 graphic-EQ gains and the EQ switch.
@@ -62,7 +62,7 @@ public:
 
     juce::File projectFile;
     juce::Array<PellmixIrRecord> irRecords; // record i belongs to slot i; read as copies
-    float eqGainsDb[numEqBands] {};
+    float eqGainsDb[numEqBands]{};
     bool eqChanged = false;
     bool eqOn = true;
 

@@ -64,11 +64,12 @@ juce::XmlElement* addKey (juce::XmlElement& parent, const char* key)
 }
 } // namespace
 
-const char* const PellmixSettings::colourKeys[8] = { "inputColour",  "outputColour", "sourceColour",
-                                                     "targetColour", "irColour",     "gainColour",
-                                                     "bgColour",     "gridColour" };
+const char* const PellmixSettings::colourKeys[8] = {"inputColour",  "outputColour", "sourceColour",
+                                                    "targetColour", "irColour",     "gainColour",
+                                                    "bgColour",     "gridColour"};
 
-PellmixSettings::PellmixSettings (PellmixConfig* ownerConfig) : owner (ownerConfig)
+PellmixSettings::PellmixSettings (PellmixConfig* ownerConfig)
+    : owner (ownerConfig)
 {
     tempFolder = supportPath ("Temp/");
     impulsesFolder = supportPath (impulsesFolderName);
@@ -78,8 +79,8 @@ PellmixSettings::PellmixSettings (PellmixConfig* ownerConfig) : owner (ownerConf
     productFolder = supportPath (productFolderName);
     docsFolder = supportPath ("Docs/");
 
-    for (auto* folder : { &tempFolder, &impulsesFolder, &samplesFolder, &sourceDirectory, &root, &productFolder,
-                          &docsFolder })
+    for (auto* folder :
+         {&tempFolder, &impulsesFolder, &samplesFolder, &sourceDirectory, &root, &productFolder, &docsFolder})
         folder->createDirectory();
 }
 
@@ -128,14 +129,15 @@ void PellmixSettings::readKeys (const juce::XmlElement& parent, bool withOwnerKe
     captureAudioInput = PellmixChannelCode::validPosition (captureAudioInput);
     captureAudioOutput = PellmixChannelCode::validPosition (captureAudioOutput);
 
-    if (! withOwnerKeys || owner == nullptr)
+    if (!withOwnerKeys || owner == nullptr)
         return;
 
     for (int i = 0; i < PellmixConfig::numColours; ++i)
     {
         if (auto* e = parent.getChildByName (colourKeys[i]))
         {
-            *owner->getColourByIndex (i) = juce::Colour (static_cast<juce::uint32> (e->getIntAttribute ("value", 0)));
+            *owner->getColourByIndex (i) =
+                juce::Colour (static_cast<juce::uint32> (e->getIntAttribute ("value", 0)));
             owner->notifyColourChanged (i);
         }
     }

@@ -20,7 +20,7 @@ public:
     // (the previous file is then left as it was).
     bool save();
 
-    juce::File root;          // the maker folder
+    juce::File root; // the maker folder
     juce::File productFolder;
     juce::File tempFolder;
     juce::File impulsesFolder;
@@ -28,10 +28,10 @@ public:
     juce::File docsFolder;
     juce::File sourceDirectory;
     juce::File playlistFile;
-    std::atomic<int> sampleRate { 44100 };
+    std::atomic<int> sampleRate{44100};
     juce::String audioInput;
     juce::String audioOutput;
-    std::atomic<int> bufferSize { 512 };
+    std::atomic<int> bufferSize{512};
     juce::String type;
     juce::BigInteger inputChannels;
     int captureAudioInput = 0;

@@ -23,11 +23,11 @@ bool hasProcessingInstructionInsideTheRoot (const juce::String& text)
 std::unique_ptr<juce::XmlElement> readXmlFile (const juce::File& file)
 {
     juce::MemoryBlock bytes;
-    if (! file.loadFileAsData (bytes) || bytes.getSize() > (size_t) std::numeric_limits<int>::max())
+    if (!file.loadFileAsData (bytes) || bytes.getSize() > (size_t)std::numeric_limits<int>::max())
         return nullptr;
     // A line end after the document: juce::XmlDocument steps one character past a character
     // reference cut off at the very end ("&#x"), which then stays inside the text.
-    const auto text = juce::String::createStringFromData (bytes.getData(), (int) bytes.getSize()) + "\n";
+    const auto text = juce::String::createStringFromData (bytes.getData(), (int)bytes.getSize()) + "\n";
 
     // juce::XmlDocument never returns from a processing instruction followed by text inside an
     // element ("<a><?x?>b</a>"). None of our files holds one past the declaration: refused.

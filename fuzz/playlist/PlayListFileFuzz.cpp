@@ -18,8 +18,8 @@ void writeWav (const juce::File& file, int numChannels)
     juce::AudioBuffer<float> buffer (numChannels, 64);
     buffer.clear();
     juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatWriter> writer (
-        wav.createWriterFor (file.createOutputStream().release(), 48000.0, (unsigned int) numChannels, 16, {}, 0));
+    std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (
+        file.createOutputStream().release(), 48000.0, (unsigned int)numChannels, 16, {}, 0));
     if (writer == nullptr || !writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples()))
         std::abort();
 }
@@ -29,9 +29,9 @@ void checkEntries (const juce::Array<PellmixPlayListEntry>& entries)
     for (const auto& entry : entries)
     {
         const bool mono = entry.file.getFileName() == "mono.wav";
-        if (!juce::File::isAbsolutePath (entry.file.getFullPathName()) || !entry.file.existsAsFile()
-            || !entry.file.hasFileExtension (PellmixPlayListFile::readableExtensions) || entry.channel < 0
-            || entry.channel > 2 || (mono && entry.channel != 0) || entry.file.getFileName() == "text.wav")
+        if (!juce::File::isAbsolutePath (entry.file.getFullPathName()) || !entry.file.existsAsFile() ||
+            !entry.file.hasFileExtension (PellmixPlayListFile::readableExtensions) || entry.channel < 0 ||
+            entry.channel > 2 || (mono && entry.channel != 0) || entry.file.getFileName() == "text.wav")
             std::abort();
     }
 }
@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     std::string text (reinterpret_cast<const char*> (data), size);
     const std::string placeholder = "%DIR%";
     const auto folder = dir.getFullPathName().toStdString();
-    for (auto at = text.find (placeholder); at != std::string::npos; at = text.find (placeholder, at + folder.size()))
+    for (auto at = text.find (placeholder); at != std::string::npos;
+         at = text.find (placeholder, at + folder.size()))
         text.replace (at, placeholder.size(), folder);
 
     const auto file = dir.getChildFile ("playlist.xml");

@@ -49,16 +49,22 @@ TEST (CaptureRunConcurrency, RecordingsHandedOverAreWholeWhileTheMessageThreadAc
     // that every kind of ending happens however slowly the audio thread runs: a tone is stopped,
     // a recording is left to complete, stopped or aborted. The run lasts at least 1.5 s and until
     // each ending was seen a few times.
-    enum class Ending { stop, complete, abort };
+    enum class Ending
+    {
+        stop,
+        complete,
+        abort
+    };
     Ending ending = Ending::complete;
     int handedOver = 0, stopped = 0, tones = 0, aborted = 0;
     const auto start = std::chrono::steady_clock::now();
     const auto enough = [&]
     {
-        return handedOver > 3 && stopped > 3 && tones > 3 && aborted > 3
-               && std::chrono::steady_clock::now() - start > std::chrono::milliseconds (1500);
+        return handedOver > 3 && stopped > 3 && tones > 3 && aborted > 3 &&
+               std::chrono::steady_clock::now() - start > std::chrono::milliseconds (1500);
     };
-    for (int step = 0; !enough() && std::chrono::steady_clock::now() - start < std::chrono::seconds (60); ++step)
+    for (int step = 0; !enough() && std::chrono::steady_clock::now() - start < std::chrono::seconds (60);
+         ++step)
     {
         run.takePeakSinceLastCall();
         run.takeBlockSizeMismatch();
@@ -76,7 +82,8 @@ TEST (CaptureRunConcurrency, RecordingsHandedOverAreWholeWhileTheMessageThreadAc
         {
             // Buffers are made outside the lock and only swapped inside it.
             const bool tone = step % 4 == 0;
-            ending = tone ? Ending::stop : std::array{Ending::complete, Ending::stop, Ending::abort}[(size_t)step % 3];
+            ending = tone ? Ending::stop
+                          : std::array{Ending::complete, Ending::stop, Ending::abort}[(size_t)step % 3];
             PellmixCaptureRun::Buffers buffers{
                 std::vector<float> (500, 0.5f),
                 std::vector<float> (tone ? 0 : 3000 + (size_t)(step % 7) * 100, 0.0f)};
@@ -86,7 +93,8 @@ TEST (CaptureRunConcurrency, RecordingsHandedOverAreWholeWhileTheMessageThreadAc
             }
             tones += tone ? 1 : 0;
         }
-        else if ((state == State::tone || state == State::recording) && ending == Ending::stop && step % 3 == 0)
+        else if ((state == State::tone || state == State::recording) && ending == Ending::stop &&
+                 step % 3 == 0)
         {
             if (run.stop() == state)
                 ++stopped;

@@ -27,7 +27,7 @@ protected:
     }
 
     pellmix_test::TempDir home;
-    pellmix_test::ScopedEnv homeEnv { "HOME", home.path() };
+    pellmix_test::ScopedEnv homeEnv{"HOME", home.path()};
     pellmix_test::JackServer jack;
     PellmixConfig* config = nullptr;
 };

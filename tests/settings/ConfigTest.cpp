@@ -7,7 +7,11 @@ namespace
 {
 struct RecordingListener : PellmixConfig::Listener
 {
-    RecordingListener (int listenerId, std::vector<std::pair<int, int>>& sink) : id (listenerId), calls (sink) {}
+    RecordingListener (int listenerId, std::vector<std::pair<int, int>>& sink)
+        : id (listenerId)
+        , calls (sink)
+    {
+    }
     void colourSettingChanged (int index) override { calls.emplace_back (id, index); }
     void tooltipsChanged (bool on) override { calls.emplace_back (id, on ? 101 : 100); }
     void processingChanged (bool on) override { calls.emplace_back (id, on ? 201 : 200); }
@@ -20,8 +24,8 @@ using Config = ConfigFixture;
 
 TEST_F (Config, DefaultsAfterTheFirstInstance)
 {
-    const juce::uint32 expected[] = { 0xffffff00, 0xffff0000, 0xff0000ff, 0xff8766b8,
-                                      0xffffffff, 0xff008000, 0xff000000, 0xff2f2f2f };
+    const juce::uint32 expected[] = {0xffffff00, 0xffff0000, 0xff0000ff, 0xff8766b8,
+                                     0xffffffff, 0xff008000, 0xff000000, 0xff2f2f2f};
     for (int i = 0; i < PellmixConfig::numColours; ++i)
         EXPECT_EQ (config->getColourByIndex (i)->getARGB(), expected[i]) << "colour " << i;
     EXPECT_EQ (config->getColourByIndex (8), nullptr);
@@ -45,7 +49,7 @@ TEST_F (Config, DefaultsAfterTheFirstInstance)
     EXPECT_TRUE (config->previewThread.isThreadRunning());
     EXPECT_EQ (config->previewThread.getThreadName(), "audio file preview");
 
-    for (auto name : { "", "Vantrel Melvane", "Temp", "Impulses", "Samples", "Docs" })
+    for (auto name : {"", "Vantrel Melvane", "Temp", "Impulses", "Samples", "Docs"})
         EXPECT_TRUE (makerFolder().getChildFile (name).isDirectory()) << name;
     EXPECT_FALSE (config->settings.getSettingsFile().exists()) << "nothing is saved at start";
     EXPECT_TRUE (config->logFile != nullptr && config->logFile->existsAsFile());
@@ -63,13 +67,15 @@ TEST_F (Config, BroadcastsReachTheLastRegisteredListenerFirst)
 
     config->notifyColourChanged (4);
     config->notifyProcessingChanged (false);
-    EXPECT_EQ (calls, (std::vector<std::pair<int, int>> { { 3, 4 }, { 2, 4 }, { 1, 4 }, { 3, 200 }, { 2, 200 }, { 1, 200 } }));
+    EXPECT_EQ (calls,
+               (std::vector<std::pair<int, int>>{{3, 4}, {2, 4}, {1, 4}, {3, 200}, {2, 200}, {1, 200}}));
 
     calls.clear();
     config->toggleTooltips();
     config->toggleTooltips();
     EXPECT_TRUE (config->toolTip);
-    EXPECT_EQ (calls, (std::vector<std::pair<int, int>> { { 3, 100 }, { 2, 100 }, { 1, 100 }, { 3, 101 }, { 2, 101 }, { 1, 101 } }));
+    EXPECT_EQ (calls, (std::vector<std::pair<int, int>>{
+                          {3, 100}, {2, 100}, {1, 100}, {3, 101}, {2, 101}, {1, 101}}));
 }
 
 TEST_F (Config, RemovedListenersHearNothing)

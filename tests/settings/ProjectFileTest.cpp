@@ -42,11 +42,11 @@ TEST (ProjectFile, RoundTripKeepsEveryRecordFieldAndGainBitExact)
 {
     TempDir dir;
     auto saved = makeDefaultProject();
-    const float phases[8] = { 12.3f, 0.1f, 99.9f, 1e-7f, 100.0f, 33.333333f, 0.0f, 57.7f };
-    const float gains[8] = { -12.0f, 11.5f, -0.1f, 3.0f, 0.0f, -7.77f, 12.0f, 1.0f / 3.0f };
+    const float phases[8] = {12.3f, 0.1f, 99.9f, 1e-7f, 100.0f, 33.333333f, 0.0f, 57.7f};
+    const float gains[8] = {-12.0f, 11.5f, -0.1f, 3.0f, 0.0f, -7.77f, 12.0f, 1.0f / 3.0f};
     for (int i = 0; i < 8; ++i)
-        saved.setIrRecord (i, juce::File (dir.child ("ir " + std::to_string (i) + ".wav")), i % 2 == 0, i % 3 == 0,
-                           100 + i * 37, i * 5 - 3, phases[i], true, gains[i]);
+        saved.setIrRecord (i, juce::File (dir.child ("ir " + std::to_string (i) + ".wav")), i % 2 == 0,
+                           i % 3 == 0, 100 + i * 37, i * 5 - 3, phases[i], true, gains[i]);
     for (int b = 0; b < PellmixProject::numEqBands; ++b)
         saved.eqGainsDb[b] = static_cast<float> (b - 15) * 0.7f;
     saved.eqOn = false;
@@ -85,7 +85,7 @@ TEST (ProjectFile, WrittenStructureSeenByAnIndependentReader)
     auto file = juce::File (dir.child ("p.vmp"));
     ASSERT_TRUE (project.save (file));
 
-    auto dump = runPythonScript ("settings_xml_dump.py", { file.getFullPathName().toStdString() });
+    auto dump = runPythonScript ("settings_xml_dump.py", {file.getFullPathName().toStdString()});
     std::vector<std::string> lines;
     std::istringstream in (dump);
     for (std::string line; std::getline (in, line);)
@@ -93,7 +93,8 @@ TEST (ProjectFile, WrittenStructureSeenByAnIndependentReader)
     ASSERT_EQ (lines.size(), 1u + 1u + 8u + 1u + 31u);
     EXPECT_EQ (lines[0], "/MelvaneProject Version=1");
     EXPECT_EQ (lines[1], "/MelvaneProject/IRs");
-    EXPECT_EQ (lines[2], "/MelvaneProject/IRs/IR path= solo=0 mute=0 length=1792 offset=0 phase=0.0 gain=0.0");
+    EXPECT_EQ (lines[2],
+               "/MelvaneProject/IRs/IR path= solo=0 mute=0 length=1792 offset=0 phase=0.0 gain=0.0");
     EXPECT_EQ (lines[10], "/MelvaneProject/EQ on=1");
     EXPECT_EQ (lines[11], "/MelvaneProject/EQ/band dB=0.0");
 }
@@ -108,64 +109,70 @@ struct ProjectLoadCase
 TEST (ProjectFile, HandWrittenFilesTable)
 {
     const ProjectLoadCase cases[] = {
-        { "three records replace only records 0 to 2",
-          R"(<MelvaneProject><IRs><IR path="/a.wav" length="10"/><IR path="/b.wav"/><X path="/c.wav"/></IRs></MelvaneProject>)",
-          [] (const PellmixProject& p) {
-              EXPECT_EQ (p.irRecords[0].path, juce::File ("/a.wav"));
-              EXPECT_EQ (p.irRecords[0].length, 10);
-              EXPECT_EQ (p.irRecords[1].length, 1)
-                  << "a missing length reads as 0, the length knob's lowest is 1";
-              EXPECT_EQ (p.irRecords[2].path, juce::File ("/c.wav")) << "children taken whatever their names";
-              for (int i = 0; i < 3; ++i)
-                  EXPECT_TRUE (p.irRecords[i].changed);
-              for (int i = 3; i < 8; ++i)
-              {
-                  EXPECT_EQ (p.irRecords[i].length, 555) << i;
-                  EXPECT_EQ (p.irRecords[i].changed, i == 5) << "untouched records keep their marks";
-              }
-              EXPECT_FALSE (p.eqChanged) << "no EQ element leaves the EQ alone";
-              EXPECT_EQ (p.eqGainsDb[4], 4.0f);
-          } },
-        { "non-numeric text reads as the leading digits, else 0",
-          R"(<any><irs><IR solo="yes" mute="1" length="12abc" offset="x" phase="7.5kg" gain="-"/></irs></any>)",
-          [] (const PellmixProject& p) {
-              EXPECT_FALSE (p.irRecords[0].solo);
-              EXPECT_TRUE (p.irRecords[0].mute);
-              EXPECT_EQ (p.irRecords[0].length, 12);
-              EXPECT_EQ (p.irRecords[0].offset, 0);
-              EXPECT_FLOAT_EQ (p.irRecords[0].phase, 7.5f);
-              EXPECT_EQ (p.irRecords[0].gain, 0.0f);
-          } },
-        { "an EQ with 40 bands takes the first 31, fractional gains kept",
-          R"(<MelvaneProject><EQ on="1"><band dB="1.5"/><band dB="-2.25"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="-9"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/></EQ></MelvaneProject>)",
-          [] (const PellmixProject& p) {
-              EXPECT_TRUE (p.eqOn);
-              EXPECT_EQ (p.eqGainsDb[0], 1.5f);
-              EXPECT_EQ (p.eqGainsDb[1], -2.25f);
-              EXPECT_EQ (p.eqGainsDb[30], -9.0f);
-              EXPECT_TRUE (p.eqChanged);
-          } },
-        { "an EQ with 10 bands leaves bands 10 to 30; a missing on switches off",
-          R"(<MelvaneProject><EQ><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/></EQ></MelvaneProject>)",
-          [] (const PellmixProject& p) {
-              EXPECT_FALSE (p.eqOn);
-              EXPECT_EQ (p.eqGainsDb[9], -1.0f);
-              EXPECT_EQ (p.eqGainsDb[10], 10.0f);
-              EXPECT_TRUE (p.eqChanged);
-          } },
-        { "more than eight records: the eight slot records only",
-          R"(<P><IRs><IR length="1"/><IR length="2"/><IR length="3"/><IR length="4"/><IR length="5"/><IR length="6"/><IR length="7"/><IR length="8"/><IR length="9"/><IR length="10"/></IRs></P>)",
-          [] (const PellmixProject& p) {
-              ASSERT_EQ (p.irRecords.size(), 8);
-              EXPECT_EQ (p.irRecords[7].length, 8);
-          } },
-        { "a file that does not parse changes nothing but the project file",
-          "<MelvaneProject><IRs><IR length=\"1\"",
-          [] (const PellmixProject& p) {
-              EXPECT_EQ (p.irRecords[0].length, 555);
-              EXPECT_FALSE (p.irRecords[0].changed);
-              EXPECT_FALSE (p.eqChanged);
-          } },
+        {"three records replace only records 0 to 2",
+         R"(<MelvaneProject><IRs><IR path="/a.wav" length="10"/><IR path="/b.wav"/><X path="/c.wav"/></IRs></MelvaneProject>)",
+         [] (const PellmixProject& p)
+         {
+             EXPECT_EQ (p.irRecords[0].path, juce::File ("/a.wav"));
+             EXPECT_EQ (p.irRecords[0].length, 10);
+             EXPECT_EQ (p.irRecords[1].length, 1)
+                 << "a missing length reads as 0, the length knob's lowest is 1";
+             EXPECT_EQ (p.irRecords[2].path, juce::File ("/c.wav")) << "children taken whatever their names";
+             for (int i = 0; i < 3; ++i)
+                 EXPECT_TRUE (p.irRecords[i].changed);
+             for (int i = 3; i < 8; ++i)
+             {
+                 EXPECT_EQ (p.irRecords[i].length, 555) << i;
+                 EXPECT_EQ (p.irRecords[i].changed, i == 5) << "untouched records keep their marks";
+             }
+             EXPECT_FALSE (p.eqChanged) << "no EQ element leaves the EQ alone";
+             EXPECT_EQ (p.eqGainsDb[4], 4.0f);
+         }},
+        {"non-numeric text reads as the leading digits, else 0",
+         R"(<any><irs><IR solo="yes" mute="1" length="12abc" offset="x" phase="7.5kg" gain="-"/></irs></any>)",
+         [] (const PellmixProject& p)
+         {
+             EXPECT_FALSE (p.irRecords[0].solo);
+             EXPECT_TRUE (p.irRecords[0].mute);
+             EXPECT_EQ (p.irRecords[0].length, 12);
+             EXPECT_EQ (p.irRecords[0].offset, 0);
+             EXPECT_FLOAT_EQ (p.irRecords[0].phase, 7.5f);
+             EXPECT_EQ (p.irRecords[0].gain, 0.0f);
+         }},
+        {"an EQ with 40 bands takes the first 31, fractional gains kept",
+         R"(<MelvaneProject><EQ on="1"><band dB="1.5"/><band dB="-2.25"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="3"/><band dB="-9"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/><band dB="99"/></EQ></MelvaneProject>)",
+         [] (const PellmixProject& p)
+         {
+             EXPECT_TRUE (p.eqOn);
+             EXPECT_EQ (p.eqGainsDb[0], 1.5f);
+             EXPECT_EQ (p.eqGainsDb[1], -2.25f);
+             EXPECT_EQ (p.eqGainsDb[30], -9.0f);
+             EXPECT_TRUE (p.eqChanged);
+         }},
+        {"an EQ with 10 bands leaves bands 10 to 30; a missing on switches off",
+         R"(<MelvaneProject><EQ><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/><b dB="-1"/></EQ></MelvaneProject>)",
+         [] (const PellmixProject& p)
+         {
+             EXPECT_FALSE (p.eqOn);
+             EXPECT_EQ (p.eqGainsDb[9], -1.0f);
+             EXPECT_EQ (p.eqGainsDb[10], 10.0f);
+             EXPECT_TRUE (p.eqChanged);
+         }},
+        {"more than eight records: the eight slot records only",
+         R"(<P><IRs><IR length="1"/><IR length="2"/><IR length="3"/><IR length="4"/><IR length="5"/><IR length="6"/><IR length="7"/><IR length="8"/><IR length="9"/><IR length="10"/></IRs></P>)",
+         [] (const PellmixProject& p)
+         {
+             ASSERT_EQ (p.irRecords.size(), 8);
+             EXPECT_EQ (p.irRecords[7].length, 8);
+         }},
+        {"a file that does not parse changes nothing but the project file",
+         "<MelvaneProject><IRs><IR length=\"1\"",
+         [] (const PellmixProject& p)
+         {
+             EXPECT_EQ (p.irRecords[0].length, 555);
+             EXPECT_FALSE (p.irRecords[0].changed);
+             EXPECT_FALSE (p.eqChanged);
+         }},
     };
 
     for (const auto& c : cases)
@@ -314,12 +321,12 @@ TEST (ProjectFile, LoadTellsWhetherTheFileWasAProject)
         bool loaded;
     };
     const Case cases[] = {
-        { "missing", nullptr, false },
-        { "not XML", "just text", false },
-        { "cut short", "<MelvaneProject><IRs><IR length=\"1\"", false },
-        { "XML of something else", "<PellmixPlayList><Entry/></PellmixPlayList>", false },
-        { "IRs only", "<MelvaneProject><IRs><IR length=\"7\"/></IRs></MelvaneProject>", true },
-        { "EQ only, any root name", "<x><eq on=\"1\"/></x>", true },
+        {"missing", nullptr, false},
+        {"not XML", "just text", false},
+        {"cut short", "<MelvaneProject><IRs><IR length=\"1\"", false},
+        {"XML of something else", "<PellmixPlayList><Entry/></PellmixPlayList>", false},
+        {"IRs only", "<MelvaneProject><IRs><IR length=\"7\"/></IRs></MelvaneProject>", true},
+        {"EQ only, any root name", "<x><eq on=\"1\"/></x>", true},
     };
     for (const auto& c : cases)
     {
@@ -368,7 +375,7 @@ TEST (ProjectFile, FailedWriteLeavesThePreviousProjectIntact)
     if (pid == 0)
     {
         signal (SIGXFSZ, SIG_IGN);
-        rlimit limit { 200, 200 };
+        rlimit limit{200, 200};
         setrlimit (RLIMIT_FSIZE, &limit);
         auto project = makeDefaultProject();
         project.setIrPath (0, juce::File ("/a/much/longer/path/than/before.wav"));
@@ -380,5 +387,6 @@ TEST (ProjectFile, FailedWriteLeavesThePreviousProjectIntact)
     EXPECT_EQ (WEXITSTATUS (status), 3) << "the failed write must be reported";
     EXPECT_EQ (file.loadFileAsString(), before);
     EXPECT_EQ (dir.path(), juce::File (dir.path()).getFullPathName().toStdString());
-    EXPECT_EQ (juce::File (dir.path()).getNumberOfChildFiles (juce::File::findFiles), 1) << "no temporary left";
+    EXPECT_EQ (juce::File (dir.path()).getNumberOfChildFiles (juce::File::findFiles), 1)
+        << "no temporary left";
 }

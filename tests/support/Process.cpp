@@ -29,7 +29,7 @@ ProcessResult resultFromStatus (int status)
 
 Process::Process (std::vector<std::string> argv, Environment env, std::string outputFile)
 {
-    int pipeFds[2] = { -1, -1 };
+    int pipeFds[2] = {-1, -1};
     if (outputFile.empty() && pipe2 (pipeFds, O_CLOEXEC) != 0)
         throw std::runtime_error ("pipe failed");
 
@@ -78,7 +78,7 @@ Process::Process (std::vector<std::string> argv, Environment env, std::string ou
 
 Process::~Process()
 {
-    if (! finished && childPid > 0)
+    if (!finished && childPid > 0)
     {
         kill (-childPid, SIGKILL);
         kill (childPid, SIGKILL);
@@ -120,7 +120,7 @@ bool Process::running()
 
 void Process::signal (int sig)
 {
-    if (! finished && childPid > 0)
+    if (!finished && childPid > 0)
         kill (childPid, sig);
 }
 
@@ -170,7 +170,7 @@ ProcessResult run (std::vector<std::string> argv, Environment env, std::chrono::
 
 std::string runPythonScript (const std::string& script, const std::vector<std::string>& args)
 {
-    std::vector<std::string> argv { PELLMIX_PYTHON, std::string (PELLMIX_TEST_SCRIPTS) + "/" + script };
+    std::vector<std::string> argv{PELLMIX_PYTHON, std::string (PELLMIX_TEST_SCRIPTS) + "/" + script};
     argv.insert (argv.end(), args.begin(), args.end());
     Process p (argv);
     auto r = p.wait (std::chrono::milliseconds (300000));
@@ -180,7 +180,7 @@ std::string runPythonScript (const std::string& script, const std::vector<std::s
 
 std::vector<std::string> asUnprivilegedUser (std::vector<std::string> argv)
 {
-    std::vector<std::string> prefix { "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--" };
+    std::vector<std::string> prefix{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
     prefix.insert (prefix.end(), argv.begin(), argv.end());
     return prefix;
 }

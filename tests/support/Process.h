@@ -12,10 +12,10 @@ namespace pellmix_test
 {
 struct ProcessResult
 {
-    int exitCode = -1;   // exit status, or -1 when killed by a signal or not finished
-    int signal = 0;      // the signal that ended it, 0 when it exited
+    int exitCode = -1; // exit status, or -1 when killed by a signal or not finished
+    int signal = 0;    // the signal that ended it, 0 when it exited
     bool timedOut = false;
-    std::string output;  // stdout and stderr together
+    std::string output; // stdout and stderr together
 };
 
 // Extra environment for a child: name -> value; an empty optional removes the variable.
@@ -27,7 +27,7 @@ public:
     // Starts argv[0] (searched in PATH) with the current environment plus `env`.
     // Output goes to `outputFile` when given, else it is captured in memory by wait().
     Process (std::vector<std::string> argv, Environment env = {}, std::string outputFile = {});
-    ~Process();  // kills (SIGKILL) and reaps a child that still runs
+    ~Process(); // kills (SIGKILL) and reaps a child that still runs
 
     Process (const Process&) = delete;
     Process& operator= (const Process&) = delete;

@@ -163,7 +163,8 @@ TEST_F (PlayerOnJack, SourceFilePlaysThroughTheLoadedBlend)
     for (int i = 0; i < 4; ++i)
         engine_test::writeFloats (work.child ("rec" + std::to_string (i) + ".f32"), recording[(size_t)i]);
     engine_test::writeFloats (work.child ("source.f32"), heard);
-    engine_test::writeFloats (work.child ("irrate.f32"), engine_test::irAtRate (engine.getSum().bands[0], rate));
+    engine_test::writeFloats (work.child ("irrate.f32"),
+                              engine_test::irAtRate (engine.getSum().bands[0], rate));
     std::cout << pellmix_test::runPythonScript ("engine_jack_oracle.py",
                                                 {work.path(), std::to_string (rate), "1", "0", "-1"});
 }
