@@ -5,13 +5,10 @@
 
 using namespace irpanel_test;
 
+using ui_test::picture;
+
 namespace
 {
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
 struct ChangeCounter : juce::Slider::Listener
 {
     void sliderValueChanged (juce::Slider*) override { ++changes; }

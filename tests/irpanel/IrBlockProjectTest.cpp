@@ -5,14 +5,12 @@
 
 using namespace irpanel_test;
 
+using ui_test::picture;
+
 namespace
 {
 using Look = PellmixIrBlock::Look;
 
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
 } // namespace
 
 TEST_F (IrPanelTest, LoadedProjectIsTakenOverByTheTimers)

@@ -5,14 +5,11 @@
 
 using namespace irpanel_test;
 
+using ui_test::picture;
+
 namespace
 {
 const juce::String infoText = "The IR must be either in vir, aiff or wav format.";
-
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
 
 void expectImages (const juce::ImageButton& b, const juce::Image& normal, const juce::Image& over,
                    const juce::Image& down)

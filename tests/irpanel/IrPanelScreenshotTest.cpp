@@ -11,14 +11,11 @@
 #include <optional>
 #include <thread>
 
+using ui_test::picture;
+
 namespace
 {
 using namespace std::chrono_literals;
-
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
 
 pellmix_test::ProcessResult xdotool (std::vector<std::string> args)
 {

@@ -7,13 +7,7 @@
 
 using ui_test::differingPixels;
 
-namespace
-{
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-} // namespace
+using ui_test::picture;
 
 TEST (CaptureWindowLayout, ChildrenPicturesAndMetersAsBuilt)
 {

@@ -9,13 +9,10 @@ using ui_test::blankImage;
 using ui_test::differingPixels;
 using ui_test::snapshot;
 
+using ui_test::picture;
+
 namespace
 {
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
 enum class Drawing
 {
     eqPictures,

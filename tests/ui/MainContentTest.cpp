@@ -15,21 +15,11 @@
 using ui_test::differingPixels;
 using ui_test::OnScreen;
 
+using ui_test::picture;
+using ui_test::ProcessingRecorder;
+
 namespace
 {
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
-// Registered after the main content, so it hears every broadcast after it.
-struct ProcessingRecorder : PellmixConfig::Listener
-{
-    void processingChanged (bool on) override { calls.push_back (on); }
-    void colourSettingChanged (int) override {}
-    std::vector<bool> calls;
-};
-
 class MainContent : public ::testing::Test
 {
 protected:

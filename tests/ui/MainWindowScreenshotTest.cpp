@@ -8,6 +8,8 @@
 #include <chrono>
 #include <thread>
 
+using ui_test::picture;
+
 namespace
 {
 using namespace std::chrono_literals;
@@ -16,11 +18,6 @@ bool windowShown (const std::string& title)
 {
     return pellmix_test::run ({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, {}, 5s)
                .exitCode == 0;
-}
-
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
 }
 
 int samePixels (const juce::Image& shot, juce::Point<int> origin, const juce::Image& expected,

@@ -23,13 +23,10 @@
 
 using ui_test::OnScreen;
 
+using ui_test::picture;
+
 namespace
 {
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
 std::vector<juce::uint8> bytesOf (const juce::File& file)
 {
     juce::MemoryBlock block;

@@ -12,21 +12,11 @@ using player_test::pump;
 using player_test::pumpUntil;
 using ui_test::differingPixels;
 
+using ui_test::picture;
+using ui_test::ProcessingRecorder;
+
 namespace
 {
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
-// Hears every processing broadcast; removed again by its owner.
-struct ProcessingRecorder : PellmixConfig::Listener
-{
-    void processingChanged (bool on) override { calls.push_back (on); }
-    void colourSettingChanged (int) override {}
-    std::vector<bool> calls;
-};
-
 class Player : public player_test::PlayerFixture
 {
 protected:

@@ -19,6 +19,20 @@
 
 namespace ui_test
 {
+// A picture compiled into the program, as the panels load it.
+inline juce::Image picture (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+// Hears every processing broadcast; removed again by its owner.
+struct ProcessingRecorder : PellmixConfig::Listener
+{
+    void processingChanged (bool on) override { calls.push_back (on); }
+    void colourSettingChanged (int) override {}
+    std::vector<bool> calls;
+};
+
 inline juce::Image snapshot (juce::Component& c)
 {
     return c.createComponentSnapshot (c.getLocalBounds(), true, 1.0f).convertedToFormat (juce::Image::ARGB);
