@@ -56,7 +56,7 @@ TEST (CaptureRunConcurrency, RecordingsHandedOverAreWholeWhileTheMessageThreadAc
         abort
     };
     Ending ending = Ending::complete;
-    int handedOver = 0, stopped = 0, tones = 0, aborted = 0;
+    int handedOver = 0, stopped = 0, tones = 0, aborted = 0, session = 0;
     const auto start = std::chrono::steady_clock::now();
     const auto enough = [&]
     {
@@ -69,7 +69,13 @@ TEST (CaptureRunConcurrency, RecordingsHandedOverAreWholeWhileTheMessageThreadAc
         run.takePeakSinceLastCall();
         run.takeBlockSizeMismatch();
         const auto state = run.getState();
-        if (state == State::complete && run.beginHandOver())
+        if ((state == State::recording || state == State::complete) && ending == Ending::abort)
+        {
+            // A recording that clipped is dropped, whether or not it completed meanwhile.
+            if (run.abort())
+                ++aborted;
+        }
+        else if (state == State::complete && run.beginHandOver())
         {
             const auto& r = run.getRecording();
             const auto latency = (size_t)run.getLatency();
@@ -81,9 +87,10 @@ TEST (CaptureRunConcurrency, RecordingsHandedOverAreWholeWhileTheMessageThreadAc
         else if (state == State::idle)
         {
             // Buffers are made outside the lock and only swapped inside it.
-            const bool tone = step % 4 == 0;
-            ending = tone ? Ending::stop
-                          : std::array{Ending::complete, Ending::stop, Ending::abort}[(size_t)step % 3];
+            // Taken in turn: a tone, then recordings that complete, are stopped and are aborted.
+            const int kind = session++ % 4;
+            const bool tone = kind == 0;
+            ending = std::array{Ending::stop, Ending::complete, Ending::stop, Ending::abort}[(size_t)kind];
             PellmixCaptureRun::Buffers buffers{
                 std::vector<float> (500, 0.5f),
                 std::vector<float> (tone ? 0 : 3000 + (size_t)(step % 7) * 100, 0.0f)};
@@ -98,11 +105,6 @@ TEST (CaptureRunConcurrency, RecordingsHandedOverAreWholeWhileTheMessageThreadAc
         {
             if (run.stop() == state)
                 ++stopped;
-        }
-        else if (state == State::recording && ending == Ending::abort && step % 3 == 0)
-        {
-            if (run.abort())
-                ++aborted;
         }
         std::this_thread::sleep_for (std::chrono::microseconds (200));
     }
