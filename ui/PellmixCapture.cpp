@@ -541,8 +541,16 @@ void PellmixCapture::tickWhileRecording()
         endRecordingEarly ("Audio clipping occured. Lower the input gain and try again.");
         return;
     }
-    auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
-    if (device != nullptr && juce::roundToInt (device->getCurrentSampleRate()) != runRate)
+    // A device that closed or lost the capture channels would never complete the recording, and a
+    // closed window would then hold the hand-off (and the player) for good.
+    juce::String problem;
+    auto* device = usableDevice (problem);
+    if (device == nullptr)
+    {
+        endRecordingEarly (problem);
+        return;
+    }
+    if (juce::roundToInt (device->getCurrentSampleRate()) != runRate)
     {
         endRecordingEarly (
             "The audio device changed its sample rate during the capture. Start the capture again.");

@@ -386,6 +386,50 @@ TEST_F (CaptureWindowTest, OutputNameGetsTheVirExtensionAndAnExistingCompletedNa
 // ---------------------------------------------------------------------------------------------
 // Refusals
 
+TEST_F (CaptureWindowTest, ClosedCaptureWhoseDeviceGoesAwayEndsWithAMessageAndFreesTheHandOff)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = {impulses().getChildFile ("lost.vir")};
+    const struct
+    {
+        const char* name;
+        std::function<void()> breakIt;
+        juce::String text;
+    } cases[] = {
+        // The device closing comes last: nothing opens it again.
+        {"input gone", [&] { config->captureAudioIn = 2; },
+         "The capture input channel is not available on the audio device. Choose one in "
+         "\"Hardware I/O options\"."},
+        {"device closed", [] { getSharedAudioDeviceManager()->closeAudioDevice(); },
+         "No audio device is open. Choose one in \"Audio device settings\"."},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        config->captureAudioIn = 0;
+        boxes.boxes.clear();
+        ContentOnScreen ui;
+        auto* window = ui.window;
+        window->setSweepSecondsForTests (8);
+        ASSERT_NO_FATAL_FAILURE (ui.openCaptureFrom (3));
+        auto& block = ui.content->getIrPanel()->getBlock (3);
+        ui.click (window->getCaptureButton());
+        ASSERT_EQ (window->getRun().getState(), State::recording);
+        ui.click (window->getCloseButton());
+        ASSERT_TRUE (waitFor ([&] { return !window->isVisible(); }, 1500));
+
+        c.breakIt();
+        ASSERT_TRUE (waitFor ([&] { return config->captureState == 0; }, 3000));
+        EXPECT_EQ (boxes.count (c.text), 1);
+        EXPECT_EQ (window->getRun().getState(), State::idle);
+        EXPECT_FALSE (window->isCloseHeld());
+        EXPECT_FALSE (config->engine.isLoaded (3));
+        EXPECT_TRUE (waitFor ([&] { return block.getLook() == PellmixIrBlock::Look::empty; }, 1000));
+    }
+}
+
 TEST_F (CaptureWindowTest, StartsThatCannotWorkAreRefusedWithAMessageAndTheControlsStayIdle)
 {
     ASSERT_NO_FATAL_FAILURE (start());
