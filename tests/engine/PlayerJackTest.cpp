@@ -1,14 +1,15 @@
 // The playback callback on a real JACK device (dummy backend): registered with a device manager
 // opened on JACK, it plays a source from memory through a transport; an independent JACK client
 // records the device's output ports and numpy checks the recording.
-#include <memory>
-#include <unistd.h>
 #include "JackRecorder.h"
 #include "PlayerTestHelpers.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <thread>
+#include <unistd.h>
 
 using namespace engine_test;
 
@@ -46,9 +47,10 @@ TEST_P (PlayerJack, RecordingMatchesOracle)
     e.engine.blend (nullptr, false, false);
 
     // JUCE's JACK client can collide with a client of the same name that another test's server
-    // registers at that moment: a new manager then tries again.
+    // registers at that moment: a new manager then tries again. With the whole suite running in
+    // parallel such moments can follow each other for several seconds.
     std::unique_ptr<juce::AudioDeviceManager> managerOwner;
-    for (int attempt = 0; attempt < 5; ++attempt)
+    for (int attempt = 0; attempt < 12; ++attempt)
     {
         managerOwner = std::make_unique<juce::AudioDeviceManager>();
         managerOwner->initialise (2, 4, nullptr, false);
@@ -56,7 +58,7 @@ TEST_P (PlayerJack, RecordingMatchesOracle)
             managerOwner->setCurrentAudioDeviceType ("JACK", true);
         if (managerOwner->getCurrentAudioDevice() != nullptr)
             break;
-        sleepMs (200 * (attempt + 1));
+        sleepMs (std::min (200 * (attempt + 1), 1000));
     }
     auto& manager = *managerOwner;
     auto* device = manager.getCurrentAudioDevice();
