@@ -5,6 +5,7 @@
 #include "AppHarness.h"
 #include "ModalCloser.h"
 #include "settings/SharedAudioDeviceManager.h"
+#include "support/SharedDeviceForTests.h"
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixMenu.h"
 #include "support/Fixtures.h"
@@ -67,13 +68,7 @@ protected:
         config = PellmixConfig::getInstance();
         config->menu = std::make_unique<PellmixMenu>();
         // A new manager scans the devices afresh.
-        for (int attempt = 0;
-             attempt < 3 && getSharedAudioDeviceManager()->getCurrentAudioDevice() == nullptr; ++attempt)
-        {
-            std::cerr << "The device did not open; opening it again.\n" << jack->logText() << "\n";
-            deleteSharedAudioDeviceManager();
-        }
-        ASSERT_NE (getSharedAudioDeviceManager()->getCurrentAudioDevice(), nullptr);
+        ASSERT_TRUE (openSharedDeviceForTests()) << jack->logText();
     }
     // The device closes before the JACK server stops.
     void TearDown() override { deleteSharedAudioDeviceManager(); }
