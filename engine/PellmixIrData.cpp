@@ -56,6 +56,38 @@ private:
     juce::FileInputStream in;
 };
 
+// True unless the file is a RIFF (WAV) or FORM (AIFF) file with a chunk that reaches past its
+// end. The framework's readers take a chunk's declared length as it stands: a metadata chunk that
+// declares gigabytes in a file of a few hundred bytes makes them allocate and fill that much. A
+// file cut inside its sample data is refused here too (it would be refused as short later).
+// Leaves the stream at its start.
+bool chunksLieWithinTheFile (juce::InputStream& in)
+{
+    const auto size = in.getTotalLength();
+    char kind[4] = {};
+    in.read (kind, 4);
+    const bool riff = std::memcmp (kind, "RIFF", 4) == 0;
+    const bool rf64 = std::memcmp (kind, "RF64", 4) == 0;
+    const bool form = std::memcmp (kind, "FORM", 4) == 0;
+    bool inside = true;
+    if (riff || rf64 || form)
+    {
+        for (juce::int64 at = 12; inside && at + 8 <= size;)
+        {
+            in.setPosition (at + 4);
+            const auto length = (juce::uint32) (form ? in.readIntBigEndian() : in.readInt());
+            // An RF64 file keeps the real lengths of its large chunks elsewhere ("ds64").
+            if (rf64 && length == 0xffffffffu)
+                break;
+            const auto end = at + 8 + (juce::int64)length;
+            inside = end <= size;
+            at = end + (length & 1u); // chunks of odd length are followed by a pad byte
+        }
+    }
+    in.setPosition (0);
+    return inside;
+}
+
 // A reader of the basic formats that take the file by its extension, on one open stream.
 struct AudioFile
 {
@@ -72,7 +104,7 @@ AudioFile openAudioFile (const juce::File& file)
         if (!format->canHandleFile (file))
             continue;
         auto stream = std::make_unique<ShortReadStream> (file);
-        if (!stream->openedOk())
+        if (!stream->openedOk() || !chunksLieWithinTheFile (*stream))
             return {};
         auto* raw = stream.get();
         if (auto* reader = format->createReaderFor (stream.release(), true))

@@ -4,7 +4,11 @@
 //    like non-finite samples; loud ones load;
 //  - a file of 103 bytes whose header declares 29268 channels and 1.4 GB of data: reading the
 //    frames it declares took minutes. A file that holds less data than it declares is refused
-//    before any is read.
+//    before any is read;
+//  - a WAV file of 158 bytes with a "cue " chunk that declares 1.9 GB: the framework's reader
+//    allocated and filled that much before any sample was read. A file with a chunk that reaches
+//    past its end is refused before the reader sees it; chunks of odd length (with their pad
+//    byte) still load.
 #include "IrTestSupport.h"
 
 #include "engine/PellmixIrSlot.h"
@@ -73,4 +77,82 @@ TEST (IrFileLimits, FileHoldingLessThanItsHeaderDeclaresIsRefusedBeforeReading)
     PellmixIrSlot slot;
     EXPECT_FALSE (slot.loadFile (juce::File (path), 96000.0));
     EXPECT_EQ (slot.getLength(), 0);
+}
+
+namespace
+{
+// A copy of `file` (RIFF or FORM) with one more chunk at its end: `id`, the declared `length`, then
+// `payload` bytes (a pad byte after an odd payload). The container's own length follows.
+std::vector<uint8_t> withChunk (std::vector<uint8_t> file, const char* id, uint32_t length, size_t payload)
+{
+    const bool bigEndian = file[0] == 'F';
+    auto put32 = [bigEndian] (uint8_t* at, uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            at[i] = (uint8_t)(v >> (bigEndian ? 24 - 8 * i : 8 * i));
+    };
+    const auto start = file.size();
+    file.resize (start + 8 + payload + (payload & 1), 0x5a);
+    std::copy (id, id + 4, file.begin() + (std::ptrdiff_t)start);
+    put32 (file.data() + start + 4, length);
+    put32 (file.data() + 4, (uint32_t)(file.size() - 8));
+    return file;
+}
+} // namespace
+
+TEST (IrFileLimits, ChunkReachingPastTheEndIsRefusedOddChunksLoad)
+{
+    pellmix_test::TempDir dir ("irlimits");
+    PellmixIrSlot slot;
+    for (const char* type : {"wav", "aiff"})
+    {
+        const auto plain = dir.child (std::string ("plain.") + type);
+        ir_test::makeAudioFile (plain, type, 48000.0, 1, std::vector<float> (480, 0.25f),
+                                {"-e", "signed", "-b", "16"});
+        const auto bytes = ir_test::readBytes (plain);
+        ASSERT_GT (bytes.size(), 12u);
+        const char* metadata = type[0] == 'w' ? "LIST" : "ANNO";
+        const struct
+        {
+            const char* name;
+            std::vector<uint8_t> file;
+            bool loads;
+        } cases[] = {
+            {"odd chunk with its pad byte", withChunk (bytes, metadata, 5, 5), true},
+            {"odd chunk last, no pad byte",
+             [&]
+             {
+                 auto f = withChunk (bytes, metadata, 5, 5);
+                 f.pop_back();
+                 return f;
+             }(),
+             true},
+            {"chunk declaring 1.9 GB", withChunk (bytes, type[0] == 'w' ? "cue " : "COMT", 0x745e6166u, 16),
+             false},
+            {"chunk one byte past the end", withChunk (bytes, metadata, 17, 16), false},
+        };
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE (std::string (type) + ": " + c.name);
+            const auto path = dir.child (std::string ("case.") + type);
+            ir_test::writeBytes (path, c.file);
+            EXPECT_EQ (slot.loadFile (juce::File (path), 96000.0), c.loads);
+        }
+    }
+
+    // The start of the input the fuzzer found (its "cue " chunk declares 1.9 GB): refused, and the
+    // slot keeps what it held.
+    const std::vector<uint8_t> found = {
+        0x52, 0x49, 0x46, 0x46, 0x68, 0x01, 0x00, 0x00, 0x57, 0x41, 0x56, 0x45, 0x66, 0x6d, 0x74,
+        0x20, 0x28, 0x00, 0x00, 0x00, 0xfe, 0xff, 0x02, 0x40, 0x80, 0xbb, 0x00, 0x00, 0x00, 0x65,
+        0x04, 0x00, 0x06, 0x00, 0x18, 0x00, 0x16, 0x00, 0x18, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71,
+        0x63, 0x75, 0x65, 0x20, 0x66, 0x61, 0x5e, 0x74, 0x04, 0x00, 0x00, 0x6e, 0x00, 0x00, 0x00,
+        0x30, 0x00, 0x00, 0x00, 0x00, 0x64, 0x61, 0x74, 0x61, 0x20, 0x01, 0x00, 0x00};
+    const auto path = dir.child ("cue.wav");
+    ir_test::writeBytes (path, found);
+    const int lengthBefore = slot.getLength();
+    ASSERT_GT (lengthBefore, 0);
+    EXPECT_FALSE (slot.loadFile (juce::File (path), 96000.0));
+    EXPECT_EQ (slot.getLength(), lengthBefore);
 }
