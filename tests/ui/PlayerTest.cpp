@@ -30,6 +30,17 @@ protected:
                                        media ("c.wav").getFullPathName()});
         ASSERT_EQ (source().entries.size(), 4);
     }
+    // On screen, with a mono source "s" and a stereo target "t" of 10 s each.
+    PellmixPlayer& buildWithOneFileInEachList()
+    {
+        auto& p = build();
+        showOnScreen();
+        player_test::writeTone (media ("s.wav"), 1, 10.0);
+        player_test::writeTone (media ("t.wav"), 2, 10.0);
+        p.sourceList->addFiles ({media ("s.wav").getFullPathName()});
+        p.targetList->addFiles ({media ("t.wav").getFullPathName()});
+        return p;
+    }
     juce::Point<float> centreOf (juce::Component& c) const
     {
         return player->getLocalArea (c.getParentComponent(), c.getBounds()).toFloat().getCentre();
@@ -585,14 +596,9 @@ TEST_F (Player, DragSeeksOnlyOnTheListenedSlidersValueThumb)
 
 TEST_F (Player, ListenButtonsSwitchTheListAndProcessing)
 {
-    auto& p = build();
-    showOnScreen();
+    auto& p = buildWithOneFileInEachList();
     ProcessingRecorder recorder;
     config->addListener (&recorder);
-    player_test::writeTone (media ("s.wav"), 1, 10.0);
-    player_test::writeTone (media ("t.wav"), 2, 10.0);
-    p.sourceList->addFiles ({media ("s.wav").getFullPathName()});
-    p.targetList->addFiles ({media ("t.wav").getFullPathName()});
 
     const auto source =
         picture (BinaryData::player_listen_source_png, BinaryData::player_listen_source_pngSize);
@@ -653,14 +659,9 @@ TEST_F (Player, ListenButtonsSwitchTheListAndProcessing)
 
 TEST_F (Player, DoubleAndSingleClicksInTheLists)
 {
-    auto& p = build();
-    showOnScreen();
+    auto& p = buildWithOneFileInEachList();
     ProcessingRecorder recorder;
     config->addListener (&recorder);
-    player_test::writeTone (media ("s.wav"), 1, 10.0);
-    player_test::writeTone (media ("t.wav"), 2, 10.0);
-    p.sourceList->addFiles ({media ("s.wav").getFullPathName()});
-    p.targetList->addFiles ({media ("t.wav").getFullPathName()});
 
     auto rowCentre = [&] (PellmixPlayList& list, int row)
     { return p.getLocalPoint (&list, juce::Point<float> (80.0f, 2.0f + 18.0f * (float)row + 9.0f)); };
