@@ -206,43 +206,43 @@ TEST (DrySwitch, BusyLockDelaysAPublishByItsBlocksAndNeverDropsIt)
         append (expected, wet (irA, 0, 0, 2));
 
         const auto irB = e.reblend (decayingIr (2048, 96000.0, 1.6));
-        int block = 2;
+        int at = 2;
         {
             const PellmixSpinLock::Scope held (PellmixEngineTestAccess::lock (e.engine));
-            e.play (x, block, busy, n, heard);
+            e.play (x, at, busy, n, heard);
         }
-        append (expected, wet (irA, 0, block, block + busy));
-        block += busy;
+        append (expected, wet (irA, 0, at, at + busy));
+        at += busy;
         EXPECT_EQ (e.engine.getBusyBlocks(), (juce::uint32)busy);
         EXPECT_TRUE (e.engine.isCrossfadePending());
-        e.play (x, block, 2, n, heard);
-        append (expected, fade (wet (irA, 0, block, block + 1), wet (irB, block, block, block + 1)));
-        append (expected, wet (irB, block, block + 1, block + 2));
-        block += 2;
+        e.play (x, at, 2, n, heard);
+        append (expected, fade (wet (irA, 0, at, at + 1), wet (irB, at, at, at + 1)));
+        append (expected, wet (irB, at, at + 1, at + 2));
+        at += 2;
 
         // The last slot muted: its live flag turns the sound dry even while the lock is taken.
         e.engine.setMute (0, true);
         e.engine.blend (nullptr, false, false);
         {
             const PellmixSpinLock::Scope held (PellmixEngineTestAccess::lock (e.engine));
-            e.play (x, block, busy, n, heard);
+            e.play (x, at, busy, n, heard);
         }
-        append (expected, fade (wet (irB, block - 2, block, block + 1), dry (x, block * n, (block + 1) * n)));
-        append (expected, dry (x, (block + 1) * n, (block + busy) * n));
-        block += busy;
+        append (expected, fade (wet (irB, at - 2, at, at + 1), dry (x, at * n, (at + 1) * n)));
+        append (expected, dry (x, (at + 1) * n, (at + busy) * n));
+        at += busy;
 
-        // Unmuted with a new blend: dry until a block takes that publish.
+        // Unmuted with a new blend: dry until a at takes that publish.
         e.engine.setMute (0, false);
         const auto irC = e.reblend (decayingIr (1500, 96000.0, 0.7));
         {
             const PellmixSpinLock::Scope held (PellmixEngineTestAccess::lock (e.engine));
-            e.play (x, block, busy, n, heard);
+            e.play (x, at, busy, n, heard);
         }
-        append (expected, dry (x, block * n, (block + busy) * n));
-        block += busy;
-        e.play (x, block, 2, n, heard);
-        append (expected, fade (dry (x, block * n, (block + 1) * n), wet (irC, block, block, block + 1)));
-        append (expected, wet (irC, block, block + 1, block + 2));
+        append (expected, dry (x, at * n, (at + busy) * n));
+        at += busy;
+        e.play (x, at, 2, n, heard);
+        append (expected, fade (dry (x, at * n, (at + 1) * n), wet (irC, at, at, at + 1)));
+        append (expected, wet (irC, at, at + 1, at + 2));
 
         expectStream (heard, expected, "stream");
     }

@@ -126,3 +126,56 @@ TEST (EngineConcurrency, PlaybackWhileRoutingChangesAndBlending)
     audio.join();
     player.setSource (nullptr);
 }
+
+// Blocks that find the lock taken play on without it while blends publish new IRs and the dry
+// state (the last slot muted and unmuted) and another thread takes the lock over and over: under
+// ThreadSanitizer this shows that such a block touches nothing a publish writes.
+TEST (EngineConcurrency, BusyBlocksPlayOnWhilePublishing)
+{
+    EngineWithFiles e;
+    e.load (0, decayingIr (1500, 48000.0, 1.0), 48000.0);
+    e.engine.blend (nullptr, false, false);
+    e.engine.prepareToPlay (64, 48000.0);
+    e.engine.prepareSpectrum (PellmixEngine::outputSpectrum, 2048, 364, 48000.0);
+    e.engine.reset();
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> blocks{0};
+    std::atomic<bool> finite{true};
+    std::thread audio (
+        [&]
+        {
+            auto x = noise (64, 5);
+            std::vector<float> y (64);
+            while (!stop)
+            {
+                const float* in[] = {x.data()};
+                float* out[] = {y.data()};
+                e.engine.processBlock (in, out, 1, 64, blocks % 50 != 0);
+                if (!allFinite (y))
+                    finite = false;
+                ++blocks;
+            }
+        });
+    std::thread holder (
+        [&]
+        {
+            while (!stop)
+                (void)e.engine.isCrossfadePending();
+        });
+
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; std::chrono::steady_clock::now() - start < std::chrono::seconds (30); ++k)
+    {
+        if (k > 20 && blocks > 2000 && e.engine.getBusyBlocks() > 100)
+            break;
+        e.engine.setMute (0, k % 5 == 4);
+        e.engine.setIrParameters (0, 2048, 0, (float)(k % 100), false, 0.0f);
+        e.engine.blend (nullptr, false, false);
+    }
+    stop = true;
+    audio.join();
+    holder.join();
+    EXPECT_TRUE (finite);
+    EXPECT_GT (e.engine.getBusyBlocks(), 0u);
+}
