@@ -72,8 +72,8 @@ public:
 
     // Sums the active slots, normalises, applies the EQ when applyEq (with new gains in dB when
     // updateGains) and hands the result to the idle pair. With no active, non-empty slot it
-    // clears the sum and publishes the dry state. A sum that is not finite changes nothing: the previous sum
-    // and the IR that plays stay.
+    // clears the sum and publishes the dry state. A sum that is not finite changes nothing: the
+    // previous sum and the IR that plays stay.
     void blend (const float* eqGainsDb, bool updateGains, bool applyEq);
 
     // Writes the sum as a vir file; false when it could not be written.

@@ -2,9 +2,14 @@
 // container limited to one CPU: the audio thread runs at real-time priority, paced like a device
 // (64 samples at 96 kHz), while the other thread blends eight slots in a loop (a knob drag). A
 // block that found the lock taken must not wait for its holder: the holder cannot run until the
-// audio thread sleeps, so a block that waits lasts until the kernel's real-time throttling stops
+// audio thread sleeps, so a block that waits spins until the kernel's real-time throttling stops
 // it (about a second). A block that does not wait is short whatever else the machine runs, since
 // no ordinary thread can preempt the audio thread.
+//
+// A block is measured by the audio thread's own processor time: on a virtual machine the host
+// may take the processor away from the whole guest for milliseconds, which shows in the wall
+// clock but is no wait of ours; a spinning block spends its whole wait on the processor. The
+// wall-clock worst is reported beside it.
 #include "EngineTestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +46,14 @@ public:
 private:
     cpu_set_t former;
 };
+
+// The calling thread's processor time, in microseconds.
+double threadCpuUs()
+{
+    timespec t{};
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &t);
+    return (double)t.tv_sec * 1e6 + (double)t.tv_nsec / 1e3;
+}
 
 timespec addNanoseconds (timespec t, long ns)
 {
@@ -106,7 +119,7 @@ TEST (EngineOneCpu, AudioThreadNeverWaitsForABlendingThread)
     std::atomic<bool> stop{false}, ready{false};
     std::atomic<int> setupError{0};
     std::atomic<long> blocks{0};
-    std::atomic<double> worstUs{0.0};
+    std::atomic<double> worstUs{0.0}, worstWallUs{0.0};
     std::thread audio (
         [&]
         {
@@ -129,10 +142,12 @@ TEST (EngineOneCpu, AudioThreadNeverWaitsForABlendingThread)
             while (!stop)
             {
                 const auto t0 = std::chrono::steady_clock::now();
+                const double cpu0 = threadCpuUs();
                 e.engine.processBlock (in, out, 1, block, true);
+                worstUs = std::max (worstUs.load(), threadCpuUs() - cpu0);
                 const double us =
                     std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - t0).count();
-                worstUs = std::max (worstUs.load(), us);
+                worstWallUs = std::max (worstWallUs.load(), us);
                 ++blocks;
                 for (auto& v : x)
                     v = v * 0.5f + 0.1f;
@@ -172,9 +187,11 @@ TEST (EngineOneCpu, AudioThreadNeverWaitsForABlendingThread)
     audio.join();
 
     std::cout << blocks.load() << " blocks (" << e.engine.getBusyBlocks() << " found the lock taken), "
-              << blends << " blends on CPU " << cpu << "; worst block " << worstUs.load() << " us (period "
+              << blends << " blends on CPU " << cpu << "; worst block " << worstUs.load()
+              << " us on the processor, " << worstWallUs.load() << " us by the wall clock (period "
               << periodUs << " us, a crossfade block " << ownBlockUs << " us)\n";
     RecordProperty ("worst_block_us", std::to_string (worstUs.load()));
+    RecordProperty ("worst_block_wall_us", std::to_string (worstWallUs.load()));
     EXPECT_GT (e.engine.getBusyBlocks(), 0u) << "the audio thread never found the lock taken";
     EXPECT_LT (worstUs.load(), periodUs);
 }
