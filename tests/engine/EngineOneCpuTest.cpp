@@ -170,9 +170,10 @@ TEST (EngineOneCpu, AudioThreadNeverWaitsForABlendingThread)
                << "): this test needs root";
     }
 
-    // A knob drag: one slot's gain changes and the blend follows, as fast as the thread can. The
-    // lock is taken for well under a microsecond per blend, so the audio thread wakes while it is
-    // held about once a second; the drag goes on until that has happened a few times.
+    // A knob drag: one slot's gain changes and the blend follows, as fast as the thread can (with
+    // the EQ off, so that publishes come often). The lock is taken for well under a microsecond
+    // per blend, so the audio thread wakes while it is held a few times a second; the drag goes on
+    // until that has happened a few times.
     const auto start = std::chrono::steady_clock::now();
     const auto elapsed = [&] { return std::chrono::steady_clock::now() - start; };
     int blends = 0;
