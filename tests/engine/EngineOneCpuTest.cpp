@@ -171,18 +171,24 @@ TEST (EngineOneCpu, AudioThreadNeverWaitsForABlendingThread)
     }
 
     // A knob drag: one slot's gain changes and the blend follows, as fast as the thread can (with
-    // the EQ off, so that publishes come often). The lock is taken for well under a microsecond
-    // per blend, so the audio thread wakes while it is held a few times a second; the drag goes on
-    // until that has happened a few times.
+    // the EQ off, so that publishes come often). A publish holds the lock for well under a
+    // microsecond, so between blends the thread also asks for the crossfade state, under the lock,
+    // for as long again: the audio thread then finds the lock taken in many blocks, not only a few
+    // times a second. The drag goes on until that has happened a good number of times.
     const auto start = std::chrono::steady_clock::now();
     const auto elapsed = [&] { return std::chrono::steady_clock::now() - start; };
     int blends = 0;
     while (elapsed() < std::chrono::seconds (60) &&
-           (e.engine.getBusyBlocks() < 5 || elapsed() < std::chrono::seconds (2)))
+           (e.engine.getBusyBlocks() < 20 || elapsed() < std::chrono::seconds (2)))
     {
+        const auto blendStart = std::chrono::steady_clock::now();
         e.engine.setIrParameters (blends % 8, 2048, 0, 0.0f, false, -(float)(blends % 6));
         e.engine.blend (nullptr, false, false);
         ++blends;
+        const auto blendTime = std::chrono::steady_clock::now() - blendStart;
+        for (const auto until = std::chrono::steady_clock::now() + blendTime;
+             std::chrono::steady_clock::now() < until;)
+            (void)e.engine.isCrossfadePending();
     }
     stop = true;
     audio.join();
