@@ -1,6 +1,7 @@
 #include "engine/PellmixAudioSourcePlayer.h"
 
 #include "engine/PellmixChannelCode.h"
+#include "engine/PellmixRamp.h"
 
 #include <algorithm>
 
@@ -65,6 +66,8 @@ void PellmixAudioSourcePlayer::audioDeviceIOCallbackWithContext (
         outputChannelData[r.left] != nullptr)
     {
         const bool processed = processingEnabled.load();
+        // A switch of processing is ramped over this block, from what was heard.
+        const bool switching = processedHeard >= 0 && processed != (processedHeard == 1);
         const float* src = outputChannelData[r.source];
         float* dst = outputChannelData[r.left];
         const int capacity = (int)block.size();
@@ -77,11 +80,15 @@ void PellmixAudioSourcePlayer::audioDeviceIOCallbackWithContext (
             const float* ins[] = {tmp};
             float* outs[] = {tmp};
             engine.processBlock (ins, outs, 1, n, true);
-            if (processed)
+            if (switching)
+                pellmixRamp (processed ? src + offset : tmp, processed ? tmp : src + offset, dst + offset, n,
+                             offset, numSamples);
+            else if (processed)
                 std::copy (tmp, tmp + n, dst + offset);
             else if (dst != src)
                 std::copy (src + offset, src + offset + n, dst + offset);
         }
+        processedHeard = processed ? 1 : 0;
         if (r.right >= 0 && outputChannelData[r.right] != nullptr)
             std::copy (dst, dst + numSamples, outputChannelData[r.right]);
     }
@@ -101,6 +108,7 @@ void PellmixAudioSourcePlayer::audioDeviceAboutToStart (juce::AudioIODevice* dev
     const int blockSize = std::max (1, device->getCurrentBufferSizeSamples());
     const double rate = device->getCurrentSampleRate();
     block.assign ((size_t)blockSize, 0.0f);
+    processedHeard = -1;
     engine.prepareToPlay (blockSize, rate);
     engine.prepareSpectrum (PellmixEngine::outputSpectrum, playerFftSize, playerSpectrumPoints, rate);
     engine.reset();

@@ -9,10 +9,14 @@
 // else silences the outputs) and playingChannel (2: the file's right channel, rendered in
 // output 1; otherwise its left one).
 //
+// A change of processingEnabled is ramped over one block, from the signal that was heard to the
+// other (the engine runs in every block, so both are at hand); the first block after a start
+// takes the switch as it stands.
+//
 // Threading: audioDeviceIOCallbackWithContext() runs on the audio thread, a real-time context
 // (PELLMIX_NONBLOCKING); it reads the three fields once per block (atomics), allocates nothing
-// and waits for nothing but the engine's spin lock and, inside the base class's rendering, the
-// framework's own source locks.
+// and waits for nothing but, inside the base class's rendering, the framework's own source locks
+// (the engine never waits).
 // audioDeviceAboutToStart() runs while the device calls no audio callback; it sizes the one
 // temporary block and prepares the engine. Blocks larger than that size are processed in
 // pieces of that size.
@@ -57,6 +61,7 @@ private:
     std::atomic<int>& mainAudioOut;
     std::atomic<int>& playingChannel;
     std::vector<float> block; // sized when the device starts
+    int processedHeard = -1;  // audio thread: the last block's processing (0 or 1); -1 before one
 
     JUCE_DECLARE_NON_COPYABLE (PellmixAudioSourcePlayer)
 };

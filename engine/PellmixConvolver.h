@@ -13,8 +13,8 @@
 // signal that this convolver has not been following. loadIr() does both steps at once.
 //
 // Threading:
-// - process() runs on the audio thread; it allocates nothing and touches only the block
-//   buffers, the IR spectrum, the tail and the analysers' writer side.
+// - process() and discardTail() run on the audio thread; they allocate nothing and touch only
+//   the block buffers, the IR spectrum, the tail and the analysers' writer side.
 // - prepareIr() and copyPreparedIr() run on the message thread and touch only the IR-side
 //   objects (irFft, resampler, irBuffer, spare spectrum), never used by process(); they may
 //   overlap process(). commitIr() and loadIr() must not overlap process(): the engine calls
@@ -65,6 +65,9 @@ public:
     // cut to it). in and out may be the same buffer. With enabled false, out is not written and
     // the output analyser receives the input.
     void process (const float* in, float* out, int n, bool enabled) PELLMIX_NONBLOCKING;
+    // The next process() starts with an empty tail: for a convolver that comes back after
+    // blocks it did not convolve, whose tail belongs to a signal long gone.
+    void discardTail() noexcept PELLMIX_NONBLOCKING { dropTail = true; }
 
     // Clears the tail and both analysers.
     void reset();
@@ -97,7 +100,7 @@ private:
     std::vector<float> irSpectrum;
     std::vector<float> productSpectrum;
     std::vector<float> overlap;
-    bool dropTail = false; // set by commitIr(), honoured by the next process()
+    bool dropTail = false; // set by commitIr() and discardTail(), honoured by the next process()
     float outputScale = 1.0f;
 
     // IR side (message thread).

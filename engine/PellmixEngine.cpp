@@ -1,5 +1,7 @@
 #include "engine/PellmixEngine.h"
 
+#include "engine/PellmixRamp.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -112,6 +114,10 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
     if (!anyPlayableSlot())
     {
         sum.clear();
+        blendHeld = false;
+        // The pairs keep their IRs, but none of them may sound again before a new blend.
+        const PellmixSpinLock::Scope audio (lock);
+        dryPending = true;
         return;
     }
 
@@ -143,6 +149,7 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
         if (!crossfadePending)
             currentPair = 1 - currentPair.load();
         crossfadePending = true;
+        dryPending = false;
         if (prepared)
         {
             const auto pair = (size_t)currentPair.load();
@@ -153,6 +160,7 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
             std::chrono::duration<double, std::micro> (clock::now() - lockedAt).count();
     }
     lastPublishMicroseconds = std::chrono::duration<double, std::micro> (clock::now() - requestedAt).count();
+    blendHeld = true;
 }
 
 bool PellmixEngine::exportIr (const juce::File& file)
@@ -182,6 +190,11 @@ void PellmixEngine::reset()
         convolver.reset();
     currentPair = 0;
     crossfadePending = false;
+    dryPending = false;
+    // Every pair holds the sum since prepareToPlay(); an empty sum must not sound.
+    heard = Heard::nothing;
+    audiblePair = 0;
+    awaitingPublish = !blendHeld;
 }
 
 bool PellmixEngine::isCrossfadePending() const
@@ -193,7 +206,6 @@ bool PellmixEngine::isCrossfadePending() const
 void PellmixEngine::processBlock (const float** inputs, float** outputs, int numChannels, int numSamples,
                                   bool enabled)
 {
-    const PellmixSpinLock::AudioScope audio (lock);
     numChannels = std::min (numChannels, 2);
     if (numChannels <= 0 || numSamples <= 0)
         return;
@@ -205,61 +217,79 @@ void PellmixEngine::processBlock (const float** inputs, float** outputs, int num
         return;
     }
 
-    const bool convolve = enabled && playable.load();
-    const bool fading = crossfadePending;
+    // One try for the lock. Without it the block plays on as if nothing had been published: the
+    // pair that was playing is never the one a publish fills.
+    const PellmixSpinLock::AudioTryScope audio (lock);
+    Sound to{false, audiblePair};
+    if (audio.owns())
+    {
+        if (crossfadePending)
+        {
+            to.pair = currentPair.load();
+            awaitingPublish = false;
+        }
+        if (dryPending)
+            awaitingPublish = true;
+        crossfadePending = dryPending = false;
+    }
+    else
+    {
+        ++busyBlocks;
+    }
+
+    const bool sounding = playable.load();
+    if (!sounding)
+        awaitingPublish = true;
+    to.wet = enabled && sounding && !awaitingPublish;
+
+    const Sound from{heard == Heard::nothing ? to.wet : heard == Heard::wet, audiblePair};
+    if (to.wet && !from.wet)
+        for (int ch = 0; ch < numChannels; ++ch)
+            convolvers[(size_t)(to.pair + 2 * ch)].discardTail();
+
     for (int offset = 0; offset < numSamples; offset += preparedBlockSize)
         processPiece (inputs, outputs, numChannels, offset, std::min (preparedBlockSize, numSamples - offset),
-                      numSamples, fading, convolve);
-    crossfadePending = false;
+                      numSamples, from, to);
+    heard = to.wet ? Heard::wet : Heard::dry;
+    audiblePair = to.pair;
 }
 
 // One piece of at most the prepared size, starting `offset` samples into a call of `fadeLength`
-// samples. While fading, the weights run over the whole call: 1 / (fadeLength - 1) per sample.
+// samples. When `from` and `to` differ the piece is part of a ramp over the whole call (one pair
+// to another, or the dry input to a pair or back). The convolver of `to`'s pair runs in every
+// block, convolving or not, so that the output spectrum follows what plays.
 void PellmixEngine::processPiece (const float* const* in, float* const* out, int numChannels, int offset,
-                                  int n, int fadeLength, bool fading, bool convolve)
+                                  int n, int fadeLength, Sound from, Sound to)
 {
-    const int pair = currentPair.load();
-    const int other = 1 - pair;
-
+    const bool ramp = from.wet != to.wet || (to.wet && from.pair != to.pair);
     for (int ch = 0; ch < numChannels; ++ch)
     {
         const float* src = in[ch] + offset;
         float* dst = out[ch] + offset;
-        auto& current = convolvers[(size_t)(pair + 2 * ch)];
-        auto& previous = convolvers[(size_t)(other + 2 * ch)];
+        auto& next = convolvers[(size_t)(to.pair + 2 * ch)];
+        auto& previous = convolvers[(size_t)(from.pair + 2 * ch)];
 
-        if (!convolve)
+        if (!ramp)
         {
-            // Nothing to convolve with: the dry signal, crossfade or not; the analysers still
-            // see it.
-            current.process (src, dst, n, false);
-            if (fading)
-                previous.process (src, dst, n, false);
-            copyIfDistinct (src, dst, n);
+            next.process (src, dst, n, to.wet);
+            if (!to.wet)
+                copyIfDistinct (src, dst, n);
+            continue;
         }
-        else if (!fading)
+
+        // Both sides are written aside before dst, which may be src, is written.
+        const float* oldSide = src;
+        const float* newSide = src;
+        if (from.wet)
         {
-            current.process (src, dst, n, true);
-        }
-        else
-        {
-            current.process (src, scratchNew.data(), n, true);
             previous.process (src, scratchOld.data(), n, true);
-            if (fadeLength < 2)
-            {
-                std::copy (scratchNew.begin(), scratchNew.begin() + n, dst);
-                continue;
-            }
-            // A sample that is not finite counts as silence: even a weight of 0 would pass it on.
-            const auto finiteOrSilence = [] (float v) { return std::isfinite (v) ? v : 0.0f; };
-            const auto w = 1.0f / (float)(fadeLength - 1);
-            for (int i = 0; i < n; ++i)
-            {
-                const auto k = (float)(offset + i);
-                dst[i] = ((float)(fadeLength - 1) - k) * finiteOrSilence (scratchOld[(size_t)i]) * w +
-                         k * finiteOrSilence (scratchNew[(size_t)i]) * w;
-            }
+            oldSide = scratchOld.data();
         }
+        if (to.wet)
+            newSide = scratchNew.data();
+        if (to.wet || !from.wet || from.pair != to.pair) // a convolver runs once per block
+            next.process (src, scratchNew.data(), n, to.wet);
+        pellmixRamp (oldSide, newSide, dst, n, offset, fadeLength);
     }
 }
 

@@ -14,7 +14,7 @@
 //
 // pellmixWallClockMs(): the wall clock for time stamps taken on the audio thread.
 //
-// PellmixSpinLock: a lock that the audio thread takes without a system call.
+// PellmixSpinLock: a lock that the audio thread tries without a system call and never waits for.
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -55,20 +55,16 @@ inline std::int64_t pellmixWallClockMs() noexcept PELLMIX_NONBLOCKING
     return (std::int64_t)now.tv_sec * 1000 + (std::int64_t)now.tv_nsec / 1000000;
 }
 
-// A test-and-set lock. The audio thread spins on it with the processor's pause hint and never
-// enters the kernel; so every other holder must hold it only for a few hundred nanoseconds while
-// the audio thread may be waiting (a swap of prepared data), or while no audio block runs. Other
-// threads wait with enterYielding(), which gives the processor away while the lock is held for a
-// whole audio block.
+// A test-and-set lock. The audio thread only ever tries it once (tryEnter) and never waits: a
+// block that finds it taken goes on without what the lock guards. Every other thread waits with
+// enterYielding(), which gives the processor away while the lock is held for a whole audio block.
 class PellmixSpinLock
 {
 public:
-    // Audio thread.
-    void enter() const noexcept PELLMIX_NONBLOCKING
+    // Audio thread: takes the lock when it is free; false, at once, when another thread holds it.
+    bool tryEnter() const noexcept PELLMIX_NONBLOCKING
     {
-        while (locked.exchange (true, std::memory_order_acquire))
-            while (locked.load (std::memory_order_relaxed))
-                pause();
+        return !locked.load (std::memory_order_relaxed) && !locked.exchange (true, std::memory_order_acquire);
     }
 
     // Any other thread: spins briefly, then gives the processor away between looks.
@@ -86,22 +82,29 @@ public:
 
     void exit() const noexcept PELLMIX_NONBLOCKING { locked.store (false, std::memory_order_release); }
 
-    // Holds the lock for a scope; AudioScope on the audio thread, Scope on any other.
-    class AudioScope
+    // The audio thread's one try for a scope: owns() says whether it got the lock.
+    class AudioTryScope
     {
     public:
-        explicit AudioScope (const PellmixSpinLock& l) noexcept PELLMIX_NONBLOCKING : lock (l)
+        explicit AudioTryScope (const PellmixSpinLock& l) noexcept PELLMIX_NONBLOCKING : lock (l),
+                                                                                         owned (l.tryEnter())
         {
-            lock.enter();
         }
-        ~AudioScope() PELLMIX_NONBLOCKING { lock.exit(); }
-        AudioScope (const AudioScope&) = delete;
-        AudioScope& operator= (const AudioScope&) = delete;
+        ~AudioTryScope() PELLMIX_NONBLOCKING
+        {
+            if (owned)
+                lock.exit();
+        }
+        bool owns() const noexcept PELLMIX_NONBLOCKING { return owned; }
+        AudioTryScope (const AudioTryScope&) = delete;
+        AudioTryScope& operator= (const AudioTryScope&) = delete;
 
     private:
         const PellmixSpinLock& lock;
+        const bool owned;
     };
 
+    // Any other thread: holds the lock for a scope.
     class Scope
     {
     public:

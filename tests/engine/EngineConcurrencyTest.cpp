@@ -15,6 +15,52 @@ bool allFinite (const std::vector<float>& v)
 {
     return std::all_of (v.begin(), v.end(), [] (float x) { return std::isfinite (x); });
 }
+
+// The device start for 64-sample blocks at 48 kHz, with the player's output spectrum.
+void startDevice (PellmixEngine& engine)
+{
+    engine.prepareToPlay (64, 48000.0);
+    engine.prepareSpectrum (PellmixEngine::outputSpectrum, 2048, 364, 48000.0);
+    engine.reset();
+}
+
+// processBlock over a noise block in a loop on a thread of its own, as the audio thread calls
+// it, until stop(); every `offEvery`-th block with processing off (0: never). Counts the blocks
+// and whether every output was finite.
+struct AudioLoop
+{
+    AudioLoop (PellmixEngine& engine, int offEvery)
+        : thread (
+              [this, &engine, offEvery]
+              {
+                  auto x = noise (64, 3);
+                  std::vector<float> y (64);
+                  while (!stopped)
+                  {
+                      const float* in[] = {x.data()};
+                      float* out[] = {y.data()};
+                      engine.processBlock (in, out, 1, 64, offEvery == 0 || blocks % offEvery != 0);
+                      if (!allFinite (y))
+                          finite = false;
+                      ++blocks;
+                  }
+              })
+    {
+    }
+    ~AudioLoop() { stop(); }
+
+    void stop()
+    {
+        stopped = true;
+        if (thread.joinable())
+            thread.join();
+    }
+
+    std::atomic<bool> stopped{false};
+    std::atomic<int> blocks{0};
+    std::atomic<bool> finite{true};
+    std::thread thread;
+};
 } // namespace
 
 TEST (EngineConcurrency, BlendsWhileProcessingAndReadingSpectra)
@@ -23,29 +69,11 @@ TEST (EngineConcurrency, BlendsWhileProcessingAndReadingSpectra)
     for (int i = 0; i < 3; ++i)
         e.load (i, decayingIr (1500 + 100 * i, 48000.0, 1.0 + 0.2 * i), 48000.0);
     e.engine.blend (nullptr, false, false);
-    e.engine.prepareToPlay (64, 48000.0);
-    e.engine.prepareSpectrum (PellmixEngine::outputSpectrum, 2048, 364, 48000.0);
-    e.engine.reset();
+    startDevice (e.engine);
 
     std::atomic<bool> stop{false};
-    std::atomic<int> blocks{0};
     std::atomic<bool> finite{true};
-
-    std::thread audio (
-        [&]
-        {
-            auto x = noise (64, 3);
-            std::vector<float> y (64);
-            while (!stop)
-            {
-                const float* in[] = {x.data()};
-                float* out[] = {y.data()};
-                e.engine.processBlock (in, out, 1, 64, true);
-                if (!allFinite (y))
-                    finite = false;
-                ++blocks;
-            }
-        });
+    AudioLoop audio (e.engine, 0);
     std::thread spectra (
         [&]
         {
@@ -71,12 +99,13 @@ TEST (EngineConcurrency, BlendsWhileProcessingAndReadingSpectra)
         e.engine.blend (k % 4 == 0 ? gains.data() : nullptr, k % 4 == 0, k % 3 != 0);
         std::this_thread::sleep_for (std::chrono::microseconds (500));
     }
-    while (blocks < 200)
+    while (audio.blocks < 200)
         std::this_thread::yield();
     stop = true;
-    audio.join();
+    audio.stop();
     spectra.join();
     EXPECT_TRUE (finite);
+    EXPECT_TRUE (audio.finite);
 }
 
 TEST (EngineConcurrency, PlaybackWhileRoutingChangesAndBlending)
@@ -125,4 +154,39 @@ TEST (EngineConcurrency, PlaybackWhileRoutingChangesAndBlending)
     stop = true;
     audio.join();
     player.setSource (nullptr);
+}
+
+// Blocks that find the lock taken play on without it while blends publish new IRs and the dry
+// state (the last slot muted and unmuted) and another thread takes the lock over and over: under
+// ThreadSanitizer this shows that such a block touches nothing a publish writes.
+TEST (EngineConcurrency, BusyBlocksPlayOnWhilePublishing)
+{
+    EngineWithFiles e;
+    e.load (0, decayingIr (1500, 48000.0, 1.0), 48000.0);
+    e.engine.blend (nullptr, false, false);
+    startDevice (e.engine);
+
+    std::atomic<bool> stop{false};
+    AudioLoop audio (e.engine, 50);
+    std::thread holder (
+        [&]
+        {
+            while (!stop)
+                (void)e.engine.isCrossfadePending();
+        });
+
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; std::chrono::steady_clock::now() - start < std::chrono::seconds (30); ++k)
+    {
+        if (k > 20 && audio.blocks > 2000 && e.engine.getBusyBlocks() > 100)
+            break;
+        e.engine.setMute (0, k % 5 == 4);
+        e.engine.setIrParameters (0, 2048, 0, (float)(k % 100), false, 0.0f);
+        e.engine.blend (nullptr, false, false);
+    }
+    stop = true;
+    audio.stop();
+    holder.join();
+    EXPECT_TRUE (audio.finite);
+    EXPECT_GT (e.engine.getBusyBlocks(), 0u);
 }

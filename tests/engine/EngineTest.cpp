@@ -277,65 +277,6 @@ TEST (EngineGetters, AnalysisIsLazyAndFollowsChanges)
 
 // --- Crossfade ---------------------------------------------------------------------------------
 
-namespace
-{
-constexpr double rate96 = 96000.0;
-constexpr float scale96 = 0.459375f;
-
-// An engine at 96000 Hz (no resampling: the convolvers hold the sum's first 2048 samples) with
-// one slot playing `ir`.
-struct PlayingEngine : EngineWithFiles
-{
-    explicit PlayingEngine (const std::vector<float>& ir, int block)
-    {
-        load (0, ir);
-        engine.blend (nullptr, false, false);
-        engine.prepareToPlay (block, rate96);
-        engine.reset();
-    }
-
-    // Re-blends slot 0 from new samples; returns the blended IR.
-    std::vector<float> reblend (const std::vector<float>& ir, bool invert = false)
-    {
-        load (0, ir, 96000.0, 0.0f, invert);
-        engine.blend (nullptr, false, false);
-        return engine.getSum().bands[0];
-    }
-
-    std::vector<float> run (const std::vector<float>& x, size_t from, size_t count, int block)
-    {
-        std::vector<float> y (x.begin() + (long)from, x.begin() + (long)(from + count));
-        for (size_t offset = 0; offset < count; offset += (size_t)block)
-            processInPlace (engine, y.data() + offset, (int)std::min ((size_t)block, count - offset));
-        return y;
-    }
-};
-
-std::vector<double> scaled (std::vector<double> v, double s)
-{
-    for (auto& x : v)
-        x *= s;
-    return v;
-}
-
-// The expected crossfade block: old * (n - 1 - i) / (n - 1) + new * i / (n - 1).
-std::vector<double> fade (const std::vector<double>& oldOut, const std::vector<double>& newOut)
-{
-    const double n = (double)oldOut.size();
-    std::vector<double> y (oldOut.size());
-    for (size_t i = 0; i < y.size(); ++i)
-        y[i] = n < 2 ? newOut[i] : (oldOut[i] * (n - 1 - (double)i) + newOut[i] * (double)i) / (n - 1);
-    return y;
-}
-
-void expectStream (const std::vector<float>& actual, const std::vector<double>& expected, const char* what)
-{
-    ASSERT_EQ (actual.size(), expected.size()) << what;
-    for (size_t i = 0; i < actual.size(); ++i)
-        ASSERT_NEAR (actual[i], expected[i], 2e-5) << what << ", sample " << i;
-}
-} // namespace
-
 TEST (EngineCrossfade, EnvelopeSpansExactlyOneBlock)
 {
     const int n = 512;

@@ -1,12 +1,13 @@
 #pragma once
 // Shared pieces of the engine tests: IR files written on the fly, an engine with loaded slots,
-// a direct (double precision) convolution as the reference, and raw float files for the numpy
-// oracles.
+// a direct (double precision) convolution as the reference, the expected streams around a
+// crossfade, and raw float files for the numpy oracles.
 #include "engine/PellmixEngine.h"
 #include "engine/PellmixResampler.h"
 #include "support/Fixtures.h"
 #include "support/TestSignals.h"
 
+#include <gtest/gtest.h>
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include <cmath>
@@ -138,5 +139,83 @@ inline void processInPlace (PellmixEngine& engine, float* data, int n, bool enab
     const float* in[] = {data};
     float* out[] = {data};
     engine.processBlock (in, out, 1, n, enabled);
+}
+
+inline constexpr double rate96 = 96000.0;
+inline constexpr float scale96 = 0.459375f;
+
+// An engine at 96000 Hz (no resampling: the convolvers hold the sum's first 2048 samples) with
+// one slot playing `ir`.
+struct PlayingEngine : EngineWithFiles
+{
+    explicit PlayingEngine (const std::vector<float>& ir, int block)
+    {
+        load (0, ir);
+        engine.blend (nullptr, false, false);
+        engine.prepareToPlay (block, rate96);
+        engine.reset();
+    }
+
+    // Re-blends slot 0 from new samples; returns the blended IR.
+    std::vector<float> reblend (const std::vector<float>& ir, bool invert = false)
+    {
+        load (0, ir, 96000.0, 0.0f, invert);
+        engine.blend (nullptr, false, false);
+        return engine.getSum().bands[0];
+    }
+
+    std::vector<float> run (const std::vector<float>& x, size_t from, size_t count, int block,
+                            bool enabled = true)
+    {
+        std::vector<float> y (x.begin() + (long)from, x.begin() + (long)(from + count));
+        for (size_t offset = 0; offset < count; offset += (size_t)block)
+            processInPlace (engine, y.data() + offset, (int)std::min ((size_t)block, count - offset),
+                            enabled);
+        return y;
+    }
+
+    // Blocks [first, first + count) of x, appended to `heard`.
+    void play (const std::vector<float>& x, int first, int count, int block, std::vector<float>& heard,
+               bool enabled = true)
+    {
+        const auto y = run (x, (size_t)(first * block), (size_t)(count * block), block, enabled);
+        heard.insert (heard.end(), y.begin(), y.end());
+    }
+};
+
+inline std::vector<double> scaled (std::vector<double> v, double s)
+{
+    for (auto& x : v)
+        x *= s;
+    return v;
+}
+
+// The expected crossfade block: old * (n - 1 - i) / (n - 1) + new * i / (n - 1).
+inline std::vector<double> fade (const std::vector<double>& oldOut, const std::vector<double>& newOut)
+{
+    const double n = (double)oldOut.size();
+    std::vector<double> y (oldOut.size());
+    for (size_t i = 0; i < y.size(); ++i)
+        y[i] = n < 2 ? newOut[i] : (oldOut[i] * (n - 1 - (double)i) + newOut[i] * (double)i) / (n - 1);
+    return y;
+}
+
+inline void expectStream (const std::vector<float>& actual, const std::vector<double>& expected,
+                          const char* what)
+{
+    ASSERT_EQ (actual.size(), expected.size()) << what;
+    for (size_t i = 0; i < actual.size(); ++i)
+        ASSERT_NEAR (actual[i], expected[i], 2e-5) << what << ", sample " << i;
+}
+// x[begin .. end) in double precision: the dry signal as the expectation of a stream.
+inline std::vector<double> dry (const std::vector<float>& x, int begin, int end)
+{
+    return std::vector<double> (x.begin() + begin, x.begin() + end);
+}
+
+// Appends `part` to the expected stream.
+inline void append (std::vector<double>& stream, const std::vector<double>& part)
+{
+    stream.insert (stream.end(), part.begin(), part.end());
 }
 } // namespace engine_test

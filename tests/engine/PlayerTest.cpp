@@ -138,3 +138,51 @@ TEST (PlayerRouting, NoIrPlaysDry)
     for (int i = 0; i < 64; ++i)
         ASSERT_NEAR (outs[0][(size_t)i], TwoChannelSource::signal (i, 1), 1e-7);
 }
+
+// Processing switched on or off between two blocks: the next block ramps from the signal that
+// was heard to the other (the engine runs in every block, so both exist), on every routing and
+// over the whole block when it is processed in pieces; the block after it is wholly the new one.
+TEST (PlayerRouting, ProcessingSwitchIsRampedOverOneBlock)
+{
+    struct Case
+    {
+        const char* name;
+        int mainOut, playing, numOutputs, n;
+        std::vector<int> heardOn; // outputs that carry the chosen channel
+    };
+    const Case cases[] = {
+        {"in place on output 0", 0, 0, 2, 128, {0}},
+        {"copied to output 2", 2, 1, 4, 128, {2}},
+        {"the right channel on pair 1/2", 101, 2, 4, 128, {1, 2}},
+        {"a block larger than prepared", 0, 0, 2, 300, {0}},
+    };
+    for (const auto& c : cases)
+        for (bool on : {false, true})
+        {
+            SCOPED_TRACE (testing::Message() << c.name << (on ? ", switched on" : ", switched off"));
+            PlayerRig rig (128);
+            rig.routing.mainAudioOut = c.mainOut;
+            rig.routing.playingChannel = c.playing;
+            rig.routing.processingEnabled = !on;
+            const int channel = c.playing == 2 ? 2 : 1;
+            const auto level = [&] (bool processed) { return processed ? processedGain : 1.0f; };
+
+            for (int k = 0; k < 3; ++k)
+            {
+                if (k == 1)
+                    rig.routing.processingEnabled = on;
+                const auto outs = rig.callback (c.numOutputs, c.n);
+                for (int o : c.heardOn)
+                    for (int i = 0; i < c.n; ++i)
+                    {
+                        const float x = TwoChannelSource::signal (k * c.n + i, channel);
+                        const float w = (float)i / (float)(c.n - 1);
+                        const float expected = k == 0   ? x * level (!on)
+                                               : k == 2 ? x * level (on)
+                                                        : x * (level (!on) * (1.0f - w) + level (on) * w);
+                        ASSERT_NEAR (outs[(size_t)o][(size_t)i], expected, 1e-6)
+                            << "block " << k << ", output " << o << ", sample " << i;
+                    }
+            }
+        }
+}
