@@ -24,18 +24,9 @@ cleanup()
 }
 trap cleanup EXIT
 
-# A JACK server slot (see tests/support/Fixtures.cpp): the server takes the slot's name.
-mkdir -p /tmp/pellmix-jack-slots
-exec 9>/dev/null
-slot=""
-while [ -z "$slot" ]; do
-    for i in 0 1 2 3; do
-        exec 9>"/tmp/pellmix-jack-slots/slot-$i.lock"
-        if flock -n 9; then slot=$i; break; fi
-    done
-    [ -n "$slot" ] || sleep 1
-done
-server="pellmix-slot-$slot"
+source "$here/scripts/jack-slot.sh"
+take_jack_slot
+server="$jack_server"
 
 Xvfb -displayfd 8 -screen 0 1600x1000x24 -nolisten tcp 8>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
