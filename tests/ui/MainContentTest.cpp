@@ -315,3 +315,45 @@ TEST_F (MainContent, CaptureWindowIsShownExactlyWhileCaptureStateIsOne)
     EXPECT_TRUE (capture->isVisible());
     env.config->captureState = 0;
 }
+
+// The hidden capture window with nothing under way has nothing to meter: its timer and its
+// meters' timers rest, and nothing of it is drawn. Shown, it ticks again at its period; a tone
+// keeps it ticking while hidden (the tone goes on after a close), until the tone ends.
+TEST_F (MainContent, HiddenCaptureWindowRestsUntilShownOrARunIsUnderWay)
+{
+    build();
+    auto& capture = *content->getCaptureWindow();
+    auto& meter = capture.getInputMeter();
+    ASSERT_FALSE (capture.isVisible());
+    auto& repaints = ui_test::RepaintCounter::attach (*content);
+
+    capture.timerCallback();
+    for (auto* m : {&meter, &capture.getProgressMeter()})
+        for (int tick = 0; tick < 100 && m->isTimerRunning(); ++tick) // what is left to draw, then rest
+            m->timerCallback();
+    EXPECT_FALSE (capture.isTimerRunning());
+    EXPECT_FALSE (meter.isTimerRunning());
+    EXPECT_FALSE (capture.getProgressMeter().isTimerRunning());
+    EXPECT_EQ (repaints.requests, 0);
+
+    env.config->captureState = 1;
+    content->timerCallback();
+    ASSERT_TRUE (capture.isVisible());
+    EXPECT_TRUE (capture.isTimerRunning());
+    EXPECT_EQ (capture.getTimerInterval(), PellmixCapture::fastTimerMs);
+
+    // A tone started, then the window closed: the tone is still metered.
+    env.config->captureAudioIn = 0;
+    capture.buttonClicked (&capture.getToneButton());
+    ASSERT_EQ (capture.getRun().getState(), PellmixCaptureRun::State::tone);
+    env.config->captureState = 0;
+    content->timerCallback();
+    ASSERT_FALSE (capture.isVisible());
+    capture.timerCallback();
+    EXPECT_TRUE (capture.isTimerRunning());
+
+    capture.buttonClicked (&capture.getToneButton()); // stopped
+    ASSERT_EQ (capture.getRun().getState(), PellmixCaptureRun::State::idle);
+    capture.timerCallback();
+    EXPECT_FALSE (capture.isTimerRunning());
+}
