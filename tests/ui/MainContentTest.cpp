@@ -316,6 +316,68 @@ TEST_F (MainContent, CaptureWindowIsShownExactlyWhileCaptureStateIsOne)
     env.config->captureState = 0;
 }
 
+namespace
+{
+// One tick of every panel timer of the window, in the order the framework might run them.
+void tickEveryPanel (MainContentComponent& content)
+{
+    content.timerCallback();
+    auto& panel = *content.getIrPanel();
+    for (int slot = 0; slot < PellmixIrPanel::numBlocks; ++slot)
+        panel.getBlock (slot).timerCallback();
+    panel.getEq().timerCallback();
+    content.getExportBlock()->timerCallback();
+    content.getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    content.getPlayer()->timerCallback (PellmixPlayer::positionTimer);
+    auto& capture = *content.getCaptureWindow();
+    capture.timerCallback();
+    capture.getInputMeter().timerCallback();
+    capture.getProgressMeter().timerCallback();
+}
+
+bool curvesAtFloor (const PellmixPlayerInOutSpectroGramme& view)
+{
+    const auto floor = PellmixPlayer::spectrumFloorDb * PellmixPlayer::spectrumScale;
+    for (const auto* curve : {&view.inputCurve, &view.outputCurve})
+        for (float v : *curve)
+            if (v != floor)
+                return false;
+    return true;
+}
+} // namespace
+
+// With nothing loaded and nothing playing, a tick of every panel after the first draws nothing:
+// no panel repaints while its data stays the same. The player's spectrum view repaints again once
+// something it draws changes (here the processing switch, which swaps the output curve and the
+// floor line).
+TEST_F (MainContent, PanelsAtRestRepaintNothingOnTheirTicks)
+{
+    build();
+    env.config->captureState = 0; // no capture holds the player
+    env.config->audioDeviceReady = 1;
+    auto& view = *content->getPlayer()->spectrumView;
+    // The analysers of the silent device settle at the floor.
+    const auto end = juce::Time::getMillisecondCounter() + 10000;
+    while (!curvesAtFloor (view) && juce::Time::getMillisecondCounter() < end)
+        OnScreen::pump (20);
+    ASSERT_TRUE (curvesAtFloor (view));
+
+    tickEveryPanel (*content); // each panel takes on the state it shows
+    ASSERT_EQ (env.config->audioDeviceReady.load(), 1) << "the player's timers work only then";
+    auto& repaints = ui_test::RepaintCounter::attach (*content);
+    for (int round = 0; round < 3; ++round)
+        tickEveryPanel (*content);
+    EXPECT_EQ (repaints.requests, 0);
+
+    const bool processing = env.config->processingEnabled.load();
+    env.config->processingEnabled = !processing;
+    content->getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    EXPECT_EQ (repaints.requests, 1) << "the floor line and the output curve change places";
+    content->getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    EXPECT_EQ (repaints.requests, 1);
+    env.config->processingEnabled = processing;
+}
+
 // The hidden capture window with nothing under way has nothing to meter: its timer and its
 // meters' timers rest, and nothing of it is drawn. Shown, it ticks again at its period; a tone
 // keeps it ticking while hidden (the tone goes on after a close), until the tone ends.
