@@ -27,24 +27,9 @@ fi
 out="$build/measure-idle"
 mkdir -p "$out"
 
-work="$(mktemp -d /tmp/pellmix-idle.XXXXXX)"
-pids=()
-cleanup()
-{
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-source "$here/scripts/jack-slot.sh"
-take_jack_slot
+source "$here/scripts/measure-environment.sh"
+measure_environment idle
 server="$jack_server"
-
-Xvfb -displayfd 8 -screen 0 1600x1000x24 -nolisten tcp 8>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
 
 jackd --no-realtime -n "$server" -d dummy -r 48000 -p 512 -C 2 -P 4 >"$work/jackd.log" 2>&1 &
 pids+=($!)

@@ -14,24 +14,9 @@ export CCACHE_SLOPPINESS=time_macros CCACHE_NOHASHDIR=1 CCACHE_BASEDIR="$here"
 cmake --build "$build" --target pellmix_capture_measure >/dev/null
 program="$build/bench/pellmix_capture_measure"
 
-work="$(mktemp -d /tmp/pellmix-measure.XXXXXX)"
-pids=()
-cleanup()
-{
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-source "$here/scripts/jack-slot.sh"
-take_jack_slot
+source "$here/scripts/measure-environment.sh"
+measure_environment measure
 server="$jack_server"
-
-Xvfb -displayfd 8 -screen 0 1600x1000x24 -nolisten tcp 8>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
 
 realtime="--no-realtime"
 chrt -f 10 true 2>/dev/null && realtime="--realtime"
