@@ -348,8 +348,8 @@ bool curvesAtFloor (const PellmixPlayerInOutSpectroGramme& view)
 
 // With nothing loaded and nothing playing, a tick of every panel after the first draws nothing:
 // no panel repaints while its data stays the same. The player's spectrum view repaints again once
-// something it draws changes (here the processing switch, which swaps the output curve and the
-// floor line).
+// something it draws changes: the processing switch, which swaps the output curve and the floor
+// line, or a curve.
 TEST_F (MainContent, PanelsAtRestRepaintNothingOnTheirTicks)
 {
     build();
@@ -376,6 +376,13 @@ TEST_F (MainContent, PanelsAtRestRepaintNothingOnTheirTicks)
     content->getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
     EXPECT_EQ (repaints.requests, 1);
     env.config->processingEnabled = processing;
+    content->getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    EXPECT_EQ (repaints.requests, 2);
+
+    view.inputCurve[100] = 0.0f; // a curve point that the analysers' next values replace
+    content->getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    EXPECT_EQ (repaints.requests, 3) << "new curve values";
+    EXPECT_TRUE (curvesAtFloor (view));
 }
 
 // The hidden capture window with nothing under way has nothing to meter: its timer and its
