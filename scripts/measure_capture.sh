@@ -14,33 +14,9 @@ export CCACHE_SLOPPINESS=time_macros CCACHE_NOHASHDIR=1 CCACHE_BASEDIR="$here"
 cmake --build "$build" --target pellmix_capture_measure >/dev/null
 program="$build/bench/pellmix_capture_measure"
 
-work="$(mktemp -d /tmp/pellmix-measure.XXXXXX)"
-pids=()
-cleanup()
-{
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A JACK server slot (see tests/support/Fixtures.cpp): the server takes the slot's name.
-mkdir -p /tmp/pellmix-jack-slots
-exec 9>/dev/null
-slot=""
-while [ -z "$slot" ]; do
-    for i in 0 1 2 3; do
-        exec 9>"/tmp/pellmix-jack-slots/slot-$i.lock"
-        if flock -n 9; then slot=$i; break; fi
-    done
-    [ -n "$slot" ] || sleep 1
-done
-server="pellmix-slot-$slot"
-
-Xvfb -displayfd 8 -screen 0 1600x1000x24 -nolisten tcp 8>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
+source "$here/scripts/measure-environment.sh"
+measure_environment measure
+server="$jack_server"
 
 realtime="--no-realtime"
 chrt -f 10 true 2>/dev/null && realtime="--realtime"

@@ -525,6 +525,17 @@ void PellmixCapture::timerCallback()
             break;
     }
     releaseCloseIfDone();
+
+    // Hidden and with nothing under way, the window has nothing to meter or hand over: its timer
+    // rests until the window is shown again.
+    if (!isVisible() && run.getState() == State::idle && !isCaptureActive() && !closeHeld)
+        stopTimer();
+}
+
+void PellmixCapture::visibilityChanged()
+{
+    if (isVisible() && !isTimerRunning())
+        startTimer (recordingEnded ? slowTimerMs : fastTimerMs);
 }
 
 void PellmixCapture::tickWhileRecording()

@@ -14,7 +14,8 @@
 // then a 60-second sweep through the capture output while the capture input is recorded; the
 // recording goes to "record.raw" in the temporary folder and the deconvolution worker turns it
 // into the IR file chosen at the start, whose path the worker stores for the IR block that asked
-// for the capture. The window meters the capture input all its life, shown or not.
+// for the capture. The window meters the capture input while it is shown and while a run is
+// under way.
 //
 // The window is an audio callback of the shared device manager from construction to destruction.
 // It runs the capture at the rate the device runs at. The test signals are written to the
@@ -28,7 +29,8 @@
 //
 // Threads:
 // - Message thread: construction, destruction, clicks, the timer (50 ms, 200 ms once a recording
-//   has ended), painting, the boxes.
+//   has ended; it rests while the window is hidden with no run, worker or held close under way),
+//   painting, the boxes.
 // - Audio thread: audioDeviceIOCallbackWithContext() (PELLMIX_NONBLOCKING) hands the block to
 //   PellmixCaptureRun (no allocation, lock, I/O or thread start) after reading the routing and the expected
 //   block size from the configuration's atomics. Buffers are handed to the run with the device manager's
@@ -62,6 +64,7 @@ public:
     void audioDeviceAboutToStart (juce::AudioIODevice*) override;
     void audioDeviceStopped() override;
     void timerCallback() override;
+    void visibilityChanged() override;
 
     // Returns the controls to their idle look.
     void resetControls();

@@ -7,6 +7,7 @@
 #include "ui/PellmixPlayListFile.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -468,12 +469,25 @@ void PellmixPlayer::updateSpectra()
     if (out == nullptr || in == nullptr)
         return;
 
+    auto& view = *spectrumView;
+    const auto outputBefore = view.outputCurve, inputBefore = view.inputCurve;
     for (size_t i = 0; i < (size_t)PellmixPlayerInOutSpectroGramme::numPoints; ++i)
     {
-        spectrumView->outputCurve[i] = juce::jmax (out[i], spectrumFloorDb) * spectrumScale;
-        spectrumView->inputCurve[i] = juce::jmax (in[i], spectrumFloorDb) * spectrumScale;
+        view.outputCurve[i] = juce::jmax (out[i], spectrumFloorDb) * spectrumScale;
+        view.inputCurve[i] = juce::jmax (in[i], spectrumFloorDb) * spectrumScale;
     }
-    spectrumView->repaint();
+
+    // Silence settles the analysers, and then every tick brings the same curves: the view is
+    // repainted only when what it draws changed (the curves, or the floor line that stands for
+    // the output while processing is off). Compared bit for bit, so a NaN counts as unchanged.
+    const bool processing = PellmixConfig::getInstance()->processingEnabled.load();
+    const auto same = [] (const auto& a, const auto& b)
+    { return std::memcmp (a.data(), b.data(), sizeof (a)) == 0; };
+    if (spectrumDrawnProcessing == processing && same (outputBefore, view.outputCurve) &&
+        same (inputBefore, view.inputCurve))
+        return;
+    spectrumDrawnProcessing = processing;
+    view.repaint();
 }
 
 void PellmixPlayer::updateTimeAndPosition()

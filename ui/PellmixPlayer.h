@@ -8,6 +8,7 @@
 #include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <memory>
+#include <optional>
 
 // The player bar (1212 x 120): a source list heard through the blended IR and a target list heard
 // dry, transport buttons, a repeat mode, volume and position sliders, the file name and time, two
@@ -144,6 +145,9 @@ private:
     void updateTimeAndPosition();
     void applyGain();
     void addFilesFromMenu (PellmixPlayList& list);
+
+    // The processing switch as the spectrum view last drew it; empty until the first tick.
+    std::optional<bool> spectrumDrawnProcessing;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PellmixPlayer)
 };

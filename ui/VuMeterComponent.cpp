@@ -62,11 +62,27 @@ void VuMeterComponent::feed (double value, bool peakFollows)
 
     if (peakFollows || shown > peak)
         peak = shown;
+    wakeIfChanged();
 }
 
 void VuMeterComponent::resetPeak()
 {
     peak = floorDb;
+    wakeIfChanged();
+}
+
+bool VuMeterComponent::showsCurrentValues() const
+{
+    return level == shownLevel && peak == shownPeak;
+}
+
+void VuMeterComponent::wakeIfChanged()
+{
+    if (restingPeriodMs > 0 && !isTimerRunning() && !showsCurrentValues())
+    {
+        startTimer (restingPeriodMs);
+        restingPeriodMs = 0;
+    }
 }
 
 juce::String VuMeterComponent::getReadout() const
@@ -90,6 +106,7 @@ void VuMeterComponent::mouseUp (const juce::MouseEvent& e)
     if (e.x > barWidth)
         return;
     peak = floorDb;
+    shownPeak = peak;
     repaint();
 }
 
@@ -97,6 +114,16 @@ void VuMeterComponent::timerCallback()
 {
     if (dbMode)
         level = juce::jmax (floorDb, level - 1.0);
+    if (showsCurrentValues())
+    {
+        // Nothing new to draw (the level has fallen to the floor, or no value came): the timer
+        // rests until a value changes what the meter shows, then runs again at the same period.
+        restingPeriodMs = getTimerInterval();
+        stopTimer();
+        return;
+    }
+    shownLevel = level;
+    shownPeak = peak;
     repaint();
 }
 

@@ -11,7 +11,9 @@
 // shows "42 %" while the value is above 0.
 //
 // The owner feeds the meter and starts its timer; the meter's own timer only lets the dB level
-// fall and repaints. Nothing here repaints on a new value.
+// fall and repaints. Nothing here repaints on a new value. A tick that finds nothing new to draw
+// stops the timer, and the next value that changes the level or the peak starts it again at the
+// owner's period: a meter at rest neither wakes nor repaints.
 //
 // Threads: message thread only.
 class VuMeterComponent : public juce::Component, public juce::Timer
@@ -48,10 +50,17 @@ public:
 
 private:
     void feed (double value, bool peakFollows);
+    bool showsCurrentValues() const;
+    void wakeIfChanged();
 
     double level = floorDb;
     double peak = floorDb;
     const bool dbMode;
+    // The values of the last repaint the timer asked for (a new meter is drawn as it starts).
+    double shownLevel = floorDb;
+    double shownPeak = floorDb;
+    // The period of a timer that rests; 0 while it runs or was never started.
+    int restingPeriodMs = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VuMeterComponent)
 };

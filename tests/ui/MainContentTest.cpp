@@ -315,3 +315,114 @@ TEST_F (MainContent, CaptureWindowIsShownExactlyWhileCaptureStateIsOne)
     EXPECT_TRUE (capture->isVisible());
     env.config->captureState = 0;
 }
+
+namespace
+{
+// One tick of every panel timer of the window, in the order the framework might run them.
+void tickEveryPanel (MainContentComponent& content)
+{
+    content.timerCallback();
+    auto& panel = *content.getIrPanel();
+    for (int slot = 0; slot < PellmixIrPanel::numBlocks; ++slot)
+        panel.getBlock (slot).timerCallback();
+    panel.getEq().timerCallback();
+    content.getExportBlock()->timerCallback();
+    content.getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    content.getPlayer()->timerCallback (PellmixPlayer::positionTimer);
+    auto& capture = *content.getCaptureWindow();
+    capture.timerCallback();
+    capture.getInputMeter().timerCallback();
+    capture.getProgressMeter().timerCallback();
+}
+
+bool curvesAtFloor (const PellmixPlayerInOutSpectroGramme& view)
+{
+    const auto floor = PellmixPlayer::spectrumFloorDb * PellmixPlayer::spectrumScale;
+    for (const auto* curve : {&view.inputCurve, &view.outputCurve})
+        for (float v : *curve)
+            if (v != floor)
+                return false;
+    return true;
+}
+} // namespace
+
+// With nothing loaded and nothing playing, a tick of every panel after the first draws nothing:
+// no panel repaints while its data stays the same. The player's spectrum view repaints again once
+// something it draws changes: the processing switch, which swaps the output curve and the floor
+// line, or a curve.
+TEST_F (MainContent, PanelsAtRestRepaintNothingOnTheirTicks)
+{
+    build();
+    env.config->captureState = 0; // no capture holds the player
+    env.config->audioDeviceReady = 1;
+    auto& view = *content->getPlayer()->spectrumView;
+    // The analysers of the silent device settle at the floor.
+    const auto end = juce::Time::getMillisecondCounter() + 10000;
+    while (!curvesAtFloor (view) && juce::Time::getMillisecondCounter() < end)
+        OnScreen::pump (20);
+    ASSERT_TRUE (curvesAtFloor (view));
+
+    tickEveryPanel (*content); // each panel takes on the state it shows
+    ASSERT_EQ (env.config->audioDeviceReady.load(), 1) << "the player's timers work only then";
+    auto& repaints = ui_test::RepaintCounter::attach (*content);
+    for (int round = 0; round < 3; ++round)
+        tickEveryPanel (*content);
+    EXPECT_EQ (repaints.requests, 0);
+
+    const bool processing = env.config->processingEnabled.load();
+    env.config->processingEnabled = !processing;
+    content->getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    EXPECT_EQ (repaints.requests, 1) << "the floor line and the output curve change places";
+    content->getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    EXPECT_EQ (repaints.requests, 1);
+    env.config->processingEnabled = processing;
+    content->getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    EXPECT_EQ (repaints.requests, 2);
+
+    view.inputCurve[100] = 0.0f; // a curve point that the analysers' next values replace
+    content->getPlayer()->timerCallback (PellmixPlayer::spectrumTimer);
+    EXPECT_EQ (repaints.requests, 3) << "new curve values";
+    EXPECT_TRUE (curvesAtFloor (view));
+}
+
+// The hidden capture window with nothing under way has nothing to meter: its timer and its
+// meters' timers rest, and nothing of it is drawn. Shown, it ticks again at its period; a tone
+// keeps it ticking while hidden (the tone goes on after a close), until the tone ends.
+TEST_F (MainContent, HiddenCaptureWindowRestsUntilShownOrARunIsUnderWay)
+{
+    build();
+    auto& capture = *content->getCaptureWindow();
+    auto& meter = capture.getInputMeter();
+    ASSERT_FALSE (capture.isVisible());
+    auto& repaints = ui_test::RepaintCounter::attach (*content);
+
+    capture.timerCallback();
+    for (auto* m : {&meter, &capture.getProgressMeter()})
+        for (int tick = 0; tick < 100 && m->isTimerRunning(); ++tick) // what is left to draw, then rest
+            m->timerCallback();
+    EXPECT_FALSE (capture.isTimerRunning());
+    EXPECT_FALSE (meter.isTimerRunning());
+    EXPECT_FALSE (capture.getProgressMeter().isTimerRunning());
+    EXPECT_EQ (repaints.requests, 0);
+
+    env.config->captureState = 1;
+    content->timerCallback();
+    ASSERT_TRUE (capture.isVisible());
+    EXPECT_TRUE (capture.isTimerRunning());
+    EXPECT_EQ (capture.getTimerInterval(), PellmixCapture::fastTimerMs);
+
+    // A tone started, then the window closed: the tone is still metered.
+    env.config->captureAudioIn = 0;
+    capture.buttonClicked (&capture.getToneButton());
+    ASSERT_EQ (capture.getRun().getState(), PellmixCaptureRun::State::tone);
+    env.config->captureState = 0;
+    content->timerCallback();
+    ASSERT_FALSE (capture.isVisible());
+    capture.timerCallback();
+    EXPECT_TRUE (capture.isTimerRunning());
+
+    capture.buttonClicked (&capture.getToneButton()); // stopped
+    ASSERT_EQ (capture.getRun().getState(), PellmixCaptureRun::State::idle);
+    capture.timerCallback();
+    EXPECT_FALSE (capture.isTimerRunning());
+}

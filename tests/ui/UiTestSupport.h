@@ -33,6 +33,36 @@ struct ProcessingRecorder : PellmixConfig::Listener
     std::vector<bool> calls;
 };
 
+// Counts the repaints that reach a visible component, its own and those of its visible children,
+// through the framework's cached-image hook, and draws the component as usual. The component
+// owns the counter: attach() returns it, and it lives until the component goes or another
+// cached image replaces it.
+class RepaintCounter : public juce::CachedComponentImage
+{
+public:
+    static RepaintCounter& attach (juce::Component& c)
+    {
+        auto* counter = new RepaintCounter (c);
+        c.setCachedComponentImage (counter);
+        counter->requests = 0; // not the repaint of the attachment itself
+        return *counter;
+    }
+
+    void paint (juce::Graphics& g) override { component.paintEntireComponent (g, false); }
+    bool invalidateAll() override { return ++requests > 0; }
+    bool invalidate (const juce::Rectangle<int>&) override { return ++requests > 0; }
+    void releaseResources() override {}
+
+    int requests = 0;
+
+private:
+    explicit RepaintCounter (juce::Component& c)
+        : component (c)
+    {
+    }
+    juce::Component& component;
+};
+
 inline juce::Image snapshot (juce::Component& c)
 {
     return c.createComponentSnapshot (c.getLocalBounds(), true, 1.0f).convertedToFormat (juce::Image::ARGB);

@@ -129,6 +129,55 @@ TEST (VuMeter, LevelFallsOneDbPerTickAndClipHoldsUntilANewValue)
     EXPECT_EQ (percent.getLevel(), 50.0);
 }
 
+// Each tick repaints while the shown values change; a tick that finds nothing new stops the timer
+// without a repaint, and a value that changes the level or the peak starts it again at the
+// owner's period. A value that changes nothing leaves it resting.
+TEST (VuMeter, TimerRestsWhileNothingChangesAndRunsAgainOnANewValue)
+{
+    struct RestCase
+    {
+        const char* name;
+        bool dbMode;
+        int periodMs;
+        double value;        // fed before the ticks
+        int repaintingTicks; // ticks that draw something new
+        double unchangedValue, newValue;
+    };
+    const RestCase cases[] = {
+        {"dB meter falling from -6 dB", true, 30, 0.5, 90, 1.0e-7, 0.25},
+        {"dB meter at the floor", true, 30, 1.0e-7, 0, 0.0, 0.5},
+        {"percent meter", false, 200, 40.0, 1, 40.0, 41.0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        juce::Component parent;
+        parent.setVisible (true);
+        VuMeterComponent meter (c.dbMode);
+        parent.addAndMakeVisible (meter);
+        auto& repaints = ui_test::RepaintCounter::attach (meter);
+        meter.startTimer (c.periodMs);
+        meter.setLevel (c.value);
+
+        for (int tick = 1; tick <= c.repaintingTicks; ++tick)
+            meter.timerCallback();
+        EXPECT_EQ (repaints.requests, c.repaintingTicks);
+        EXPECT_TRUE (meter.isTimerRunning());
+        meter.timerCallback();
+        EXPECT_EQ (repaints.requests, c.repaintingTicks) << "nothing new, nothing drawn";
+        EXPECT_FALSE (meter.isTimerRunning());
+
+        meter.setLevel (c.unchangedValue);
+        EXPECT_FALSE (meter.isTimerRunning()) << "a value that changes nothing";
+        meter.setLevel (c.newValue);
+        EXPECT_TRUE (meter.isTimerRunning());
+        EXPECT_EQ (meter.getTimerInterval(), c.periodMs);
+        meter.timerCallback();
+        EXPECT_EQ (repaints.requests, c.repaintingTicks + 1);
+        meter.stopTimer();
+    }
+}
+
 TEST (VuMeter, AClickOnTheBarResetsThePeakAndOneOnTheReadoutDoesNot)
 {
     ASSERT_TRUE (ui_test::processDisplay().started());
