@@ -611,7 +611,7 @@ int PellmixCapture::recordingDropouts() const
     int dropouts = run.getDropouts();
     auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
     // A device changed or opened again since the start shows as a stop in the run's own count.
-    if (device != nullptr && device == recordingDevice && xrunsAtStart >= 0)
+    if (device != nullptr && device == recordingDevice && xrunsAtStart >= 0 && !deviceDropoutsIgnored)
         dropouts += std::max (0, device->getXRunCount() - xrunsAtStart);
     return dropouts;
 }

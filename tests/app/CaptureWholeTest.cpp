@@ -47,7 +47,7 @@ constexpr int slot = 5;
 TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
 {
     const auto c = GetParam();
-    ASSERT_NO_FATAL_FAILURE (start ({rate, 512, 2, 4, true, true}));
+    ASSERT_NO_FATAL_FAILURE (start ({rate, 512, 2, 4, true}));
     BoxRecorder boxes;
     ChooserStub chooser;
     chooser.answer = {impulses().getChildFile ("whole")}; // the window adds ".vir"
@@ -72,6 +72,7 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
     auto content = std::make_unique<MainContentComponent>();
     ui_test::OnScreen onScreen (*content);
     auto* window = content->getCaptureWindow();
+    window->setDeviceDropoutsIgnoredForTests (true); // see CaptureWindowTest
     auto at = [&] (juce::Component& child)
     { return content->getLocalPoint (&child, child.getLocalBounds().getCentre()).toFloat(); };
 
@@ -88,7 +89,8 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
     onScreen.click (at (window->getCaptureButton()));
     ASSERT_EQ (window->getRun().getState(), State::recording);
     ASSERT_TRUE (waitFor ([&] { return window->getRun().getState() != State::recording; }, 70000));
-    // The server runs with --sync and real-time scheduling: a busy machine drops no cycle.
+    // With --sync a late cycle loses nothing: the dummy driver's count is printed, not held against the
+    // capture.
     const int xruns = device->getXRunCount() - xrunsBefore;
     std::cout << c.name << ": " << xruns << " xruns during the recording\n";
     const auto serverLog = [&]

@@ -240,6 +240,8 @@ struct ContentOnScreen
     ui_test::OnScreen onScreen{*content};
     PellmixCapture* const window = content->getCaptureWindow();
 
+    ContentOnScreen() { window->setDeviceDropoutsIgnoredForTests (true); }
+
     void click (juce::Component& child)
     {
         onScreen.click (content->getLocalPoint (&child, child.getLocalBounds().getCentre()).toFloat());
@@ -255,14 +257,14 @@ struct ContentOnScreen
     }
 };
 
-// The configuration on a dummy JACK server (48000 Hz, 512 samples, --sync, real-time), the
-// temporary folder emptied, and a capture window made by the test. The window refuses a recording
-// during which the device reported dropouts; the dummy driver reports one whenever a cycle ends
-// late, which a busy machine does to a server without real-time scheduling.
+// The configuration on a dummy JACK server (48000 Hz, 512 samples, --sync), the temporary folder
+// emptied, and a capture window made by the test. The dummy driver reports a dropout whenever a
+// cycle ends late, as a busy machine makes some do, though with --sync no sample is lost: the
+// windows of these tests leave the device's dropout count out (setDeviceDropoutsIgnoredForTests).
 class CaptureWindowTest : public app_test::InProcessDevice
 {
 protected:
-    void start (pellmix_test::JackOptions options = {48000, 512, 2, 4, true, true})
+    void start (pellmix_test::JackOptions options = {48000, 512, 2, 4, true})
     {
         ASSERT_NO_FATAL_FAILURE (startConfiguration (options));
         config->captureAudioIn = 0;
@@ -276,6 +278,7 @@ protected:
     {
         capture = std::make_unique<PellmixCapture>();
         capture->setSweepSecondsForTests (sweepSeconds);
+        capture->setDeviceDropoutsIgnoredForTests (true);
         capture->setLookAndFeel (PellmixLookAndFeel::getInstance());
         screen = std::make_unique<ui_test::OnScreen> (*capture);
     }
