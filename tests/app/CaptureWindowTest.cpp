@@ -1088,37 +1088,25 @@ TEST_F (CaptureWindowTest, RecordingWithDropoutsIsNotHandedOverAndSaysHowMany)
 
 namespace
 {
-struct LostCase
-{
-    const char* name;
-    bool recording; // a capture, else the tone
-};
-
-std::ostream& operator<< (std::ostream& os, const LostCase& c)
-{
-    return os << c.name;
-}
-
-class DeviceLost : public CaptureWindowTest, public ::testing::WithParamInterface<LostCase>
+// The parameter: a capture runs when the device goes away, else the tone.
+class DeviceLost : public CaptureWindowTest, public ::testing::WithParamInterface<bool>
 {
 };
 } // namespace
 
 TEST_P (DeviceLost, TheMeterFallsToSilenceAndACaptureSaysWhyItStopped)
 {
-    const auto c = GetParam();
+    const bool recording = GetParam();
     ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow (20);
+    ASSERT_TRUE (loopOutput());
     BoxRecorder boxes;
     ChooserStub chooser;
     chooser.answer = {impulses().getChildFile ("lost.vir")};
-    ContentOnScreen ui;
-    auto* window = ui.window;
-    window->setSweepSecondsForTests (20);
-    ASSERT_TRUE (loopOutput());
-    ASSERT_NO_FATAL_FAILURE (ui.openCaptureFrom (2));
+    auto* window = capture.get();
 
-    ui.click (c.recording ? window->getCaptureButton() : window->getToneButton());
-    ASSERT_EQ (window->getRun().getState(), c.recording ? State::recording : State::tone);
+    click (recording ? window->getCaptureButton() : window->getToneButton());
+    ASSERT_EQ (window->getRun().getState(), recording ? State::recording : State::tone);
     auto& meter = window->getInputMeter();
     ASSERT_TRUE (waitFor ([&] { return meter.getReadout() == "-3.01 dB"; }, 3000)) << meter.getReadout();
 
@@ -1127,7 +1115,7 @@ TEST_P (DeviceLost, TheMeterFallsToSilenceAndACaptureSaysWhyItStopped)
     jack.reset();
     ASSERT_TRUE (waitFor ([&] { return meter.getReadout() == "-96 dB" && meter.getLevel() == -96.0; }, 2000))
         << meter.getReadout();
-    if (c.recording)
+    if (recording)
     {
         ASSERT_TRUE (waitFor ([&] { return !boxes.boxes.empty(); }, 1000));
         EXPECT_EQ (boxes.boxes[0].text, deviceLostText);
@@ -1149,10 +1137,9 @@ TEST_P (DeviceLost, TheMeterFallsToSilenceAndACaptureSaysWhyItStopped)
     EXPECT_EQ (meter.getFilledWidth(), 0.0f);
 }
 
-INSTANTIATE_TEST_SUITE_P (Runs, DeviceLost,
-                          ::testing::Values (LostCase{"DuringACapture", true},
-                                             LostCase{"DuringTheTone", false}),
-                          [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P (Runs, DeviceLost, ::testing::Bool(),
+                          [] (const auto& testInfo)
+                          { return std::string (testInfo.param ? "DuringACapture" : "DuringTheTone"); });
 
 TEST_F (CaptureWindowTest, ACopyThatQuitsLeavesAnotherCopysCaptureAlone)
 {
