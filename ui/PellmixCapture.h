@@ -14,7 +14,7 @@
 
 // The capture window (471 x 172): the user plays a looping 1000 Hz test tone to set the level,
 // then a 60-second sweep through the capture output while the capture input is recorded; the
-// recording goes to "record.raw" in the temporary folder and the deconvolution worker turns it
+// recording goes to "record.raw" among the capture files and the deconvolution worker turns it
 // into the IR file chosen at the start, whose path the worker stores for the IR block that asked
 // for the capture. The window meters the capture input all its life, shown or not.
 //
@@ -44,6 +44,8 @@
 //   PellmixCaptureRun (no allocation, lock, I/O or thread start) after reading the routing and the expected
 //   block size from the configuration's atomics. Buffers are handed to the run with the device manager's
 //   callback lock held for a swap only; everything else crosses as atomics.
+// - audioDeviceStopped() runs on whichever thread stops the device (the message thread, or
+//   JACK's when its server goes away) and only tells the run, through atomics.
 // - The worker's thread: Calculs writes its progress and status, read here by the timer.
 class PellmixCapture : public juce::Component,
                        public juce::Button::Listener,
