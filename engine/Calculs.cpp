@@ -20,7 +20,7 @@ namespace
 constexpr int irRate = 96000;
 constexpr int maxSamples = 1 << 25; // longest temporary file taken (about 5.8 minutes at 96000 Hz)
 // Longest recording taken: its transform, as long as "deconv.raw", is at most maxSamples points,
-// so the file reads back, and a run holds at most about 1070 MB (deconvolutionBytes). That takes a
+// so the file reads back, and a run holds at most about 1 GB (deconvolutionBytes). That takes a
 // 60-second sweep at every rate up to 192000 Hz (87 seconds there); a longer recording is refused
 // rather than risking the system's out-of-memory kill.
 constexpr int maxRecording = maxSamples / 2;
