@@ -1006,7 +1006,7 @@ TEST_F (CaptureWindowTest, CapturesTheWorkerWouldRefuseAreRefusedBeforeTheSweep)
 
 namespace
 {
-// A JACK client that makes every tenth cycle late by three periods while `stalling` is set: on a
+// A JACK client that makes every fifth cycle late by four periods while `stalling` is set: on a
 // server without --sync the server then reports a dropout to every client.
 class JackStaller
 {
@@ -1034,8 +1034,8 @@ private:
     static int process (jack_nframes_t n, void* arg)
     {
         auto& self = *static_cast<JackStaller*> (arg);
-        if (self.stalling && ++self.cycles % 10 == 0)
-            usleep ((useconds_t)(3 * n * 1000000 / (jack_nframes_t)rate));
+        if (self.stalling && ++self.cycles % 5 == 0)
+            usleep ((useconds_t)(4 * n * 1000000 / (jack_nframes_t)rate));
         return 0;
     }
 
@@ -1070,7 +1070,7 @@ TEST_F (CaptureWindowTest, RecordingWithDropoutsIsNotHandedOverAndSaysHowMany)
                            "would be wrong\\. Make the capture again\\.");
     std::smatch m;
     const auto text = boxes.boxes[0].text.toStdString();
-    ASSERT_TRUE (std::regex_match (text, m, said)) << text;
+    ASSERT_TRUE (std::regex_match (text, m, said)) << text << "\nJACK server log:\n" << jack->logText();
     EXPECT_GE (std::stoi (m[1]), 1);
     EXPECT_EQ (boxes.boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
     EXPECT_EQ (state(), State::idle);
