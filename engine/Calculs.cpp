@@ -19,9 +19,11 @@ namespace
 {
 constexpr int irRate = 96000;
 constexpr int maxSamples = 1 << 25; // longest temporary file taken (about 5.8 minutes at 96000 Hz)
-// Most memory a run may take: a capture of a 60-second sweep at 96000 Hz needs about 700 MB. A
-// longer recording is refused rather than risking the system's out-of-memory kill.
-constexpr juce::int64 maxWorkingBytes = (juce::int64)768 << 20;
+// Longest recording taken: its transform, as long as "deconv.raw", is at most maxSamples points,
+// so the file reads back, and a run holds at most about 1 GB (deconvolutionBytes). That takes a
+// 60-second sweep at every rate up to 192000 Hz (87 seconds there); a longer recording is refused
+// rather than risking the system's out-of-memory kill.
+constexpr int maxRecording = maxSamples / 2;
 constexpr double ln2 = 0.6931471805599453;
 constexpr double ln3 = 1.0986122886681098;
 constexpr double ln1000 = 6.907755278982137;
@@ -271,13 +273,34 @@ bool Calculs::readTempFiles()
     return true;
 }
 
+juce::String Calculs::checkRecording (int length, int filterLength)
+{
+    if (length <= maxRecording)
+        return {};
+    // Lengths far beyond are counted at a length whose transform size still fits an int.
+    const auto bytes = deconvolutionBytes (std::min (length, 1 << 29), std::min (filterLength, 1 << 29));
+    return "The recording is too long to be processed: it would need about " + juce::String (bytes >> 20) +
+           " MB of memory.";
+}
+
+juce::String Calculs::checkOutputFile (const juce::File& file)
+{
+    // The output is written through a temporary sibling (writeFileThroughTemporary): one that can
+    // be made, in a folder that exists, with no folder in the way of the name.
+    bool ok = !file.isDirectory() && file.getParentDirectory().isDirectory();
+    if (ok)
+    {
+        juce::TemporaryFile probe (file);
+        juce::FileOutputStream out (probe.getFile());
+        ok = out.openedOk();
+    }
+    return ok ? juce::String() : "The IR file cannot be written: " + file.getFullPathName();
+}
+
 bool Calculs::fitsInMemory()
 {
-    const auto bytes = deconvolutionBytes (recordingLength, inverseLength);
-    if (bytes <= maxWorkingBytes)
-        return true;
-    return fail ("The recording is too long to be processed: it would need about " +
-                 juce::String (bytes >> 20) + " MB of memory.");
+    const auto refusal = checkRecording (recordingLength, inverseLength);
+    return refusal.isEmpty() || fail (refusal);
 }
 
 bool Calculs::deconvolve()

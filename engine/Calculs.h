@@ -55,6 +55,13 @@ public:
     // Length and rate of the ".wav" output; a ".wav" run fails while either is not positive.
     void setWavOutput (int length, int rate);
 
+    // What a run would refuse before it has read anything, so that a capture can be refused
+    // before its sweep: why a recording of recordingLength samples with a sweep filter of
+    // inverseLength samples cannot be processed, and why `file` cannot be written as the output.
+    // Empty when there is nothing against it.
+    static juce::String checkRecording (int recordingLength, int inverseLength);
+    static juce::String checkOutputFile (const juce::File& file);
+
     int sampleRate = 0;             // rate of the recording in Hz
     std::atomic<int> progress{0};   // 0 .. 100 while working, -1 once a run has ended
     PellmixSharedString statusText; // "", "Processing...", "Process successful !", "Process failed !"

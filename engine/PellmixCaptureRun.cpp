@@ -14,7 +14,7 @@ int64_t nowNanoseconds() noexcept PELLMIX_NONBLOCKING
 }
 } // namespace
 
-bool PellmixCaptureRun::begin (State newState, Buffers& newBuffers, int64_t newLatency)
+bool PellmixCaptureRun::begin (State newState, Buffers& newBuffers, int64_t newLatency, double newDeviceRate)
 {
     if (state.load() != State::idle || (newState != State::tone && newState != State::recording))
         return false;
@@ -25,11 +25,16 @@ bool PellmixCaptureRun::begin (State newState, Buffers& newBuffers, int64_t newL
     total = newState == State::recording ? (int64_t)buffers.record.size() : 0;
     playPosition = 0;
     playedLastBlock = false;
+    deviceRate = newDeviceRate;
+    lastBlockLength = 0;
     recorded = 0;
     peakSinceTake = 0.0f;
-    blockSizeMismatch = false;
+    mismatchedBlockSize = 0;
     if (newState == State::recording)
+    {
         worstBlockNanoseconds = 0;
+        dropouts = 0;
+    }
     state = newState;
     return true;
 }
@@ -74,6 +79,14 @@ bool PellmixCaptureRun::isPlaying() const
     return s == State::tone || s == State::recording;
 }
 
+void PellmixCaptureRun::deviceStopped()
+{
+    latestPeak = 0.0f;
+    peakSinceTake = 0.0f;
+    if (state.load() == State::recording)
+        ++dropouts;
+}
+
 double PellmixCaptureRun::getWorstBlockMicroseconds() const
 {
     return (double)worstBlockNanoseconds.load() / 1000.0;
@@ -81,9 +94,10 @@ double PellmixCaptureRun::getWorstBlockMicroseconds() const
 
 void PellmixCaptureRun::processBlock (const float* const* inputs, int numInputs, float* const* outputs,
                                       int numOutputs, int numSamples, int inputChannel, int outputChannel,
-                                      int expectedBlockSize)
+                                      int expectedBlockSize, const uint64_t* hostTimeNs)
 {
     const auto start = nowNanoseconds();
+    blocks.fetch_add (1);
     const auto current = state.load();
     const bool playing = current == State::tone || current == State::recording;
     const int n = std::max (numSamples, 0);
@@ -99,10 +113,11 @@ void PellmixCaptureRun::processBlock (const float* const* inputs, int numInputs,
         return;
 
     if (playing && numSamples != expectedBlockSize)
-        blockSizeMismatch = true;
+        mismatchedBlockSize = numSamples;
 
     if (current == State::recording)
     {
+        checkTimeStamp (hostTimeNs, n);
         publishPeak (recordBlock (inputs[inputChannel], n));
         const int64_t count = recorded.load() + n;
         recorded = count;
@@ -119,6 +134,23 @@ void PellmixCaptureRun::processBlock (const float* const* inputs, int numInputs,
     {
         publishPeak (peakOf (inputs[inputChannel], n));
     }
+}
+
+void PellmixCaptureRun::checkTimeStamp (const uint64_t* hostTimeNs, int numSamples)
+{
+    if (hostTimeNs == nullptr || !(deviceRate > 0.0))
+        return;
+    const auto now = *hostTimeNs;
+    if (lastBlockLength > 0)
+    {
+        // The previous block covered its length; more than half a block beyond it was skipped, and
+        // a time stamp that goes back means that the device started afresh.
+        const double covered = (double)lastBlockLength * 1.0e9 / deviceRate;
+        if (now < lastHostTimeNs || (double)(now - lastHostTimeNs) > covered * 1.5)
+            ++dropouts;
+    }
+    lastHostTimeNs = now;
+    lastBlockLength = std::max (numSamples, 1);
 }
 
 void PellmixCaptureRun::render (float* out, int numSamples, bool playing)

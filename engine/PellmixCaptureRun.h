@@ -12,8 +12,10 @@
 // - processBlock() runs on the audio thread (PELLMIX_NONBLOCKING). It allocates nothing, takes no
 //   lock, does no I/O, starts nothing and calls nothing of the framework: it renders the signal into the
 //   chosen output (silence elsewhere, and a one block fade-out after a stop), records while recording,
-//   publishes the input peak, counts the recorded samples, flags blocks of an unexpected size and marks the
-//   run complete.
+//   publishes the input peak, counts the recorded samples and the blocks, flags blocks of an unexpected
+//   size, counts the recording's dropouts that the block time stamps show and marks the run complete.
+// - deviceStopped() may run on any thread (the device's own or the message thread); it only
+//   changes atomics.
 // - begin() hands new buffers over. It must not run concurrently with processBlock(): call it
 //   with the device manager's callback lock held, or while no device calls the callback. It only
 //   swaps buffers, so the lock is held for a moment; the old buffers come back to the caller,
@@ -51,9 +53,10 @@ public:
 
     // Enters `newState` (tone or recording) from idle with these buffers; `buffers` receives the
     // previous ones. For a recording, `record` holds zeros, as many as the run records: input
-    // sample k of the run is stored at k for latency <= k < record.size(). False (nothing
+    // sample k of the run is stored at k for latency <= k < record.size(). deviceRate, when
+    // positive, lets the block time stamps show samples the device skipped. False (nothing
     // changed) when not idle.
-    bool begin (State newState, Buffers& buffers, int64_t latency);
+    bool begin (State newState, Buffers& buffers, int64_t latency, double deviceRate = 0.0);
 
     // Tone or recording -> idle. Returns the state found: a stop that meets complete or
     // handingOver changes nothing.
@@ -77,8 +80,18 @@ public:
     // part), and the largest since the last call of takePeakSinceLastCall().
     float getLatestPeak() const { return latestPeak.load(); }
     float takePeakSinceLastCall() { return peakSinceTake.exchange (0.0f); }
-    // True once after a block of another size than expected arrived during a tone or recording.
-    bool takeBlockSizeMismatch() { return blockSizeMismatch.exchange (false); }
+    // The size of the latest block of another size than expected during a tone or recording, once;
+    // 0 when none came since the last call.
+    int takeBlockSizeMismatch() { return mismatchedBlockSize.exchange (0); }
+    // Dropouts of the current or last recording seen here: blocks whose device time stamp lies
+    // further after the previous block's than that block's length (the device skipped samples),
+    // and device stops during the recording. The device's own count of them is the caller's.
+    int getDropouts() const { return dropouts.load(); }
+    // Blocks handed to processBlock() since construction: a count that stands still means that no
+    // device feeds the run.
+    uint32_t getBlockCount() const { return blocks.load(); }
+    // The device stopped calling: the input is silent from now on, and a recording lost samples.
+    void deviceStopped();
     // Longest processBlock() call during recordings since the last reset, in microseconds.
     double getWorstBlockMicroseconds() const;
     void resetWorstBlockTime() { worstBlockNanoseconds = 0; }
@@ -86,31 +99,37 @@ public:
     // The audio callback's work, once per device block. inputChannel and outputChannel are
     // positions among the callback's channels; one outside them silences the outputs or stops
     // metering and recording (the count then stands still). expectedBlockSize is the block size
-    // the settings name.
+    // the settings name. hostTimeNs is the device's time stamp of the block, when it gives one.
     void processBlock (const float* const* inputs, int numInputs, float* const* outputs, int numOutputs,
-                       int numSamples, int inputChannel, int outputChannel,
-                       int expectedBlockSize) PELLMIX_NONBLOCKING;
+                       int numSamples, int inputChannel, int outputChannel, int expectedBlockSize,
+                       const uint64_t* hostTimeNs = nullptr) PELLMIX_NONBLOCKING;
 
 private:
     void render (float* out, int numSamples, bool playing) PELLMIX_NONBLOCKING;
     float recordBlock (const float* in, int numSamples) PELLMIX_NONBLOCKING;
     static float peakOf (const float* in, int numSamples) PELLMIX_NONBLOCKING;
     void publishPeak (float peak) PELLMIX_NONBLOCKING;
+    void checkTimeStamp (const uint64_t* hostTimeNs, int numSamples) PELLMIX_NONBLOCKING;
 
     std::atomic<State> state{State::idle};
     Buffers buffers;
     bool looping = false;
     int64_t latency = 0;
     int64_t total = 0;
+    double deviceRate = 0.0;
 
     // Audio thread only (set by begin() while the audio thread is held off).
     int64_t playPosition = 0;
     bool playedLastBlock = false;
+    uint64_t lastHostTimeNs = 0;
+    int lastBlockLength = 0; // 0: no time stamp of this recording yet
 
     std::atomic<int64_t> recorded{0};
     std::atomic<float> latestPeak{0.0f};
     std::atomic<float> peakSinceTake{0.0f};
-    std::atomic<bool> blockSizeMismatch{false};
+    std::atomic<int> mismatchedBlockSize{0};
+    std::atomic<int> dropouts{0};
+    std::atomic<uint32_t> blocks{0};
     std::atomic<int64_t> worstBlockNanoseconds{0};
 
     JUCE_DECLARE_NON_COPYABLE (PellmixCaptureRun)

@@ -6,6 +6,7 @@
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixFileChooser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -18,9 +19,6 @@ constexpr int toneKind = 1;
 constexpr int sweepKind = 0;
 constexpr int inverseKind = 2;
 constexpr int streamBufferBytes = 32768;
-
-const char* const temporaryFiles[] = {"sinus.wav", "sinustest.wav", "inverse.raw", "record.raw",
-                                      "deconv.raw"};
 
 juce::Image picture (const char* data, int size)
 {
@@ -82,6 +80,26 @@ juce::String cannotWrite (const juce::File& file)
     return "The file \"" + file.getFileName() + "\" cannot be written in " +
            file.getParentDirectory().getFullPathName() + ".";
 }
+
+const juce::String deviceLostText =
+    "The capture stopped because the audio device went away. Start it again once the device is back.";
+
+juce::String dropoutText (int dropouts)
+{
+    return "The recording had " + juce::String (dropouts) + (dropouts == 1 ? " dropout" : " dropouts") +
+           ": the audio device lost samples, so the IR would be wrong. Make the capture again.";
+}
+
+int latencyOf (juce::AudioIODevice& device)
+{
+    return device.getInputLatencyInSamples() + device.getOutputLatencyInSamples();
+}
+
+// A device that closed or stopped delivering: nothing comes from it any more.
+bool isGone (juce::AudioIODevice* device)
+{
+    return device == nullptr || !device->isOpen() || juce::roundToInt (device->getCurrentSampleRate()) <= 0;
+}
 } // namespace
 
 PellmixCapture::PellmixCapture()
@@ -131,7 +149,8 @@ PellmixCapture::PellmixCapture()
     };
     deviceLabel = makeLabel ("Audio device label", "Audio device : ", {55, 50, 375, 24});
     deviceLabel->setJustificationType (juce::Justification::centred);
-    statusLabel = makeLabel ({}, {}, {169, 152, 192, 24});
+    // Above the panel's bottom edge, so that the text is whole.
+    statusLabel = makeLabel ({}, {}, {169, 148, 192, 24});
     statusLabel->setJustificationType (juce::Justification::centred);
     inputLevelLabel = makeLabel ("Input level label", "Input level : ", {169, 79, 260, 24});
     maxLabel = makeLabel ("Max label", "Max : ", {362, 75, 100, 24});
@@ -174,13 +193,10 @@ PellmixCapture::~PellmixCapture()
     if (!worker->waitForThreadToExit (workerStopWaitMs))
         juce::Logger::writeToLog ("The capture worker is still busy at shut-down; waiting for it.");
 
-    auto* config = PellmixConfig::getInstance();
     if (manager != nullptr)
-        config->saveAudioSettings();
+        PellmixConfig::getInstance()->saveAudioSettings();
     run.stop();
-
-    for (auto* name : temporaryFiles)
-        config->settings.tempFolder.getChildFile (name).deleteFile();
+    captureFolder.remove();
 }
 
 void PellmixCapture::paint (juce::Graphics& g)
@@ -193,15 +209,19 @@ void PellmixCapture::paint (juce::Graphics& g)
 void PellmixCapture::audioDeviceIOCallbackWithContext (const float* const* inputChannelData,
                                                        int numInputChannels, float* const* outputChannelData,
                                                        int numOutputChannels, int numSamples,
-                                                       const juce::AudioIODeviceCallbackContext&)
+                                                       const juce::AudioIODeviceCallbackContext& context)
 {
     run.processBlock (inputChannelData, numInputChannels, outputChannelData, numOutputChannels, numSamples,
-                      captureAudioIn.load(), captureAudioOut.load(), expectedBlockSize.load());
+                      captureAudioIn.load(), captureAudioOut.load(), expectedBlockSize.load(),
+                      context.hostTimeNs);
 }
 
 void PellmixCapture::audioDeviceAboutToStart (juce::AudioIODevice*) {}
 
-void PellmixCapture::audioDeviceStopped() {}
+void PellmixCapture::audioDeviceStopped()
+{
+    run.deviceStopped();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Clicks
@@ -280,7 +300,7 @@ void PellmixCapture::stopRun()
 juce::AudioIODevice* PellmixCapture::usableDevice (juce::String& problem) const
 {
     auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
-    if (device == nullptr)
+    if (device == nullptr || !device->isOpen())
     {
         problem = "No audio device is open. Choose one in \"Audio device settings\".";
         return nullptr;
@@ -310,15 +330,30 @@ juce::AudioIODevice* PellmixCapture::usableDevice (juce::String& problem) const
     return device;
 }
 
-bool PellmixCapture::beginRun (State state, PellmixCaptureRun::Buffers buffers, int latency)
+std::optional<juce::File> PellmixCapture::runFolder()
+{
+    const auto parent = PellmixConfig::getInstance()->settings.tempFolder;
+    const auto folder = captureFolder.folderIn (parent);
+    if (folder == juce::File())
+    {
+        showWarning ("The temporary files cannot be written in " + parent.getFullPathName() + ".");
+        return std::nullopt;
+    }
+    return folder;
+}
+
+bool PellmixCapture::beginRun (State state, PellmixCaptureRun::Buffers buffers, int latency,
+                               double deviceRate)
 {
     bool begun;
     {
         // The run swaps the buffers in while the device calls no callback; the old ones are freed
         // when `buffers` goes, after the lock.
         const juce::ScopedLock sl (getSharedAudioDeviceManager()->getAudioCallbackLock());
-        begun = run.begin (state, buffers, latency);
+        begun = run.begin (state, buffers, latency, deviceRate);
     }
+    if (begun)
+        reportedBlockSizes.clear();
     return begun;
 }
 
@@ -332,9 +367,12 @@ void PellmixCapture::startTone()
         return;
     }
 
+    const auto folder = runFolder();
+    if (!folder)
+        return;
+    const auto temp = *folder;
     const int rate = juce::roundToInt (device->getCurrentSampleRate());
     const int length = toneSeconds * rate;
-    const auto temp = PellmixConfig::getInstance()->settings.tempFolder;
     PellmixTestSignal tone;
     tone.makeSine (rate, length, toneFrequency);
     const auto file = temp.getChildFile (PellmixTestSignal::fileName (toneKind, false));
@@ -350,9 +388,9 @@ void PellmixCapture::startTone()
         return;
     }
 
-    const int latency = device->getInputLatencyInSamples() + device->getOutputLatencyInSamples();
+    const int latency = latencyOf (*device);
     runRate = rate;
-    if (!beginRun (State::tone, {std::move (*signal), {}}, latency))
+    if (!beginRun (State::tone, {std::move (*signal), {}}, latency, device->getCurrentSampleRate()))
         return;
     toneButton->setButtonText ("Stop test signal");
     inputMeter->resetPeak();
@@ -384,10 +422,21 @@ std::optional<juce::File> PellmixCapture::askForOutputFile()
     return completed;
 }
 
+juce::AudioIODevice* PellmixCapture::captureDevice (juce::String& problem) const
+{
+    auto* device = usableDevice (problem);
+    if (device == nullptr)
+        return nullptr;
+    // What the worker would refuse after the sweep is refused before it, not a minute later.
+    const int length = sweepLength * juce::roundToInt (device->getCurrentSampleRate());
+    problem = Calculs::checkRecording (length + latencyOf (*device), length);
+    return problem.isEmpty() ? device : nullptr;
+}
+
 void PellmixCapture::startCapture()
 {
     juce::String problem;
-    if (usableDevice (problem) == nullptr)
+    if (captureDevice (problem) == nullptr)
     {
         showWarning (problem);
         return;
@@ -395,27 +444,35 @@ void PellmixCapture::startCapture()
     const auto chosen = askForOutputFile();
     if (!chosen)
         return;
+    if (const auto refusal = Calculs::checkOutputFile (*chosen); refusal.isNotEmpty())
+    {
+        showWarning (refusal);
+        return;
+    }
 
     // The chooser ran a modal loop: a run or the worker may have started meanwhile, and the
     // device may have changed.
     if (isBusy() || run.getState() != State::idle)
         return;
-    auto* device = usableDevice (problem);
+    auto* device = captureDevice (problem);
     if (device == nullptr)
     {
         showWarning (problem);
         return;
     }
+    const int rate = juce::roundToInt (device->getCurrentSampleRate());
+    const int length = sweepLength * rate;
+    const int latency = latencyOf (*device);
+    const auto folder = runFolder();
+    if (!folder)
+        return;
+    const auto temp = *folder;
 
-    auto* config = PellmixConfig::getInstance();
-    auto& settings = config->settings;
+    auto& settings = PellmixConfig::getInstance()->settings;
     lastOutputName = chosen->getFileName();
     settings.impulsesFolder = chosen->getParentDirectory();
     toneButton->setEnabled (false);
 
-    const int rate = juce::roundToInt (device->getCurrentSampleRate());
-    const int length = sweepLength * rate;
-    const auto temp = settings.tempFolder;
     worker->setTempFolder (temp);
     worker->setOutputFile (*chosen);
     worker->sampleRate = rate;
@@ -445,11 +502,12 @@ void PellmixCapture::startCapture()
     if (!recordFile.create() || !recordFile.hasWriteAccess())
         return fail (cannotWrite (recordFile));
 
-    const int latency = device->getInputLatencyInSamples() + device->getOutputLatencyInSamples();
     runRate = rate;
+    recordingDevice = device;
+    xrunsAtStart = device->getXRunCount();
     PellmixCaptureRun::Buffers buffers{std::move (*sweep),
                                        std::vector<float> ((size_t)length + (size_t)latency)};
-    if (!beginRun (State::recording, std::move (buffers), latency))
+    if (!beginRun (State::recording, std::move (buffers), latency, device->getCurrentSampleRate()))
         return resetControls();
     showRecordingLook();
 }
@@ -467,8 +525,9 @@ void PellmixCapture::showRecordingLook()
 void PellmixCapture::extract()
 {
     auto& settings = PellmixConfig::getInstance()->settings;
-    const auto recordFile = settings.tempFolder.getChildFile ("record.raw");
-    if (!recordFile.existsAsFile())
+    const auto folder = captureFolder.getFolder();
+    const auto recordFile = folder.getChildFile ("record.raw");
+    if (folder == juce::File() || !recordFile.existsAsFile())
         return;
 
     juce::MemoryBlock data;
@@ -480,7 +539,7 @@ void PellmixCapture::extract()
     for (auto& v : samples)
         v = in.readFloat();
 
-    worker->setTempFolder (settings.tempFolder);
+    worker->setTempFolder (folder);
     worker->setOutputFile (settings.tempFolder.getChildFile ("test.raw"));
     worker->sampleRate = runRate > 0 ? runRate : settings.sampleRate.load();
     worker->setRecordingLength (n);
@@ -498,6 +557,7 @@ void PellmixCapture::resetControls()
     progressLabel->setVisible (false);
     progressMeter->setLevel (0.0);
     toneButton->setEnabled (true);
+    captureButton->setEnabled (true);
     maxLabel->setVisible (false);
 }
 
@@ -506,14 +566,21 @@ void PellmixCapture::resetControls()
 
 void PellmixCapture::timerCallback()
 {
-    if (run.takeBlockSizeMismatch() && !blockSizeBoxOpen)
+    // One box for each wrong block size of a run: a device that changed its block size would
+    // otherwise bring the box back after every OK and leave the controls out of reach.
+    if (const int size = run.takeBlockSizeMismatch();
+        size > 0 && !blockSizeBoxOpen &&
+        std::find (reportedBlockSizes.begin(), reportedBlockSizes.end(), size) == reportedBlockSizes.end())
+    {
+        reportedBlockSizes.push_back (size);
         showBlockSizeBox();
+    }
 
     switch (run.getState())
     {
         case State::tone:
             run.takePeakSinceLastCall();
-            inputMeter->setLevelAndPeak (run.getLatestPeak());
+            inputMeter->setLevelAndPeak (inputPeak());
             break;
         case State::recording:
         case State::complete:
@@ -538,9 +605,31 @@ void PellmixCapture::visibilityChanged()
         startTimer (recordingEnded ? slowTimerMs : fastTimerMs);
 }
 
+float PellmixCapture::inputPeak()
+{
+    const auto now = juce::Time::getMillisecondCounter();
+    const auto count = run.getBlockCount();
+    if (count != lastBlockCount)
+    {
+        lastBlockCount = count;
+        lastBlockSeenMs = now;
+    }
+    return now - lastBlockSeenMs > (juce::uint32)silentAfterMs ? 0.0f : run.getLatestPeak();
+}
+
+int PellmixCapture::recordingDropouts() const
+{
+    int dropouts = run.getDropouts();
+    auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
+    // A device changed or opened again since the start shows as a stop in the run's own count.
+    if (device != nullptr && device == recordingDevice && xrunsAtStart >= 0 && !deviceDropoutsIgnored)
+        dropouts += std::max (0, device->getXRunCount() - xrunsAtStart);
+    return dropouts;
+}
+
 void PellmixCapture::tickWhileRecording()
 {
-    inputMeter->setLevel (run.getLatestPeak());
+    inputMeter->setLevel (inputPeak());
     const auto total = run.getTotal();
     const int percent =
         total > 0 ? (int)std::floor ((float)run.getRecordedCount() / (float)total * 100.0f) : 0;
@@ -554,6 +643,11 @@ void PellmixCapture::tickWhileRecording()
     }
     // A device that closed or lost the capture channels would never complete the recording, and a
     // closed window would then hold the hand-off (and the player) for good.
+    if (isGone (getSharedAudioDeviceManager()->getCurrentAudioDevice()))
+    {
+        endRecordingEarly (deviceLostText);
+        return;
+    }
     juce::String problem;
     auto* device = usableDevice (problem);
     if (device == nullptr)
@@ -583,10 +677,21 @@ void PellmixCapture::finishRecording()
 {
     if (!run.beginHandOver())
         return;
-    progressMeter->setLevel (100.0);
+    // A recording with dropouts would give a wrong IR that looks like a good one.
+    if (const int dropouts = recordingDropouts(); dropouts > 0)
+    {
+        run.finishHandOver();
+        resetControls();
+        showWarning (dropoutText (dropouts));
+        return;
+    }
 
-    const auto temp = PellmixConfig::getInstance()->settings.tempFolder;
-    const auto recordFile = temp.getChildFile ("record.raw");
+    // The recording's end shows at once; the worker's status and progress follow when it begins.
+    progressMeter->setLevel (100.0);
+    statusLabel->setText ("Recording complete.", juce::dontSendNotification);
+    captureButton->setEnabled (false);
+
+    const auto recordFile = captureFolder.getFolder().getChildFile ("record.raw");
     if (!writeRecording (recordFile, run.getRecording()))
     {
         run.finishHandOver();
@@ -613,10 +718,11 @@ void PellmixCapture::finishRecording()
 void PellmixCapture::tickWhileIdle()
 {
     run.takePeakSinceLastCall();
-    inputMeter->setLevelAndPeak (run.getLatestPeak());
+    inputMeter->setLevelAndPeak (inputPeak());
 
     const int p = worker->progress.load();
-    if (p >= 0)
+    // Until the worker begins (its status is still empty) the recording's end stays shown.
+    if (p >= 0 && worker->statusText.get().isNotEmpty())
     {
         progressMeter->setLevel (p);
         statusLabel->setText (worker->statusText.get(), juce::dontSendNotification);

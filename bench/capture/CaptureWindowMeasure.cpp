@@ -131,6 +131,9 @@ int measure()
     BoxCloser boxes;
     MainContentComponent content;
     auto* window = content.getCaptureWindow();
+    // The dummy server's dropouts are counted and printed below; the capture goes on to the worker
+    // whatever they are, so that its times are measured.
+    window->setDeviceDropoutsIgnoredForTests (true);
     constexpr int slot = 0;
     auto& irBlock = content.getIrPanel()->getBlock (slot);
     pumpUntil ([&] { return irBlock.getCaptureButton().isVisible(); }, 2000);

@@ -1,6 +1,6 @@
 // The main content on the virtual display with the capture window shown for an IR block,
-// photographed from the display while idle, during the test tone, during a capture and while the
-// worker processes it.
+// photographed from the display while idle, during the test tone, during a capture, at its end and
+// while the worker processes it.
 // The screenshots are kept in the build folder (screenshots/capture-*.png) for people to look at;
 // the test checks that the window is on them at its place and that they differ as they should.
 #include "BinaryData.h"
@@ -63,6 +63,10 @@ TEST_F (CaptureWindowTest, ScreenshotsIdleToneCaptureAndProcessing)
     ASSERT_EQ (window->getRun().getState(), State::recording);
     ASSERT_TRUE (waitFor ([&] { return window->getProgressMeter().getLevel() >= 40.0; }, 10000));
     shoot ("recording");
+    // The recording's end, before the worker has begun.
+    ASSERT_TRUE (
+        waitFor ([&] { return window->getStatusLabel().getText() == "Recording complete."; }, 20000));
+    shoot ("recording-end");
     ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() >= 10; }, 20000));
     shoot ("processing");
     ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() == -2; }, 20000));

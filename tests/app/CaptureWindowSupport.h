@@ -240,6 +240,8 @@ struct ContentOnScreen
     ui_test::OnScreen onScreen{*content};
     PellmixCapture* const window = content->getCaptureWindow();
 
+    ContentOnScreen() { window->setDeviceDropoutsIgnoredForTests (true); }
+
     void click (juce::Component& child)
     {
         onScreen.click (content->getLocalPoint (&child, child.getLocalBounds().getCentre()).toFloat());
@@ -256,7 +258,9 @@ struct ContentOnScreen
 };
 
 // The configuration on a dummy JACK server (48000 Hz, 512 samples, --sync), the temporary folder
-// emptied, and a capture window made by the test.
+// emptied, and a capture window made by the test. The dummy driver reports a dropout whenever a
+// cycle ends late, as a busy machine makes some do, though with --sync no sample is lost: the
+// windows of these tests leave the device's dropout count out (setDeviceDropoutsIgnoredForTests).
 class CaptureWindowTest : public app_test::InProcessDevice
 {
 protected:
@@ -274,6 +278,7 @@ protected:
     {
         capture = std::make_unique<PellmixCapture>();
         capture->setSweepSecondsForTests (sweepSeconds);
+        capture->setDeviceDropoutsIgnoredForTests (true);
         capture->setLookAndFeel (PellmixLookAndFeel::getInstance());
         screen = std::make_unique<ui_test::OnScreen> (*capture);
     }

@@ -9,7 +9,9 @@
 #include "ui/PellmixIrBlock.h"
 #include "ui/PellmixIrPanel.h"
 
+#include <atomic>
 #include <iostream>
+#include <regex>
 #include <unistd.h>
 
 using namespace capture_window_test;
@@ -18,6 +20,8 @@ namespace
 {
 constexpr int rate = 48000;
 const juce::String clipText = "Audio clipping occured. Lower the input gain and try again.";
+const juce::String deviceLostText =
+    "The capture stopped because the audio device went away. Start it again once the device is back.";
 
 std::vector<std::vector<float>> recordOutputs (const std::string& client, int ms)
 {
@@ -145,40 +149,51 @@ TEST_F (CaptureWindowTest, IdleMeterFollowsTheCaptureInput)
     EXPECT_EQ (state(), State::idle);
 }
 
-TEST_F (CaptureWindowTest, BlockSizeMismatchRaisesOneBoxAtATimeAndTheToneGoesOn)
+TEST_F (CaptureWindowTest, EachChangeOfBlockSizeRaisesOneBoxAndTheToneCanBeStopped)
 {
     ASSERT_NO_FATAL_FAILURE (start());
     makeWindow();
     ASSERT_TRUE (loopOutput());
     BoxRecorder boxes;
     boxes.hold = true;
-    config->settings.bufferSize = 256; // the device runs at 512
 
     click (capture->getToneButton());
-    ASSERT_TRUE (waitFor ([&] { return boxes.openBoxes() == 1; }, 1000));
-    pump (700);
-    ASSERT_EQ (boxes.boxes.size(), 1u);
-    EXPECT_EQ (boxes.boxes[0].title, "Sampling rate");
-    EXPECT_EQ (boxes.boxes[0].text, "Wrong buffer size.");
-    EXPECT_EQ (boxes.boxes[0].icon, juce::MessageBoxIconType::InfoIcon);
-    EXPECT_EQ (boxes.openBoxes(), 1);
-    EXPECT_EQ (state(), State::tone);
-    EXPECT_EQ (capture->getInputMeter().getReadout(), "-3.01 dB");
+    ASSERT_EQ (state(), State::tone);
+    pump (300);
+    EXPECT_TRUE (boxes.boxes.empty());
 
-    // Dismissed, it comes again with the next mismatching block.
-    boxes.closeOpenBoxes();
-    EXPECT_TRUE (waitFor ([&] { return boxes.boxes.size() == 2; }, 1000));
-    EXPECT_EQ (boxes.count ("Wrong buffer size."), 2);
+    // The device's block size changes while the tone plays (the run expects 512); back at 512 the
+    // blocks are as expected again.
+    for (const auto* size : {"256", "1024", "512"})
+    {
+        SCOPED_TRACE (size);
+        const auto seen = boxes.boxes.size();
+        ASSERT_EQ (jack->tool ({"jack_bufsize", size}).exitCode, 0);
+        if (std::string (size) == "512")
+        {
+            pump (1000);
+            EXPECT_EQ (boxes.boxes.size(), seen);
+            continue;
+        }
+        ASSERT_TRUE (waitFor ([&] { return boxes.openBoxes() == 1; }, 3000));
+        ASSERT_EQ (boxes.boxes.size(), seen + 1);
+        EXPECT_EQ (boxes.boxes.back().title, "Sampling rate");
+        EXPECT_EQ (boxes.boxes.back().text, "Wrong buffer size.");
+        EXPECT_EQ (boxes.boxes.back().icon, juce::MessageBoxIconType::InfoIcon);
+        pump (500);
+        EXPECT_EQ (boxes.boxes.size(), seen + 1);
 
-    config->settings.bufferSize = 512;
-    boxes.hold = false;
-    ASSERT_TRUE (waitFor ([&] { return boxes.openBoxes() == 0; }, 1000));
-    pump (200);
-    const auto seen = boxes.boxes.size();
-    pump (500);
-    EXPECT_EQ (boxes.boxes.size(), seen);
+        // After OK the box stays away while the block size stays: the controls can be reached.
+        boxes.closeOpenBoxes();
+        pump (1000);
+        EXPECT_EQ (boxes.openBoxes(), 0);
+        EXPECT_EQ (boxes.boxes.size(), seen + 1);
+        EXPECT_EQ (state(), State::tone);
+    }
+
     click (capture->getToneButton());
     EXPECT_EQ (state(), State::idle);
+    EXPECT_EQ (capture->getToneButton().getButtonText(), "Play test signal");
 }
 
 TEST_F (CaptureWindowTest, OpenDeviceBlockSizeIsExpectedWhateverTheSettingsHeld)
@@ -272,7 +287,7 @@ TEST_P (Clipping, FullScaleAbortsWithABoxAndLeavesNoRecording)
     EXPECT_EQ (boxes.boxes.size(), 1u);
     EXPECT_FALSE (capture->getWorker().isThreadRunning());
     EXPECT_EQ (capture->getWorker().progress.load(), 0);
-    EXPECT_EQ (temp().getChildFile ("record.raw").getSize(), 0);
+    EXPECT_EQ (capture->getCaptureFolder().getChildFile ("record.raw").getSize(), 0);
     EXPECT_FALSE (impulses().getChildFile ("clip.vir").exists());
     EXPECT_TRUE (config->lastCapturePath.isEmpty());
 
@@ -374,7 +389,7 @@ TEST_F (CaptureWindowTest, OutputNameGetsTheVirExtensionAndAnExistingCompletedNa
         click (capture->getCaptureButton());
         EXPECT_EQ (state(), State::idle);
         expectIdleControls();
-        EXPECT_EQ (temp().getChildFile ("record.raw").getSize(), 0);
+        EXPECT_EQ (capture->getCaptureFolder().getChildFile ("record.raw").getSize(), 0);
         EXPECT_FALSE (capture->getWorker().isThreadRunning());
     }
     pump (2500); // no worker was started by any of them
@@ -402,8 +417,7 @@ TEST_F (CaptureWindowTest, ClosedCaptureWhoseDeviceGoesAwayEndsWithAMessageAndFr
         {"input gone", [&] { config->captureAudioIn = 2; },
          "The capture input channel is not available on the audio device. Choose one in "
          "\"Hardware I/O options\"."},
-        {"device closed", [] { getSharedAudioDeviceManager()->closeAudioDevice(); },
-         "No audio device is open. Choose one in \"Audio device settings\"."},
+        {"device closed", [] { getSharedAudioDeviceManager()->closeAudioDevice(); }, deviceLostText},
     };
     for (const auto& c : cases)
     {
@@ -456,6 +470,8 @@ TEST_F (CaptureWindowTest, StartsThatCannotWorkAreRefusedWithAMessageAndTheContr
         "\"Hardware I/O options\".";
     const juce::String deviceText = "No audio device is open. Choose one in \"Audio device settings\".";
     const auto unwritable = blocker.getChildFile ("Temp");
+    const auto noTempFolderText =
+        "The temporary files cannot be written in " + unwritable.getFullPathName() + ".";
     const RefusalCase cases[] = {
         {"input", [&] { config->captureAudioIn = 2; }, [&] { config->captureAudioIn = 0; }, inputText,
          inputText, false},
@@ -466,9 +482,7 @@ TEST_F (CaptureWindowTest, StartsThatCannotWorkAreRefusedWithAMessageAndTheContr
         {"device", [] { getSharedAudioDeviceManager()->closeAudioDevice(); },
          [] { reopenSharedDeviceForTests(); }, deviceText, deviceText, false},
         {"temporary folder", [&] { config->settings.tempFolder = unwritable; },
-         [&] { config->settings.tempFolder = tempFolder; },
-         cannotWrite (unwritable.getChildFile ("sinustest.wav")),
-         cannotWrite (unwritable.getChildFile ("sinus.wav")), true},
+         [&] { config->settings.tempFolder = tempFolder; }, noTempFolderText, noTempFolderText, true},
     };
 
     for (const auto& c : cases)
@@ -515,7 +529,7 @@ TEST_F (CaptureWindowTest, RecordingFileThatCannotBeWrittenAtTheEndIsReportedAnd
 
     click (capture->getCaptureButton());
     ASSERT_EQ (state(), State::recording);
-    const auto record = temp().getChildFile ("record.raw");
+    const auto record = capture->getCaptureFolder().getChildFile ("record.raw");
     ASSERT_TRUE (record.deleteFile());
     ASSERT_TRUE (record.getChildFile ("in-the-way").create()); // a folder of that name
 
@@ -619,7 +633,9 @@ TEST_F (CaptureWindowTest, EveryClickInEveryState)
             ASSERT_TRUE (waitForState (State::complete, 5000));
             capture->startTimer (interval);
         }
-        ASSERT_TRUE (waitForState (c.from, 5000));
+        ASSERT_TRUE (waitForState (c.from, 5000))
+            << (boxes.boxes.empty() ? juce::String ("no box") : boxes.boxes.back().text) << "\n"
+            << jack->logText();
         const auto asked = chooser.requests.size();
 
         juce::Component& target = c.click == Click::tone      ? (juce::Component&)capture->getToneButton()
@@ -646,7 +662,7 @@ TEST_F (CaptureWindowTest, EveryClickInEveryState)
             // A stopped capture: the recording file stays empty, no worker, no box.
             expectIdleControls();
             pump (2500);
-            EXPECT_EQ (temp().getChildFile ("record.raw").getSize(), 0);
+            EXPECT_EQ (capture->getCaptureFolder().getChildFile ("record.raw").getSize(), 0);
             EXPECT_FALSE (capture->getWorker().isThreadRunning());
             EXPECT_EQ (capture->getWorker().progress.load(), 0);
             EXPECT_TRUE (boxes.boxes.empty());
@@ -694,18 +710,27 @@ TEST_F (CaptureWindowTest, ProgressFollowsTheRecordingThenTheWorker)
     std::vector<double> recording, working;
     juce::StringArray statuses;
     bool sawHundredWhenComplete = false;
+    // What the window shows from the recording's end on: the first look, and whether the bar was
+    // ever empty with no word under it.
+    std::optional<std::pair<double, juce::String>> atRecordingEnd;
+    bool emptyAndSilent = false, stopOffered = false;
     auto sample = [&]
     {
         const auto s = state();
         const double level = capture->getProgressMeter().getLevel();
+        const auto status = capture->getStatusLabel().getText();
         if (s == State::recording)
             recording.push_back (level);
         if (s == State::handingOver)
         {
             working.push_back (level);
             sawHundredWhenComplete = sawHundredWhenComplete || level == 100.0;
+            if (!atRecordingEnd)
+                atRecordingEnd = std::make_pair (level, status);
+            emptyAndSilent = emptyAndSilent || (level == 0.0 && status.isEmpty());
+            stopOffered = stopOffered || capture->getCaptureButton().isEnabled();
         }
-        statuses.addIfNotAlreadyThere (capture->getStatusLabel().getText());
+        statuses.addIfNotAlreadyThere (status);
     };
     // The worker waits at its box: the window shows its final status and progress meanwhile.
     boxes.closeAfterMs = 600;
@@ -718,7 +743,7 @@ TEST_F (CaptureWindowTest, ProgressFollowsTheRecordingThenTheWorker)
         },
         20000);
     boxes.onTick = nullptr;
-    ASSERT_TRUE (ended);
+    ASSERT_TRUE (ended) << (boxes.boxes.empty() ? juce::String ("no box") : boxes.boxes.back().text);
 
     ASSERT_FALSE (recording.empty());
     EXPECT_TRUE (std::is_sorted (recording.begin(), recording.end()));
@@ -730,6 +755,13 @@ TEST_F (CaptureWindowTest, ProgressFollowsTheRecordingThenTheWorker)
                      (v >= 10.0 && v <= 100.0 && std::fmod (v, 5.0) == 0.0))
             << v;
     EXPECT_TRUE (sawHundredWhenComplete);
+    // The recording's end shows at once, then the processing; the bar never empties silently, and
+    // no stop is offered for a recording that is over.
+    ASSERT_TRUE (atRecordingEnd.has_value());
+    EXPECT_EQ (atRecordingEnd->first, 100.0);
+    EXPECT_EQ (atRecordingEnd->second, "Recording complete.");
+    EXPECT_FALSE (emptyAndSilent);
+    EXPECT_FALSE (stopOffered);
     EXPECT_TRUE (statuses.contains ("Recording..."));
     EXPECT_TRUE (statuses.contains ("Process successful !"));
 
@@ -865,7 +897,7 @@ class Destroying : public CaptureWindowTest, public ::testing::WithParamInterfac
 };
 } // namespace
 
-TEST_P (Destroying, WaitsForTheWorkerDeletesItsTemporaryFilesAndKeepsTestRaw)
+TEST_P (Destroying, WaitsForTheWorkerRemovesItsCaptureFolderAndKeepsTestRaw)
 {
     const auto c = GetParam();
     ASSERT_NO_FATAL_FAILURE (start());
@@ -876,8 +908,9 @@ TEST_P (Destroying, WaitsForTheWorkerDeletesItsTemporaryFilesAndKeepsTestRaw)
     ChooserStub chooser;
     const auto output = impulses().getChildFile ("gone.vir");
     chooser.answer = {output};
+    // "test.raw" of a re-run, and a file of the temporary folder that is not this copy's.
     ASSERT_TRUE (temp().getChildFile ("test.raw").replaceWithText ("kept"));
-    ASSERT_TRUE (temp().getChildFile ("deconv.raw").replaceWithText ("old"));
+    ASSERT_TRUE (temp().getChildFile ("deconv.raw").replaceWithText ("not mine"));
     click (capture->getToneButton());
     click (capture->getToneButton());
     click (capture->getCaptureButton());
@@ -892,6 +925,8 @@ TEST_P (Destroying, WaitsForTheWorkerDeletesItsTemporaryFilesAndKeepsTestRaw)
     ASSERT_EQ (capture->getWorker().isThreadRunning(), c.when != DestroyAt::recording)
         << "the worker ended before the window could be destroyed";
 
+    const auto files = capture->getCaptureFolder();
+    ASSERT_TRUE (files.getChildFile ("sinus.wav").existsAsFile());
     const auto before = juce::Time::getMillisecondCounter();
     screen.reset();
     capture.reset();
@@ -900,9 +935,12 @@ TEST_P (Destroying, WaitsForTheWorkerDeletesItsTemporaryFilesAndKeepsTestRaw)
     std::cout << c.name << ": the window was destroyed in " << took << " ms\n";
 
     pump (1000);
-    for (auto* name : {"sinus.wav", "sinustest.wav", "inverse.raw", "record.raw", "deconv.raw"})
-        EXPECT_FALSE (temp().getChildFile (name).exists()) << name;
+    // The copy's folder of capture files is gone; nothing else of the temporary folder is touched.
+    EXPECT_FALSE (files.exists());
+    EXPECT_FALSE (files.withFileExtension ("lock").exists());
+    EXPECT_EQ (temp().getNumberOfChildFiles (juce::File::findFilesAndDirectories), 2);
     EXPECT_EQ (temp().getChildFile ("test.raw").loadFileAsString(), "kept");
+    EXPECT_EQ (temp().getChildFile ("deconv.raw").loadFileAsString(), "not mine");
     // A stopped worker shows no box; any output file is whole.
     EXPECT_EQ (boxes.count ("Process successful !"), 0);
     EXPECT_EQ (config->lastCapturePath.get(), output.exists() ? output.getFullPathName() : juce::String());
@@ -913,3 +951,228 @@ INSTANTIATE_TEST_SUITE_P (Moments, Destroying,
                                              DestroyCase{"WorkerPause", DestroyAt::workerPause},
                                              DestroyCase{"WorkerWriting", DestroyAt::workerWriting}),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Captures the worker would refuse, dropouts, a lost device and copies side by side
+
+TEST_F (CaptureWindowTest, CapturesTheWorkerWouldRefuseAreRefusedBeforeTheSweep)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow();
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    ASSERT_TRUE (impulses().getChildFile ("a-folder.vir").createDirectory());
+
+    struct RefusalCase
+    {
+        const char* name;
+        int sweepSeconds;
+        juce::File output;
+        juce::String text; // the start of the box's text
+        bool chooserAsked;
+    };
+    const juce::String cannotWriteIr = "The IR file cannot be written: ";
+    const RefusalCase cases[] = {
+        // Ten minutes at 48 kHz: a transform of 2^26 points.
+        {"too long for memory", 600, impulses().getChildFile ("long.vir"),
+         "The recording is too long to be processed: it would need about ", false},
+        {"output folder missing", 60, impulses().getChildFile ("missing/take.vir"),
+         cannotWriteIr + impulses().getChildFile ("missing/take.vir").getFullPathName(), true},
+        {"output is a folder", 60, impulses().getChildFile ("a-folder.vir"),
+         cannotWriteIr + impulses().getChildFile ("a-folder.vir").getFullPathName(), true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        capture->setSweepSecondsForTests (c.sweepSeconds);
+        chooser.answer = {c.output};
+        chooser.requests.clear();
+        boxes.boxes.clear();
+
+        click (capture->getCaptureButton());
+        // At once, not after the sweep.
+        ASSERT_TRUE (waitFor ([&] { return !boxes.boxes.empty(); }, 1000));
+        EXPECT_TRUE (boxes.boxes[0].text.startsWith (c.text)) << boxes.boxes[0].text;
+        EXPECT_EQ (boxes.boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
+        EXPECT_EQ (chooser.requests.size(), c.chooserAsked ? 1u : 0u);
+        EXPECT_EQ (state(), State::idle);
+        expectIdleControls();
+        EXPECT_FALSE (capture->getCaptureFolder().getChildFile ("sinus.wav").exists());
+        ASSERT_TRUE (waitFor ([&] { return boxes.openBoxes() == 0; }, 1000));
+    }
+    EXPECT_FALSE (capture->getWorker().isThreadRunning());
+    EXPECT_TRUE (impulses().getChildFile ("a-folder.vir").isDirectory());
+}
+
+namespace
+{
+// A JACK client that makes every fifth cycle late by four periods while `stalling` is set: on a
+// server without --sync the server then reports a dropout to every client.
+class JackStaller
+{
+public:
+    explicit JackStaller (const std::string& name)
+    {
+        client = jack_client_open (name.c_str(), JackNoStartServer, nullptr);
+        if (client == nullptr)
+            return;
+        jack_set_process_callback (client, &JackStaller::process, this);
+        ok = jack_activate (client) == 0;
+    }
+    ~JackStaller()
+    {
+        if (client != nullptr)
+        {
+            jack_deactivate (client);
+            jack_client_close (client);
+        }
+    }
+    bool started() const { return ok; }
+    std::atomic<bool> stalling{false};
+
+private:
+    static int process (jack_nframes_t n, void* arg)
+    {
+        auto& self = *static_cast<JackStaller*> (arg);
+        if (self.stalling && ++self.cycles % 5 == 0)
+            usleep ((useconds_t)(4 * n * 1000000 / (jack_nframes_t)rate));
+        return 0;
+    }
+
+    jack_client_t* client = nullptr;
+    int cycles = 0;
+    bool ok = false;
+};
+} // namespace
+
+TEST_F (CaptureWindowTest, RecordingWithDropoutsIsNotHandedOverAndSaysHowMany)
+{
+    // Without --sync a late client makes the server drop the cycle; the window counts what the
+    // device reports.
+    ASSERT_NO_FATAL_FAILURE (start ({rate, 512, 2, 4, false}));
+    makeWindow (2);
+    capture->setDeviceDropoutsIgnoredForTests (false);
+    ASSERT_TRUE (loopOutput());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    const auto output = impulses().getChildFile ("dropouts.vir");
+    chooser.answer = {output};
+    JackStaller staller ("pellmix_staller_" + std::to_string (getpid()));
+    ASSERT_TRUE (staller.started());
+
+    click (capture->getCaptureButton());
+    ASSERT_EQ (state(), State::recording);
+    staller.stalling = true;
+    ASSERT_TRUE (waitFor ([&] { return !boxes.boxes.empty(); }, 10000));
+    staller.stalling = false;
+
+    const std::regex said ("The recording had ([0-9]+) dropouts?: the audio device lost samples, so the IR "
+                           "would be wrong\\. Make the capture again\\.");
+    std::smatch m;
+    const auto text = boxes.boxes[0].text.toStdString();
+    ASSERT_TRUE (std::regex_match (text, m, said)) << text << "\nJACK server log:\n" << jack->logText();
+    EXPECT_GE (std::stoi (m[1]), 1);
+    EXPECT_EQ (boxes.boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
+    EXPECT_EQ (state(), State::idle);
+    expectIdleControls();
+
+    // Nothing reaches the worker or the asking block.
+    pump (2500);
+    EXPECT_EQ (boxes.boxes.size(), 1u);
+    EXPECT_FALSE (capture->getWorker().isThreadRunning());
+    EXPECT_EQ (capture->getWorker().progress.load(), 0);
+    EXPECT_FALSE (output.exists());
+    EXPECT_TRUE (config->lastCapturePath.isEmpty());
+    EXPECT_EQ (capture->getCaptureFolder().getChildFile ("record.raw").getSize(), 0);
+}
+
+namespace
+{
+// The parameter: a capture runs when the device goes away, else the tone.
+class DeviceLost : public CaptureWindowTest, public ::testing::WithParamInterface<bool>
+{
+};
+} // namespace
+
+TEST_P (DeviceLost, TheMeterFallsToSilenceAndACaptureSaysWhyItStopped)
+{
+    const bool recording = GetParam();
+    ASSERT_NO_FATAL_FAILURE (start());
+    makeWindow (20);
+    ASSERT_TRUE (loopOutput());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    chooser.answer = {impulses().getChildFile ("lost.vir")};
+    auto* window = capture.get();
+
+    click (recording ? window->getCaptureButton() : window->getToneButton());
+    ASSERT_EQ (window->getRun().getState(), recording ? State::recording : State::tone);
+    auto& meter = window->getInputMeter();
+    ASSERT_TRUE (waitFor ([&] { return meter.getReadout() == "-3.01 dB"; }, 3000)) << meter.getReadout();
+
+    // The JACK server goes away under the open device.
+    boxes.hold = true;
+    jack.reset();
+    ASSERT_TRUE (waitFor ([&] { return meter.getReadout() == "-96 dB" && meter.getLevel() == -96.0; }, 2000))
+        << meter.getReadout();
+    if (recording)
+    {
+        ASSERT_TRUE (waitFor ([&] { return !boxes.boxes.empty(); }, 1000));
+        EXPECT_EQ (boxes.boxes[0].text, deviceLostText);
+        EXPECT_EQ (boxes.boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
+        EXPECT_EQ (window->getRun().getState(), State::idle);
+        EXPECT_EQ (window->getCaptureButton().getButtonText(), "Start capture");
+        EXPECT_FALSE (window->getProgressMeter().isVisible());
+        pump (300);
+        app_test::processDisplay().keepScreenshot ("capture-device-lost.png");
+    }
+    else
+    {
+        EXPECT_TRUE (boxes.boxes.empty());
+    }
+    boxes.closeOpenBoxes();
+    // It stays silent.
+    pump (500);
+    EXPECT_EQ (meter.getReadout(), "-96 dB");
+    EXPECT_EQ (meter.getFilledWidth(), 0.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P (Runs, DeviceLost, ::testing::Bool(),
+                          [] (const auto& testInfo)
+                          { return std::string (testInfo.param ? "DuringACapture" : "DuringTheTone"); });
+
+TEST_F (CaptureWindowTest, ACopyThatQuitsLeavesAnotherCopysCaptureAlone)
+{
+    ASSERT_NO_FATAL_FAILURE (start());
+    BoxRecorder boxes;
+    ChooserStub chooser;
+    const auto output = impulses().getChildFile ("second.vir");
+    chooser.answer = {output};
+
+    // Another copy on the same temporary folder has played its tone, so it has files there.
+    auto other = std::make_unique<PellmixCapture>();
+    other->buttonClicked (&other->getToneButton());
+    ASSERT_EQ (other->getRun().getState(), State::tone);
+    other->buttonClicked (&other->getToneButton());
+    const auto otherFiles = other->getCaptureFolder();
+    ASSERT_TRUE (otherFiles.getChildFile ("sinustest.wav").existsAsFile());
+
+    makeWindow (2);
+    ASSERT_TRUE (loopOutput());
+    click (capture->getCaptureButton());
+    ASSERT_EQ (state(), State::recording);
+    const auto files = capture->getCaptureFolder();
+    EXPECT_NE (files, otherFiles);
+    EXPECT_EQ (files.getParentDirectory(), temp());
+
+    // The other copy quits in the middle of this one's recording.
+    pump (500);
+    other.reset();
+    EXPECT_FALSE (otherFiles.exists());
+    EXPECT_TRUE (files.getChildFile ("inverse.raw").existsAsFile());
+
+    ASSERT_TRUE (waitFor ([&] { return capture->getWorker().progress.load() == -2; }, 20000));
+    EXPECT_EQ (boxes.count ("Process successful !"), 1) << (boxes.boxes.empty() ? "" : boxes.boxes[0].text);
+    EXPECT_EQ (config->lastCapturePath.get(), output.getFullPathName());
+    EXPECT_EQ (files.getChildFile ("record.raw").getSize(), (2 * rate + capture->getRun().getLatency()) * 4);
+}

@@ -111,11 +111,11 @@ INSTANTIATE_TEST_SUITE_P (
         FailureCase{"RecordingNeedsTooMuchMemory",
                     [] (CaptureFolder& f)
                     {
-                        // 2^23 + 1 samples (a sparse file): a transform of 2^25 points, well over
-                        // a gigabyte of buffers. Refused before they are allocated.
+                        // 2^24 + 1 samples (a sparse file): a transform of 2^26 points, about
+                        // 1.9 gigabytes of buffers. Refused before they are allocated.
                         const auto file = f.temp.getChildFile ("record.raw");
                         ASSERT_TRUE (file.create());
-                        ASSERT_EQ (::truncate (file.getFullPathName().toRawUTF8(), ((off_t)1 << 25) + 4), 0);
+                        ASSERT_EQ (::truncate (file.getFullPathName().toRawUTF8(), ((off_t)1 << 26) + 4), 0);
                         writeFloats (f.temp.getChildFile ("inverse.raw"), {1.0f});
                     },
                     96000, "out.vir", "too long to be processed", false},
@@ -253,3 +253,69 @@ TEST_F (CalculsStopConcurrency, WhileTheBoxWaitsForTheMessageThread)
     EXPECT_TRUE (folder.boxes.empty());
 }
 } // namespace
+
+// What a run would refuse, asked before the capture's sweep: every rate's 60-second sweep with a
+// latency is taken; a recording whose transform would need about 1.9 GB and more is not.
+TEST (CalculsChecks, RecordingsTheWorkerTakesAndRefuses)
+{
+    struct Case
+    {
+        int rate, seconds, latency;
+        const char* refusal; // start of the text; nullptr: taken
+    };
+    const Case cases[] = {
+        {44100, 60, 512, nullptr},
+        {48000, 60, 512, nullptr},
+        {88200, 60, 1024, nullptr},
+        {96000, 60, 4096, nullptr},
+        {176400, 60, 4096, nullptr},
+        {192000, 60, 8192, nullptr},
+        {192000, 87, 0, nullptr}, // still within 2^24 samples: the same transform size
+        {192000, 88, 0, "The recording is too long to be processed: it would need about 19"},
+        {48000, 600, 512, "The recording is too long to be processed: it would need about 20"},
+        {192000, 3600, 0, "The recording is too long to be processed: it would need about "},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (juce::String (c.rate) + " Hz, " + juce::String (c.seconds) + " s");
+        const int sweep = c.rate * c.seconds;
+        const auto refusal = Calculs::checkRecording (sweep + c.latency, sweep);
+        if (c.refusal == nullptr)
+        {
+            EXPECT_EQ (refusal, "");
+        }
+        else
+        {
+            EXPECT_TRUE (refusal.startsWith (c.refusal)) << refusal;
+        }
+    }
+}
+
+TEST (CalculsChecks, OutputFilesThatCannotBeWrittenAreNamedAndNothingIsLeft)
+{
+    pellmix_test::TempDir dir ("pellmix-output-check");
+    const auto root = juce::File (dir.path());
+    ASSERT_TRUE (root.getChildFile ("old.vir").replaceWithText ("old"));
+    ASSERT_TRUE (root.getChildFile ("folder.vir").createDirectory());
+    ASSERT_TRUE (root.getChildFile ("a-file").replaceWithText ("x"));
+
+    const struct
+    {
+        const char* name;
+        bool writable;
+    } cases[] = {{"new.vir", true},
+                 {"old.vir", true},
+                 {"missing/new.vir", false},
+                 {"folder.vir", false},
+                 {"a-file/new.vir", false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const auto file = root.getChildFile (c.name);
+        EXPECT_EQ (Calculs::checkOutputFile (file),
+                   c.writable ? juce::String() : "The IR file cannot be written: " + file.getFullPathName());
+    }
+    // The probe leaves the folder as it was.
+    EXPECT_EQ (root.getChildFile ("old.vir").loadFileAsString(), "old");
+    EXPECT_EQ (root.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 3);
+}

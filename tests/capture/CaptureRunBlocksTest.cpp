@@ -1,6 +1,7 @@
 // The real-time side of a capture, block by block without a device: the run states and the edges
 // between them, where each input sample of a recording lands, the signal on the chosen output
-// with its loop and its fade-out after a stop, the input peaks and the block-size flag.
+// with its loop and its fade-out after a stop, the input peaks, the block-size flag and the
+// recording's dropouts.
 #include "engine/PellmixCaptureRun.h"
 
 #include <gtest/gtest.h>
@@ -27,13 +28,14 @@ struct Block
             outPointers.push_back (c.data());
     }
 
-    void process (PellmixCaptureRun& run, int inputChannel = 0, int outputChannel = 0, int expected = -1)
+    void process (PellmixCaptureRun& run, int inputChannel = 0, int outputChannel = 0, int expected = -1,
+                  const uint64_t* hostTimeNs = nullptr)
     {
         for (auto& c : out)
             std::fill (c.begin(), c.end(), 9.0f);
         const int n = (int)in[0].size();
         run.processBlock (inPointers.data(), (int)in.size(), outPointers.data(), (int)out.size(), n,
-                          inputChannel, outputChannel, expected < 0 ? n : expected);
+                          inputChannel, outputChannel, expected < 0 ? n : expected, hostTimeNs);
     }
 
     std::vector<std::vector<float>> in, out;
@@ -41,10 +43,11 @@ struct Block
     std::vector<float*> outPointers;
 };
 
-bool begin (PellmixCaptureRun& run, State s, std::vector<float> signal, size_t recordSize, int latency)
+bool begin (PellmixCaptureRun& run, State s, std::vector<float> signal, size_t recordSize, int latency,
+            double deviceRate = 0.0)
 {
     PellmixCaptureRun::Buffers b{std::move (signal), std::vector<float> (recordSize, 0.0f)};
-    return run.begin (s, b, latency);
+    return run.begin (s, b, latency, deviceRate);
 }
 
 // Brings a fresh run into a state: a recording of 8 samples completes after two blocks of 4.
@@ -244,15 +247,15 @@ TEST (CaptureRunBlocks, PeaksInputChannelsAndTheBlockSizeFlag)
     EXPECT_EQ (run.getLatestPeak(), 0.1f);
     EXPECT_EQ (run.takePeakSinceLastCall(), 0.0f);
 
-    // A wrong block size is flagged while a tone or a recording plays, once per look.
+    // A wrong block size is flagged with its size while a tone or a recording plays, once per look.
     block.process (run, 1, 0, 8);
-    EXPECT_FALSE (run.takeBlockSizeMismatch());
+    EXPECT_EQ (run.takeBlockSizeMismatch(), 0);
     ASSERT_TRUE (begin (run, State::recording, {0.5f}, 40, 0));
     block.process (run, 1, 0, 4);
-    EXPECT_FALSE (run.takeBlockSizeMismatch());
+    EXPECT_EQ (run.takeBlockSizeMismatch(), 0);
     block.process (run, 1, 0, 8);
-    EXPECT_TRUE (run.takeBlockSizeMismatch());
-    EXPECT_FALSE (run.takeBlockSizeMismatch());
+    EXPECT_EQ (run.takeBlockSizeMismatch(), 4);
+    EXPECT_EQ (run.takeBlockSizeMismatch(), 0);
 
     // During a recording with no such input the count stands still.
     const auto count = run.getRecordedCount();
@@ -260,4 +263,91 @@ TEST (CaptureRunBlocks, PeaksInputChannelsAndTheBlockSizeFlag)
     EXPECT_EQ (run.getRecordedCount(), count);
     EXPECT_EQ (run.getState(), State::recording);
     EXPECT_GE (run.getWorstBlockMicroseconds(), 0.0);
+}
+
+// Dropouts of a recording: blocks at 1000 Hz whose time stamps (in ms) show samples the device
+// skipped, and device stops. Blocks of 4 samples last 4 ms.
+namespace
+{
+struct DropoutCase
+{
+    const char* name;
+    std::vector<double> stampsMs; // one per block; empty: the device gives none
+    std::vector<int> sizes;       // per block (4 when not given)
+    int dropouts;
+};
+
+std::ostream& operator<< (std::ostream& os, const DropoutCase& c)
+{
+    return os << c.name;
+}
+
+class CaptureRunDropouts : public ::testing::TestWithParam<DropoutCase>
+{
+};
+} // namespace
+
+TEST_P (CaptureRunDropouts, BlockTimeStampsShowSkippedSamples)
+{
+    const auto& c = GetParam();
+    PellmixCaptureRun run;
+    ASSERT_TRUE (begin (run, State::recording, {0.5f}, 1000, 0, 1000.0));
+    const size_t blocks = std::max (c.stampsMs.size(), c.sizes.size());
+    for (size_t i = 0; i < blocks; ++i)
+    {
+        Block block (1, i < c.sizes.size() ? c.sizes[i] : 4);
+        const uint64_t stamp = i < c.stampsMs.size() ? (uint64_t)(c.stampsMs[i] * 1.0e6) : 0;
+        block.process (run, 0, 0, -1, c.stampsMs.empty() ? nullptr : &stamp);
+    }
+    EXPECT_EQ (run.getState(), State::recording);
+    EXPECT_EQ (run.getDropouts(), c.dropouts);
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Stamps, CaptureRunDropouts,
+    ::testing::Values (DropoutCase{"Steady", {0, 4, 8, 12, 16}, {}, 0},
+                       DropoutCase{"JitterWithinHalfABlock", {0, 5.9, 8, 9.5, 15.4}, {}, 0},
+                       DropoutCase{"OneBlockSkipped", {0, 4, 12, 16}, {}, 1},
+                       DropoutCase{"TwoGaps", {0, 6.5, 10.5, 30, 34}, {}, 2},
+                       DropoutCase{"ShortBlockThenGap", {0, 4, 8, 12}, {4, 2, 4, 4}, 1},
+                       DropoutCase{"BlockSizeChanged", {0, 4, 6, 8, 10}, {4, 2, 2, 2, 2}, 0},
+                       DropoutCase{"TimeGoesBack", {0, 4, 8, 2, 6}, {}, 1},
+                       DropoutCase{"NoTimeStamps", {}, {4, 4, 2, 4}, 0}),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST (CaptureRunDeviceStops, CountDuringARecordingAndSilenceTheInput)
+{
+    PellmixCaptureRun run;
+    Block block (1, 4);
+    block.in[0] = {0.7f, 0.0f, 0.0f, 0.0f};
+
+    // A tone: the stop silences the input, no dropout is counted.
+    ASSERT_TRUE (begin (run, State::tone, {0.5f}, 0, 0, 1000.0));
+    block.process (run);
+    EXPECT_EQ (run.getLatestPeak(), 0.7f);
+    run.deviceStopped();
+    EXPECT_EQ (run.getLatestPeak(), 0.0f);
+    EXPECT_EQ (run.takePeakSinceLastCall(), 0.0f);
+    EXPECT_EQ (run.getDropouts(), 0);
+    run.stop();
+
+    // A recording: each stop is a dropout, and so is the jump of the time stamps after a restart.
+    ASSERT_TRUE (begin (run, State::recording, {0.5f}, 1000, 0, 1000.0));
+    const uint64_t first = 0, second = 4000000, afterRestart = 90000000000;
+    block.process (run, 0, 0, -1, &first);
+    run.deviceStopped();
+    EXPECT_EQ (run.getLatestPeak(), 0.0f);
+    block.process (run, 0, 0, -1, &second);
+    EXPECT_EQ (run.getDropouts(), 1);
+    run.deviceStopped();
+    block.process (run, 0, 0, -1, &afterRestart);
+    EXPECT_EQ (run.getDropouts(), 3);
+
+    // A new recording starts with none; the blocks are counted all along.
+    const auto blocks = run.getBlockCount();
+    run.stop();
+    ASSERT_TRUE (begin (run, State::recording, {0.5f}, 1000, 0, 1000.0));
+    EXPECT_EQ (run.getDropouts(), 0);
+    block.process (run);
+    EXPECT_EQ (run.getBlockCount(), blocks + 1);
 }

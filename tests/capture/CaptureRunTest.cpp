@@ -106,7 +106,8 @@ INSTANTIATE_TEST_SUITE_P (Systems, CaptureRun,
                                              RunCase{"InvertedCabinet44k", 44100, 6, "cabinet", true, 0.0},
                                              RunCase{"InvertedWire96k", 96000, 4, "wire", true, 0.0},
                                              RunCase{"Distorted48k", 48000, 6, "wire", false, 0.2},
-                                             RunCase{"FullLength48k", 48000, 60, "cabinet", false, 0.0}),
+                                             RunCase{"FullLength48k", 48000, 60, "cabinet", false, 0.0},
+                                             RunCase{"FullLength192k", 192000, 60, "cabinet", false, 0.0}),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (CaptureRunFiles, DeconvolutionFileHoldsTheWholeFftNormalisedToOne)

@@ -35,7 +35,7 @@ TEST (CaptureWindowLayout, ChildrenPicturesAndMetersAsBuilt)
         {&capture.getInputMeter(), "", nullptr, {169, 99, 300, 16}, true},
         {&capture.getProgressMeter(), "", nullptr, {169, 133, 300, 16}, false},
         {&capture.getDeviceLabel(), "Audio device label", "Audio device : ", {55, 50, 375, 24}, true},
-        {&capture.getStatusLabel(), "", "", {169, 152, 192, 24}, true},
+        {&capture.getStatusLabel(), "", "", {169, 148, 192, 24}, true},
         {&capture.getInputLevelLabel(), "Input level label", "Input level : ", {169, 79, 260, 24}, true},
         {&capture.getMaxLabel(), "Max label", "Max : ", {362, 75, 100, 24}, false},
         {&capture.getProgressLabel(), "Progress label", "Progress : ", {169, 114, 260, 24}, false},
@@ -49,6 +49,8 @@ TEST (CaptureWindowLayout, ChildrenPicturesAndMetersAsBuilt)
         EXPECT_EQ (capture.getChildComponent (i), c.component);
         EXPECT_EQ (c.component->getName(), c.name);
         EXPECT_EQ (c.component->getBounds(), c.bounds);
+        // Nothing is cut by the panel's edges.
+        EXPECT_TRUE (capture.getLocalBounds().contains (c.bounds));
         EXPECT_EQ (c.component->isVisible(), c.visible);
         if (auto* button = dynamic_cast<juce::TextButton*> (c.component))
         {
@@ -102,11 +104,14 @@ TEST (CaptureWindowLayout, DestroyedAfterTheDeviceManagerItMakesNoNewOne)
     ui_test::ConfigEnvironment env;
     ASSERT_NE (env.config, nullptr) << env.jack.logText();
     auto capture = std::make_unique<PellmixCapture>();
-    const auto sweep = env.config->settings.tempFolder.getChildFile ("sinus.wav");
-    ASSERT_TRUE (sweep.replaceWithText ("x"));
+    // A tone played and stopped: the window has its folder of capture files.
+    capture->buttonClicked (&capture->getToneButton());
+    capture->buttonClicked (&capture->getToneButton());
+    const auto files = capture->getCaptureFolder();
+    ASSERT_TRUE (files.getChildFile ("sinustest.wav").existsAsFile());
 
     deleteSharedAudioDeviceManager();
     capture.reset();
     EXPECT_EQ (getExistingSharedAudioDeviceManager(), nullptr);
-    EXPECT_FALSE (sweep.exists()) << "the temporary files still go";
+    EXPECT_FALSE (files.exists()) << "the temporary files still go";
 }
