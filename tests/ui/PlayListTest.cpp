@@ -150,20 +150,23 @@ TEST (PlayListModel, AddRuleTable)
     player_test::writeTone (file ("stereo.aiff"), 2, 0.1);
     player_test::writeWithSox (file ("stereo.mp3"), 2, 0.2);
     player_test::writeWithSox (file ("mono.flac"), 1, 0.1);
-    file ("garbage.wav").replaceWithText ("RIFF but not really a wave file");
+    file ("garbage.wav").replaceWithText ("RIFF but not really a wave file"); // its "chunks" run past its end
     file ("notes.txt").replaceWithText ("hello");
     player_test::writeTone (file ("wave.dat"), 1, 0.1);
     file ("folder.wav").createDirectory();
 
+    using R = PellmixAudioOpener::Refusal;
     struct Case
     {
         const char* name;
         const char* marks;
+        R why;
     };
     const Case cases[] = {
-        {"mono.wav", "M"},    {"stereo.wav", "LR"}, {"four.wav", "LR"},  {"stereo.aiff", "LR"},
-        {"stereo.mp3", "LR"}, {"mono.flac", "M"},   {"missing.wav", ""}, {"folder.wav", ""},
-        {"garbage.wav", ""},  {"notes.txt", ""},    {"wave.dat", ""},
+        {"mono.wav", "M", R::none},      {"stereo.wav", "LR", R::none},     {"four.wav", "LR", R::none},
+        {"stereo.aiff", "LR", R::none},  {"stereo.mp3", "LR", R::none},     {"mono.flac", "M", R::none},
+        {"missing.wav", "", R::missing}, {"folder.wav", "", R::notRegular}, {"garbage.wav", "", R::damaged},
+        {"notes.txt", "", R::notAudio},  {"wave.dat", "", R::notAudio},
     };
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
@@ -172,8 +175,10 @@ TEST (PlayListModel, AddRuleTable)
         SCOPED_TRACE (c.name);
         PellmixPlayListModel model;
         model.entries.add (entry (7)); // entries are appended after what is there
-        const int added = model.addFile (file (c.name), formats);
+        auto why = R::unreadable;
+        const int added = model.addFile (file (c.name), formats, &why);
         EXPECT_EQ (added, (int)strlen (c.marks));
+        EXPECT_EQ (why, c.why);
         EXPECT_EQ (marks (model), "L" + juce::String (c.marks));
         for (int i = 1; i < model.entries.size(); ++i)
             EXPECT_EQ (model.entries[i].file, file (c.name));
@@ -329,6 +334,7 @@ protected:
     }
     void TearDown() override { screen.reset(); }
 
+    ui_test::AlertRecorder alerts;
     PellmixPlayList list;
     std::unique_ptr<OnScreen> screen;
 };
@@ -358,6 +364,15 @@ TEST_F (PlayListOnScreen, DropsThroughThePeerAppendEntriesByTheAddRule)
     EXPECT_EQ (list.model->entries[1].file, stereo);
     EXPECT_EQ (list.model->entries[4].file, flac);
     EXPECT_EQ (list.getModel()->getNumRows(), 5) << "the rows follow the entries";
+    // The files refused are named in one box, each with its reason.
+    ASSERT_EQ (alerts.boxes.size(), 1u);
+    EXPECT_EQ (alerts.boxes[0].title, "Info");
+    EXPECT_EQ (alerts.boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
+    EXPECT_EQ (alerts.boxes[0].message.toStdString(),
+               dir.child ("sub") + " could not be read: it is not a regular file.\n" +
+                   dir.child ("broken.wav") +
+                   " could not be read: it is not in an audio format that can be read.\n" +
+                   dir.child ("missing.wav") + " could not be read: it does not exist.");
 
     // The same file again gives duplicate rows at the end.
     drop.files = juce::StringArray (mono.getFullPathName());
@@ -365,6 +380,7 @@ TEST_F (PlayListOnScreen, DropsThroughThePeerAppendEntriesByTheAddRule)
     screen->peer->handleDragDrop (drop);
     ASSERT_TRUE (player_test::pumpUntil ([&] { return list.model->entries.size() == 6; }));
     EXPECT_EQ (marks (*list.model), "MLRLRM");
+    EXPECT_EQ (alerts.boxes.size(), 1u) << "no box when every file is taken";
 }
 
 TEST_F (PlayListOnScreen, DeleteAndBackspaceRemoveTheSelectedRows)
