@@ -210,7 +210,8 @@ void PellmixPlayList::filesDropped (const juce::StringArray& files, int, int)
 
 bool PellmixPlayList::keyPressed (const juce::KeyPress& key, juce::Component*)
 {
-    if (key.getKeyCode() == juce::KeyPress::deleteKey || key.getKeyCode() == juce::KeyPress::backspaceKey)
-        removeSelectedRows();
+    if (key.getKeyCode() != juce::KeyPress::deleteKey && key.getKeyCode() != juce::KeyPress::backspaceKey)
+        return false;
+    removeSelectedRows();
     return true;
 }

@@ -71,9 +71,8 @@ public:
 
 // A playlist shown as a list box: rows of channel mark and file name (the current entry bold), a
 // hint picture while empty, dropped audio files appended by the add rule (the files refused are
-// named in one box), Delete or Backspace removing the selected rows. It swallows every other key
-// so that the list box's own navigation does not run (listeners registered later, such as the
-// main content's space key, still come first).
+// named in one box), Delete or Backspace removing the selected rows. Every other key goes on to
+// the list box (arrows, Home, End, Return) and then to its parents.
 //
 // Threads: message thread only.
 class PellmixPlayList : public juce::ListBox, public juce::KeyListener, public juce::FileDragAndDropTarget
