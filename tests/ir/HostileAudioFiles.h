@@ -5,6 +5,7 @@
 // seeds whose chunks declare gigabytes (a "cue " chunk of 1.9 GB, an RF64 "bext" chunk of 4 GB).
 // Shared by the IR slot and player tests; each file is described by a stamp so that a test can
 // check that reading left it as it was.
+#include "IrTestSupport.h"
 #include "engine/PellmixAudioOpener.h"
 #include "support/Fixtures.h"
 
@@ -12,7 +13,6 @@
 
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -30,17 +30,8 @@ struct Case
     Refusal why;
 };
 
-inline std::vector<uint8_t> readBytes (const std::string& path)
-{
-    std::ifstream in (path, std::ios::binary);
-    return std::vector<uint8_t> ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
-}
-
-inline void writeBytes (const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out (path, std::ios::binary);
-    out.write (reinterpret_cast<const char*> (bytes.data()), (std::streamsize)bytes.size());
-}
+using ir_test::readBytes;
+using ir_test::writeBytes;
 
 inline std::string seed (const std::string& name)
 {
