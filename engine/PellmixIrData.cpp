@@ -1,6 +1,8 @@
 #include "engine/PellmixIrData.h"
 
 #include "engine/FFTReal.h"
+#include "engine/PellmixAudioOpener.h"
+#include "engine/PellmixInputFile.h"
 #include "engine/PellmixResampler.h"
 #include "engine/PellmixVirFile.h"
 
@@ -25,101 +27,6 @@ bool allUsable (const std::vector<float>& samples)
     return std::all_of (samples.begin(), samples.end(),
                         [] (float v) { return std::isfinite (v) && std::abs (v) <= maxSampleMagnitude; });
 }
-
-// A file stream that notes a read that comes up short. The audio readers pad such a read with
-// zeros and report success, which would load a truncated file as if it were whole.
-class ShortReadStream : public juce::InputStream
-{
-public:
-    explicit ShortReadStream (const juce::File& file)
-        : in (file)
-    {
-    }
-
-    bool openedOk() const { return in.openedOk(); }
-    juce::int64 getTotalLength() override { return in.getTotalLength(); }
-    bool isExhausted() override { return in.isExhausted(); }
-    juce::int64 getPosition() override { return in.getPosition(); }
-    bool setPosition (juce::int64 position) override { return in.setPosition (position); }
-
-    int read (void* destination, int numBytes) override
-    {
-        const int got = in.read (destination, numBytes);
-        if (got < numBytes)
-            cameUpShort = true;
-        return got;
-    }
-
-    bool cameUpShort = false;
-
-private:
-    juce::FileInputStream in;
-};
-
-// True unless the file is a RIFF (WAV) or FORM (AIFF) file with a chunk that reaches past its
-// end. The framework's readers take a chunk's declared length as it stands: a metadata chunk that
-// declares gigabytes in a file of a few hundred bytes makes them allocate and fill that much. A
-// file cut inside its sample data is refused here too (it would be refused as short later).
-// Leaves the stream at its start.
-bool chunksLieWithinTheFile (juce::InputStream& in)
-{
-    const auto size = in.getTotalLength();
-    char kind[4] = {};
-    in.read (kind, 4);
-    const bool riff = std::memcmp (kind, "RIFF", 4) == 0;
-    const bool rf64 = std::memcmp (kind, "RF64", 4) == 0;
-    const bool form = std::memcmp (kind, "FORM", 4) == 0;
-    bool inside = true;
-    if (riff || rf64 || form)
-    {
-        for (juce::int64 at = 12; inside && at + 8 <= size;)
-        {
-            in.setPosition (at + 4);
-            const auto length = (juce::uint32) (form ? in.readIntBigEndian() : in.readInt());
-            // An RF64 file keeps the real lengths of its large chunks elsewhere ("ds64").
-            if (rf64 && length == 0xffffffffu)
-                break;
-            const auto end = at + 8 + (juce::int64)length;
-            inside = end <= size;
-            at = end + (length & 1u); // chunks of odd length are followed by a pad byte
-        }
-    }
-    in.setPosition (0);
-    return inside;
-}
-
-// A reader of the basic formats that take the file by its extension, on one open stream.
-struct AudioFile
-{
-    std::unique_ptr<juce::AudioFormatReader> reader;
-    ShortReadStream* stream = nullptr; // owned by the reader
-};
-
-AudioFile openAudioFile (const juce::File& file)
-{
-    juce::AudioFormatManager formats;
-    formats.registerBasicFormats();
-    for (auto* format : formats)
-    {
-        if (!format->canHandleFile (file))
-            continue;
-        auto stream = std::make_unique<ShortReadStream> (file);
-        if (!stream->openedOk() || !chunksLieWithinTheFile (*stream))
-            return {};
-        auto* raw = stream.get();
-        if (auto* reader = format->createReaderFor (stream.release(), true))
-        {
-            raw->cameUpShort = false; // reading the header may meet the end of the file
-            return {std::unique_ptr<juce::AudioFormatReader> (reader), raw};
-        }
-    }
-    return {};
-}
-
-bool isUsableRate (double rate)
-{
-    return std::isfinite (rate) && rate >= PellmixIrData::minFileRate && rate <= PellmixIrData::maxFileRate;
-}
 } // namespace
 
 PellmixIrData::PellmixIrData()
@@ -132,20 +39,17 @@ PellmixIrData::~PellmixIrData() = default;
 
 bool PellmixIrData::readAudioFile (const juce::File& file, Loaded& out, double& rate)
 {
-    auto audio = openAudioFile (file);
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    auto audio = PellmixAudioOpener::open (file, formats);
     if (audio.reader == nullptr)
         return false;
     auto& reader = *audio.reader;
     rate = reader.sampleRate;
-    if (!isUsableRate (rate))
+    if (rate < minFileRate)
         return false;
 
     const juce::int64 declared = reader.lengthInSamples;
-    // A file cannot hold more sample bytes than it has: a damaged header (thousands of channels,
-    // gigabytes of data) is refused before reading, which would take minutes.
-    const double declaredBytes = (double)declared * reader.numChannels * (reader.bitsPerSample / 8);
-    if (declared < 0 || declaredBytes > (double)file.getSize())
-        return false;
     juce::int64 n = declared;
     if ((double)n > 2.0 * rate)
         n = 2 * (juce::int64)std::floor (rate); // at most two seconds are kept
@@ -166,7 +70,7 @@ bool PellmixIrData::readAudioFile (const juce::File& file, Loaded& out, double& 
             if (!reader.read (lastChannel, 1, declared - 1, 1, false))
                 return false;
         }
-        if (audio.stream->cameUpShort)
+        if (audio.readCameUpShort())
             return false;
 
         // Floating-point readers deliver float bit patterns in the integer buffer.
@@ -186,18 +90,18 @@ bool PellmixIrData::readAudioFile (const juce::File& file, Loaded& out, double& 
 
 bool PellmixIrData::readVirFile (const juce::File& file, Loaded& out)
 {
-    juce::FileInputStream stream (file);
-    if (stream.failedToOpen())
+    auto stream = PellmixInputFile::open (file);
+    if (stream == nullptr)
         return false;
 
     // Only the bytes the variant needs are read, whatever the file's size.
     std::vector<uint8_t> bytes ((size_t)PellmixVir::variantBytesNeeded);
-    if (stream.read (bytes.data(), PellmixVir::variantBytesNeeded) != PellmixVir::variantBytesNeeded)
+    if (stream->read (bytes.data(), PellmixVir::variantBytesNeeded) != PellmixVir::variantBytesNeeded)
         return false;
     const int needed = PellmixVir::bytesNeeded (bytes.data());
     bytes.resize ((size_t)needed);
     const int rest = needed - PellmixVir::variantBytesNeeded;
-    if (stream.read (bytes.data() + PellmixVir::variantBytesNeeded, rest) != rest)
+    if (stream->read (bytes.data() + PellmixVir::variantBytesNeeded, rest) != rest)
         return false;
 
     for (auto& band : out.bands)

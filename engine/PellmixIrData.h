@@ -41,9 +41,8 @@ public:
     std::unique_ptr<FFTReal<float>> fft; // 2048 points, for the spectral vir reader
     std::unique_ptr<PellmixResampler> resampler;
 
-    // Lowest and highest file rates taken as audio; outside them a file is refused.
+    // The lowest file rate taken for an IR; below it a file is refused.
     static constexpr double minFileRate = 1000.0;
-    static constexpr double maxFileRate = 768000.0;
 
 protected:
     // A read in progress: replaces bands and length only when complete.
@@ -55,8 +54,9 @@ protected:
 
     // Each returns false, leaving `out` unusable, when the file cannot be read as its kind or
     // holds samples that are not finite or lie more than 120 dB above full scale. A WAV or AIFF
-    // file is opened once; it is refused when its rate is not a usable audio rate (not finite, or
-    // outside minFileRate..maxFileRate) or when it is shorter than its header says. `rate`
+    // file is opened once, through PellmixAudioOpener (which refuses what is not a regular file,
+    // damaged chunks and lying headers: no whole frame, an impossible channel count or rate); it
+    // is refused too below minFileRate and when it is shorter than its header says. `rate`
     // receives the file's rate.
     static bool readAudioFile (const juce::File& file, Loaded& out, double& rate);
     bool readVirFile (const juce::File& file, Loaded& out);

@@ -2,6 +2,7 @@
 
 #include "BinaryData.h"
 #include "settings/SharedAudioDeviceManager.h"
+#include "engine/PellmixAudioOpener.h"
 #include "engine/PellmixTestSignal.h"
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixFileChooser.h"
@@ -39,8 +40,9 @@ std::optional<std::vector<float>> readSignal (const juce::File& file, int expect
 {
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
-    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
-    if (reader == nullptr || reader->numChannels < 1 || reader->lengthInSamples != expectedLength)
+    const auto opened = PellmixAudioOpener::open (file, formats);
+    const auto& reader = opened.reader;
+    if (reader == nullptr || reader->lengthInSamples != expectedLength)
         return std::nullopt;
     std::vector<float> samples ((size_t)expectedLength);
     float* channels[] = {samples.data()};

@@ -56,13 +56,16 @@ bool PellmixPlayListModel::isLastEntry() const
     return indexOfCurrentEntry() == entries.size() - 1;
 }
 
-int PellmixPlayListModel::addFile (const juce::File& file, juce::AudioFormatManager& formats)
+int PellmixPlayListModel::addFile (const juce::File& file, juce::AudioFormatManager& formats,
+                                   PellmixAudioOpener::Refusal* why)
 {
-    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
-    if (reader == nullptr)
+    const auto opened = PellmixAudioOpener::open (file, formats);
+    if (why != nullptr)
+        *why = opened.why;
+    if (opened.reader == nullptr)
         return 0;
 
-    if (reader->numChannels < 2)
+    if (opened.reader->numChannels < 2)
     {
         entries.add ({file, 0});
         return 1;
@@ -70,6 +73,13 @@ int PellmixPlayListModel::addFile (const juce::File& file, juce::AudioFormatMana
     entries.add ({file, 1});
     entries.add ({file, 2});
     return 2;
+}
+
+int PellmixPlayListModel::removeFile (const juce::File& file)
+{
+    const int before = entries.size();
+    entries.removeIf ([&file] (const PellmixPlayListEntry& e) { return e.file == file; });
+    return before - entries.size();
 }
 
 int PellmixPlayListModel::getNumRows()
@@ -139,12 +149,35 @@ int PellmixPlayList::addFiles (const juce::StringArray& paths)
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
     int added = 0;
+    juce::StringArray refused;
     for (const auto& path : paths)
-        if (juce::File::isAbsolutePath (path))
-            added += model->addFile (juce::File (path), formats);
+    {
+        if (!juce::File::isAbsolutePath (path))
+            continue;
+        const juce::File file (path);
+        auto why = PellmixAudioOpener::Refusal::none;
+        added += model->addFile (file, formats, &why);
+        if (why != PellmixAudioOpener::Refusal::none)
+            refused.add (unreadableText (file, why));
+    }
     updateContent();
     repaint();
+    if (!refused.isEmpty())
+        reportUnreadable (refused);
     return added;
+}
+
+juce::String PellmixPlayList::unreadableText (const juce::File& file, PellmixAudioOpener::Refusal why)
+{
+    return file.getFullPathName() + " could not be read: it " + PellmixAudioOpener::describe (why) + ".";
+}
+
+void PellmixPlayList::reportUnreadable (const juce::StringArray& lines)
+{
+    for (const auto& line : lines)
+        juce::Logger::writeToLog (line);
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, "Info",
+                                            lines.joinIntoString ("\n"));
 }
 
 void PellmixPlayList::removeSelectedRows()
@@ -177,7 +210,8 @@ void PellmixPlayList::filesDropped (const juce::StringArray& files, int, int)
 
 bool PellmixPlayList::keyPressed (const juce::KeyPress& key, juce::Component*)
 {
-    if (key.getKeyCode() == juce::KeyPress::deleteKey || key.getKeyCode() == juce::KeyPress::backspaceKey)
-        removeSelectedRows();
+    if (key.getKeyCode() != juce::KeyPress::deleteKey && key.getKeyCode() != juce::KeyPress::backspaceKey)
+        return false;
+    removeSelectedRows();
     return true;
 }

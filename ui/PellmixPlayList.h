@@ -1,4 +1,6 @@
 #pragma once
+#include "engine/PellmixAudioOpener.h"
+
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -45,10 +47,14 @@ public:
     bool isLastEntry() const;
 
     // Appends the entries of one file by the add rule: one entry {file, 0} for a file with fewer
-    // than two channels, {file, 1} and {file, 2} otherwise; nothing for a file no format of
-    // `formats` reads (missing, a folder, unknown content). No extension is tested. Returns the
-    // number of entries appended.
-    int addFile (const juce::File& file, juce::AudioFormatManager& formats);
+    // than two channels, {file, 1} and {file, 2} otherwise; nothing for a file that
+    // PellmixAudioOpener refuses with `formats` (missing, not a regular file, damaged, unknown
+    // content), whose reason goes to `why` when given. No extension is tested. Returns the number
+    // of entries appended.
+    int addFile (const juce::File& file, juce::AudioFormatManager& formats,
+                 PellmixAudioOpener::Refusal* why = nullptr);
+    // Removes every entry of the file. Returns the number removed.
+    int removeFile (const juce::File& file);
 
     int getNumRows() override;
     void paintListBoxItem (int row, juce::Graphics&, int width, int height, bool rowIsSelected) override;
@@ -64,10 +70,9 @@ public:
 };
 
 // A playlist shown as a list box: rows of channel mark and file name (the current entry bold), a
-// hint picture while empty, dropped audio files appended by the add rule, Delete or Backspace
-// removing the selected rows. It swallows every other key so that the list box's own navigation
-// does not run (listeners registered later, such as the main content's space key, still come
-// first).
+// hint picture while empty, dropped audio files appended by the add rule (the files refused are
+// named in one box), Delete or Backspace removing the selected rows. Every other key goes on to
+// the list box (arrows, Home, End, Return) and then to its parents.
 //
 // Threads: message thread only.
 class PellmixPlayList : public juce::ListBox, public juce::KeyListener, public juce::FileDragAndDropTarget
@@ -81,8 +86,14 @@ public:
     ~PellmixPlayList() override;
 
     // Appends the entries of each file by the add rule (a format manager with the basic formats is
-    // made for the call), then updates the rows. Returns the number of entries appended.
+    // made for the call), then updates the rows. The files refused are named, with the reason,
+    // in one box. Returns the number of entries appended.
     int addFiles (const juce::StringArray& paths);
+
+    // "<path> could not be read: it <reason>."
+    static juce::String unreadableText (const juce::File& file, PellmixAudioOpener::Refusal why);
+    // Shows the lines in one warning box titled "Info" without waiting for it, and logs them.
+    static void reportUnreadable (const juce::StringArray& lines);
     void removeSelectedRows();
 
     void paint (juce::Graphics&) override;

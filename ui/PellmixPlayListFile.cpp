@@ -14,29 +14,35 @@ void addEntries (juce::XmlElement& parent, const juce::Array<PellmixPlayListEntr
     }
 }
 
+using PellmixPlayListFile::maxStoredEntries;
+
+// Keeps the stored entries that open; says in the log how many were dropped.
 void readEntries (const juce::XmlElement* parent, juce::Array<PellmixPlayListEntry>& entries)
 {
     if (parent == nullptr)
         return;
 
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    int stored = 0, unreadable = 0;
     for (auto* sample : parent->getChildIterator())
     {
+        if (++stored > maxStoredEntries)
+            continue;
         // A relative path would be resolved against whatever the working folder is.
         const auto path = sample->getStringAttribute ("path");
-        if (!juce::File::isAbsolutePath (path))
+        const juce::File file (juce::File::isAbsolutePath (path) ? path : juce::String());
+        const auto opened = file.hasFileExtension (PellmixPlayListFile::readableExtensions)
+                                ? PellmixAudioOpener::open (file, formats)
+                                : PellmixAudioOpener::Opened{};
+        if (opened.reader == nullptr)
+        {
+            ++unreadable;
             continue;
-        const juce::File file (path);
-        if (!file.existsAsFile() || !file.hasFileExtension (PellmixPlayListFile::readableExtensions))
-            continue;
-
-        juce::AudioFormatManager formats;
-        formats.registerBasicFormats();
-        std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
-        if (reader == nullptr)
-            continue;
+        }
 
         int channel = 0;
-        if (reader->numChannels >= 2)
+        if (opened.reader->numChannels >= 2)
         {
             channel = sample->getIntAttribute ("channel");
             if (channel < 0 || channel > 2)
@@ -44,6 +50,14 @@ void readEntries (const juce::XmlElement* parent, juce::Array<PellmixPlayListEnt
         }
         entries.add ({file, channel});
     }
+
+    const int beyond = juce::jmax (0, stored - maxStoredEntries);
+    if (unreadable + beyond > 0)
+        juce::Logger::writeToLog ("Playlist \"" + parent->getTagName() +
+                                  "\": " + juce::String (unreadable + beyond) + " of " +
+                                  juce::String (stored) + " entries dropped (" + juce::String (unreadable) +
+                                  " missing or unreadable, " + juce::String (beyond) + " beyond the first " +
+                                  juce::String (maxStoredEntries) + ")");
 }
 } // namespace
 

@@ -10,6 +10,9 @@ namespace PellmixPlayListFile
 {
 // The extensions a stored entry must have to be read back.
 inline constexpr const char* readableExtensions = "wav;aif;aiff;mp3";
+// The most entries read back from each list. Checking an entry opens its file, and a list much
+// longer than anyone builds in the player (a damaged or generated file) would hold up the start.
+inline constexpr int maxStoredEntries = 2000;
 
 std::unique_ptr<juce::XmlElement> createDocument (const juce::Array<PellmixPlayListEntry>& sources,
                                                   const juce::Array<PellmixPlayListEntry>& targets);
@@ -21,9 +24,10 @@ bool write (const juce::File& file, const juce::Array<PellmixPlayListEntry>& sou
 
 // Appends the stored entries to the two lists. A missing or unparsable file changes nothing; of
 // the root's children only the first "Samples" and the first "Targets" (letter case ignored) are
-// read. An entry is kept when its path is absolute, names an existing file with one of the
-// readable extensions and a basic format reads it; a file with fewer than two channels comes back
-// with channel 0, any other with its stored channel, read as 0 when outside 0..2.
+// read, each up to its first maxStoredEntries entries. An entry is kept when its path is absolute
+// and has one of the readable extensions, and PellmixAudioOpener opens it with the basic formats;
+// a file with fewer than two channels comes back with channel 0, any other with its stored
+// channel, read as 0 when outside 0..2. The log says how many entries of a list were dropped.
 void read (const juce::File& file, juce::Array<PellmixPlayListEntry>& sources,
            juce::Array<PellmixPlayListEntry>& targets);
 } // namespace PellmixPlayListFile

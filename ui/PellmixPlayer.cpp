@@ -307,22 +307,18 @@ void PellmixPlayer::transportAction (int action)
             loadEntry (model.getPreviousEntry(), true);
             break;
         case playAction:
-            if (readerSource == nullptr)
+            if (readerSource == nullptr || transportState == stopped)
             {
-                // Nothing is loaded (an empty list or a file that did not open, perhaps while the
-                // state already says playing or paused): the current entry is opened again, so
-                // play works as soon as the list holds something playable.
+                // Stopped, or nothing loaded (an empty list or a file that did not open, perhaps
+                // while the state already says playing or paused): the current entry is opened
+                // again, so play works as soon as the list holds something playable.
                 loadEntry (model.getCurrentEntry(), true);
-                transportState = playing;
+                if (readerSource == nullptr)
+                    transportState = playing;
             }
             else if (transportState == paused)
             {
                 transportSource.start();
-                transportState = playing;
-            }
-            else if (transportState == stopped)
-            {
-                loadEntry (model.getCurrentEntry(), true);
                 transportState = playing;
             }
             break;
@@ -349,17 +345,26 @@ void PellmixPlayer::releaseSource()
     transportSource.setSource (nullptr, 0, nullptr, 0.0, 2);
     readerSource.reset();
     reader = nullptr;
+    loadedEntry = {};
 }
 
-void PellmixPlayer::loadEntry (const PellmixPlayListEntry& entry, bool startPlaying)
+bool PellmixPlayer::loadEntry (const PellmixPlayListEntry& entry, bool startPlaying)
 {
     auto* config = PellmixConfig::getInstance();
+    auto opened = entry.file == juce::File() ? PellmixAudioOpener::Opened{}
+                                             : PellmixAudioOpener::open (entry.file, config->formatManager);
+    if (opened.reader == nullptr && entry.file != juce::File())
+    {
+        refuseEntry (entry, opened.why);
+        return false;
+    }
+
     releaseSource();
     fileNameLabel->setText ({}, juce::dontSendNotification);
-
-    if (auto* newReader = config->formatManager.createReaderFor (entry.file))
+    if (opened.reader != nullptr)
     {
-        reader = newReader;
+        reader = opened.reader.release();
+        loadedEntry = entry;
         config->playingChannel = entry.channel;
         fileNameLabel->setText (entry.file.getFileNameWithoutExtension(), juce::dontSendNotification);
         readerSource = std::make_unique<juce::AudioFormatReaderSource> (reader, true);
@@ -390,6 +395,21 @@ void PellmixPlayer::loadEntry (const PellmixPlayListEntry& entry, bool startPlay
     sourceList->updateContent();
     targetList->updateContent();
     repaint();
+    return readerSource != nullptr;
+}
+
+void PellmixPlayer::refuseEntry (const PellmixPlayListEntry& entry, PellmixAudioOpener::Refusal why)
+{
+    // The file is gone or changed since it was added: none of its entries can play.
+    auto& list = listenedList();
+    list.model->removeFile (entry.file);
+    list.model->currentEntry = loadedEntry;
+    list.deselectAllRows();
+    list.updateContent();
+    list.repaint();
+    if (transportState == playing && !transportSource.isPlaying())
+        transportState = stopped;
+    PellmixPlayList::reportUnreadable ({PellmixPlayList::unreadableText (entry.file, why)});
 }
 
 //==============================================================================
@@ -593,9 +613,10 @@ void PellmixPlayer::toggleListenedList()
 {
     const int list = PellmixConfig::getInstance()->listenedList.load() == 1 ? 0 : 1;
     setListenedList (list);
-    loadEntry (listenedList().model->getCurrentEntry(), transportState == playing);
+    const bool loaded = loadEntry (listenedList().model->getCurrentEntry(), transportState == playing);
     setListenFaces (list);
-    if (transportState == playing)
+    // A refused entry leaves what plays playing.
+    if (transportState == playing && (loaded || readerSource == nullptr))
     {
         transportAction (stopAction);
         transportAction (playAction);

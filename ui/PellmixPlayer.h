@@ -75,9 +75,13 @@ public:
     // 0 previous, 1 play, 2 pause, 3 next, 4 stop, on the listened list; while a capture is under
     // way every action only pauses.
     void transportAction (int action);
-    // Opens an entry into the transport (stopping and releasing the previous file). An entry that
-    // does not open leaves the transport without a source and the state unchanged.
-    void loadEntry (const PellmixPlayListEntry& entry, bool startPlaying);
+    // Opens an entry of the listened list into the transport, replacing the previous file; true
+    // when it opened. The empty entry (an empty list) leaves the transport without a source and
+    // the state unchanged. A file that PellmixAudioOpener refuses is named in a box with the
+    // reason and its entries leave the listened list, whose current entry goes back to the loaded
+    // one; what was loaded stays loaded, and plays on if it played (a player left at the end of
+    // its file is stopped).
+    bool loadEntry (const PellmixPlayListEntry& entry, bool startPlaying);
     void loadPlaylist();
     void savePlaylist();
 
@@ -125,6 +129,8 @@ public:
 
     // Reader of the loaded file, owned by readerSource; null while no file is loaded.
     juce::AudioFormatReader* reader = nullptr;
+    // The entry whose file is loaded; the empty entry while none is.
+    PellmixPlayListEntry loadedEntry;
     PellmixAudioSourcePlayer audioSourcePlayer;
     juce::AudioTransportSource transportSource;
     std::unique_ptr<juce::AudioFormatReaderSource> readerSource;
@@ -136,6 +142,7 @@ private:
     // paused state and returns true.
     bool holdPausedDuringCapture();
     void releaseSource();
+    void refuseEntry (const PellmixPlayListEntry& entry, PellmixAudioOpener::Refusal why);
     void setListenFaces (int listened);
     void toggleListenedList();
     void setListenedList (int list);

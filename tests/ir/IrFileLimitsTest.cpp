@@ -8,7 +8,11 @@
 //  - a WAV file of 158 bytes with a "cue " chunk that declares 1.9 GB: the framework's reader
 //    allocated and filled that much before any sample was read. A file with a chunk that reaches
 //    past its end is refused before the reader sees it; chunks of odd length (with their pad
-//    byte) still load.
+//    byte) still load;
+//  - named pipes (the open blocked for good), lying headers that loaded as silent IRs, and an
+//    RF64 file whose 4 GB "bext" chunk the reader allocated: refused at once, slot and file as
+//    they were.
+#include "HostileAudioFiles.h"
 #include "IrTestSupport.h"
 
 #include "engine/PellmixIrSlot.h"
@@ -155,4 +159,44 @@ TEST (IrFileLimits, ChunkReachingPastTheEndIsRefusedOddChunksLoad)
     ASSERT_GT (lengthBefore, 0);
     EXPECT_FALSE (slot.loadFile (juce::File (path), 96000.0));
     EXPECT_EQ (slot.getLength(), lengthBefore);
+}
+
+TEST (IrFileLimits, HostileFilesAreRefusedAtOnceAndLeaveSlotAndFile)
+{
+    pellmix_test::TempDir dir ("irhostile");
+    auto cases = hostile_audio::make (dir, false);
+    // The vir reader opens its files the same way.
+    ASSERT_EQ (::mkfifo (dir.child ("fifo.vir").c_str(), 0644), 0);
+    ASSERT_EQ (::symlink ("/dev/zero", dir.child ("zero.vir").c_str()), 0);
+    hostile_audio::writeBytes (dir.child ("sparse-2GiB.vir"), {});
+    ASSERT_EQ (::truncate (dir.child ("sparse-2GiB.vir").c_str(), 2LL << 30), 0);
+    cases.push_back ({"fifo.vir", hostile_audio::Refusal::notRegular});
+    cases.push_back ({"zero.vir", hostile_audio::Refusal::notRegular});
+    cases.push_back ({"sparse-2GiB.vir", hostile_audio::Refusal::damaged});
+
+    const auto good = dir.child ("good.wav");
+    ir_test::makeAudioFile (good, "wav", 48000, 1, std::vector<float> (480, 0.25f),
+                            {"-e", "signed", "-b", "16"});
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const auto path = dir.child (c.name);
+        const hostile_audio::Stamp before (path);
+        // 0: refused with the slot unchanged; 1: loaded; 2: refused but the slot changed.
+        const int result = hostile_audio::runBounded (
+            [&]
+            {
+                PellmixIrSlot slot;
+                if (!slot.loadFile (juce::File (good), 96000.0))
+                    return 3;
+                const auto bands = slot.bands;
+                const int length = slot.getLength();
+                if (slot.loadFile (juce::File (path), 96000.0))
+                    return 1;
+                return slot.bands == bands && slot.getLength() == length ? 0 : 2;
+            });
+        EXPECT_EQ (result, 0) << "1: loaded, 2: the slot changed, -14: it hung, -11 or -6: it allocated "
+                                 "what the header declares";
+        EXPECT_TRUE (hostile_audio::Stamp (path) == before) << "the file changed";
+    }
 }

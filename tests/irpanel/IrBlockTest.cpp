@@ -2,6 +2,7 @@
 // looks and the tooltip, all through the window's peer.
 #include "BinaryData.h"
 #include "IrPanelTestSupport.h"
+#include "ir/HostileAudioFiles.h"
 
 using namespace irpanel_test;
 
@@ -45,12 +46,12 @@ TEST_F (IrPanelTest, DropTable)
 
     struct Case
     {
-        const char* name;
+        std::string name;
         juce::StringArray files;
         bool taken;
         const char* box; // "info", "unreadable" or none
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"wav", {otherWav.getFullPathName()}, true, nullptr},
         {"aiff", {aiff.getFullPathName()}, true, nullptr},
         {"aif", {aif.getFullPathName()}, true, nullptr},
@@ -64,6 +65,12 @@ TEST_F (IrPanelTest, DropTable)
         {"folder named like a wav", {folder.getFullPathName()}, false, "unreadable"},
         {"file gone before the read", {gone.getFullPathName()}, false, "unreadable"},
     };
+    // Pipes, lying headers and chunks of gigabytes: refused at once like any unreadable file.
+    pellmix_test::TempDir hostile ("irblock-hostile");
+    for (const auto& h : hostile_audio::make (hostile, false))
+        cases.push_back ({h.name, {juce::String (hostile.child (h.name))}, false, "unreadable"});
+    ASSERT_EQ (::mkfifo (hostile.child ("fifo.vir").c_str(), 0644), 0);
+    cases.push_back ({"fifo.vir", {juce::String (hostile.child ("fifo.vir"))}, false, "unreadable"});
 
     for (const auto& c : cases)
     {

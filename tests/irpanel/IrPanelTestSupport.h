@@ -1,8 +1,8 @@
 #pragma once
 // Pieces of the IR panel tests: the panel on a virtual display with the configuration and a JACK
-// dummy device, alert boxes recorded through a test look-and-feel, pop-up menus answered through
-// their window's peer, IR files written on the fly, and a reference engine that shapes and blends
-// like the real one. The file chooser is answered by ui_test::ChooserStub.
+// dummy device, pop-up menus answered through their window's peer, IR files written on the fly,
+// and a reference engine that shapes and blends like the real one. The file chooser is answered
+// by ui_test::ChooserStub, alert boxes are recorded by ui_test::AlertRecorder.
 #include "engine/EngineTestHelpers.h"
 #include "engine/PellmixVirFile.h"
 #include "ui/PellmixIrPanel.h"
@@ -15,6 +15,7 @@
 
 namespace irpanel_test
 {
+using ui_test::AlertRecorder;
 using ui_test::OnScreen;
 
 // The configuration built in a fresh HOME over a JACK dummy server of the given shape. One per
@@ -34,42 +35,6 @@ struct JackConfigEnvironment
     pellmix_test::ScopedEnv homeEnv{"HOME", home.path()};
     pellmix_test::JackServer jack;
     PellmixConfig* config = nullptr;
-};
-
-// Becomes the default look-and-feel while it lives, so that every alert box without an
-// associated component is built here: its title, message and icon are recorded and the box is
-// closed as soon as the message loop runs.
-class AlertRecorder : public juce::LookAndFeel_V4
-{
-public:
-    struct Box
-    {
-        juce::String title, message;
-        juce::MessageBoxIconType icon;
-    };
-
-    AlertRecorder() { juce::LookAndFeel::setDefaultLookAndFeel (this); }
-    ~AlertRecorder() override { juce::LookAndFeel::setDefaultLookAndFeel (nullptr); }
-
-    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
-                                          const juce::String& button1, const juce::String& button2,
-                                          const juce::String& button3, juce::MessageBoxIconType icon,
-                                          int numButtons, juce::Component* associated) override
-    {
-        boxes.push_back ({title, message, icon});
-        auto* box = LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, icon,
-                                                       numButtons, associated);
-        juce::Component::SafePointer<juce::Component> safe (box);
-        juce::MessageManager::callAsync (
-            [safe]
-            {
-                if (safe != nullptr)
-                    safe->exitModalState (0);
-            });
-        return box;
-    }
-
-    std::vector<Box> boxes;
 };
 
 // Answers the next pop-up menu: records the texts of its items and sends it keys through its

@@ -1,6 +1,7 @@
 // The playlist file: its layout, the round trip of both lists, the rules by which stored entries are
 // read back, and a write that fails.
 #include "PlayerTestSupport.h"
+#include "ir/HostileAudioFiles.h"
 #include "ui/PellmixPlayListFile.h"
 
 #include <csignal>
@@ -212,6 +213,56 @@ struct RecordingLogger : juce::Logger
     juce::StringArray messages;
 };
 } // namespace
+
+TEST_F (PlayListFile, LongListsAreTakenUpToTheBoundAndTheDroppedEntriesLogged)
+{
+    // The first entry and the last one within the bound are real files; the entry just past the
+    // bound is a real file too, and every other one names a missing file.
+    const int bound = PellmixPlayListFile::maxStoredEntries;
+    juce::String body = "<Samples>" + sample (media ("mono.wav").getFullPathName());
+    for (int i = 1; i < bound - 1; ++i)
+        body << sample (media ("missing-" + juce::String (i) + ".wav").getFullPathName());
+    body << sample (media ("stereo.wav").getFullPathName(), " channel=\"2\"")
+         << sample (media ("mono.wav").getFullPathName());
+    for (int i = 0; i < 100; ++i)
+        body << sample (media ("gone-" + juce::String (i) + ".wav").getFullPathName());
+    body << "</Samples><Targets>" << sample (media ("mono.wav").getFullPathName()) << "</Targets>";
+
+    RecordingLogger logger;
+    juce::Logger::setCurrentLogger (&logger);
+    readDocument ("<PellmixPlayList>" + body + "</PellmixPlayList>");
+    juce::Logger::setCurrentLogger (nullptr);
+
+    EXPECT_EQ (describe (sources), "there.wav:0 mono.wav:0 stereo.wav:2");
+    EXPECT_EQ (describe (targets), "there.wav:0 mono.wav:0");
+    EXPECT_EQ (logger.messages.joinIntoString ("\n"),
+               "Playlist \"Samples\": " + juce::String (bound + 99) + " of " + juce::String (bound + 101) +
+                   " entries dropped (" + juce::String (bound - 2) +
+                   " missing or unreadable, 101 beyond the first " + juce::String (bound) + ")")
+        << "one line for the list that lost entries, none for the whole one";
+}
+
+TEST_F (PlayListFile, HostileEntriesAreDroppedAtOnceAndLeftAsTheyWere)
+{
+    pellmix_test::TempDir hostile ("pellmix-hostile");
+    const auto cases = hostile_audio::make (hostile, true);
+    juce::String body = "<Samples>";
+    std::vector<hostile_audio::Stamp> before;
+    for (const auto& c : cases)
+    {
+        body << sample (hostile.child (c.name), " channel=\"1\"");
+        before.emplace_back (hostile.child (c.name));
+    }
+    body << sample (media ("stereo.wav").getFullPathName(), " channel=\"1\"") << "</Samples>";
+
+    {
+        const hostile_audio::ScopedAddressSpaceLimit limit;
+        readDocument ("<PellmixPlayList>" + body + "</PellmixPlayList>");
+    }
+    EXPECT_EQ (describe (sources), "there.wav:0 stereo.wav:1");
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_TRUE (hostile_audio::Stamp (hostile.child (cases[i].name)) == before[i]) << cases[i].name;
+}
 
 TEST_F (PlayListFile, FailedWriteKeepsTheOldFileWholeAndIsLogged)
 {

@@ -150,20 +150,23 @@ TEST (PlayListModel, AddRuleTable)
     player_test::writeTone (file ("stereo.aiff"), 2, 0.1);
     player_test::writeWithSox (file ("stereo.mp3"), 2, 0.2);
     player_test::writeWithSox (file ("mono.flac"), 1, 0.1);
-    file ("garbage.wav").replaceWithText ("RIFF but not really a wave file");
+    file ("garbage.wav").replaceWithText ("RIFF but not really a wave file"); // its "chunks" run past its end
     file ("notes.txt").replaceWithText ("hello");
     player_test::writeTone (file ("wave.dat"), 1, 0.1);
     file ("folder.wav").createDirectory();
 
+    using R = PellmixAudioOpener::Refusal;
     struct Case
     {
         const char* name;
         const char* marks;
+        R why;
     };
     const Case cases[] = {
-        {"mono.wav", "M"},    {"stereo.wav", "LR"}, {"four.wav", "LR"},  {"stereo.aiff", "LR"},
-        {"stereo.mp3", "LR"}, {"mono.flac", "M"},   {"missing.wav", ""}, {"folder.wav", ""},
-        {"garbage.wav", ""},  {"notes.txt", ""},    {"wave.dat", ""},
+        {"mono.wav", "M", R::none},      {"stereo.wav", "LR", R::none},     {"four.wav", "LR", R::none},
+        {"stereo.aiff", "LR", R::none},  {"stereo.mp3", "LR", R::none},     {"mono.flac", "M", R::none},
+        {"missing.wav", "", R::missing}, {"folder.wav", "", R::notRegular}, {"garbage.wav", "", R::damaged},
+        {"notes.txt", "", R::notAudio},  {"wave.dat", "", R::notAudio},
     };
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
@@ -172,8 +175,10 @@ TEST (PlayListModel, AddRuleTable)
         SCOPED_TRACE (c.name);
         PellmixPlayListModel model;
         model.entries.add (entry (7)); // entries are appended after what is there
-        const int added = model.addFile (file (c.name), formats);
+        auto why = R::unreadable;
+        const int added = model.addFile (file (c.name), formats, &why);
         EXPECT_EQ (added, (int)strlen (c.marks));
+        EXPECT_EQ (why, c.why);
         EXPECT_EQ (marks (model), "L" + juce::String (c.marks));
         for (int i = 1; i < model.entries.size(); ++i)
             EXPECT_EQ (model.entries[i].file, file (c.name));
@@ -329,6 +334,7 @@ protected:
     }
     void TearDown() override { screen.reset(); }
 
+    ui_test::AlertRecorder alerts;
     PellmixPlayList list;
     std::unique_ptr<OnScreen> screen;
 };
@@ -358,6 +364,15 @@ TEST_F (PlayListOnScreen, DropsThroughThePeerAppendEntriesByTheAddRule)
     EXPECT_EQ (list.model->entries[1].file, stereo);
     EXPECT_EQ (list.model->entries[4].file, flac);
     EXPECT_EQ (list.getModel()->getNumRows(), 5) << "the rows follow the entries";
+    // The files refused are named in one box, each with its reason.
+    ASSERT_EQ (alerts.boxes.size(), 1u);
+    EXPECT_EQ (alerts.boxes[0].title, "Info");
+    EXPECT_EQ (alerts.boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
+    EXPECT_EQ (alerts.boxes[0].message.toStdString(),
+               dir.child ("sub") + " could not be read: it is not a regular file.\n" +
+                   dir.child ("broken.wav") +
+                   " could not be read: it is not in an audio format that can be read.\n" +
+                   dir.child ("missing.wav") + " could not be read: it does not exist.");
 
     // The same file again gives duplicate rows at the end.
     drop.files = juce::StringArray (mono.getFullPathName());
@@ -365,24 +380,31 @@ TEST_F (PlayListOnScreen, DropsThroughThePeerAppendEntriesByTheAddRule)
     screen->peer->handleDragDrop (drop);
     ASSERT_TRUE (player_test::pumpUntil ([&] { return list.model->entries.size() == 6; }));
     EXPECT_EQ (marks (*list.model), "MLRLRM");
+    EXPECT_EQ (alerts.boxes.size(), 1u) << "no box when every file is taken";
 }
 
-TEST_F (PlayListOnScreen, DeleteAndBackspaceRemoveTheSelectedRows)
+TEST_F (PlayListOnScreen, DeleteAndBackspaceRemoveTheSelectedRowsOtherKeysGoOn)
 {
+    using K = juce::KeyPress;
     struct Case
     {
         const char* what;
         juce::KeyPress key;
         std::vector<int> selected;
         const char* remaining; // letters of the remaining entries
+        bool used;             // by the list or the list box
+        int selectedAfter;     // the first selected row afterwards; -2 when not looked at
     };
     const Case cases[] = {
-        {"delete two rows", juce::KeyPress (juce::KeyPress::deleteKey), {1, 3}, "ace"},
-        {"backspace first and last", juce::KeyPress (juce::KeyPress::backspaceKey), {0, 4}, "bcd"},
-        {"delete every row", juce::KeyPress (juce::KeyPress::deleteKey), {0, 1, 2, 3, 4}, ""},
-        {"delete with nothing selected", juce::KeyPress (juce::KeyPress::deleteKey), {}, "abcde"},
-        {"another key removes nothing", juce::KeyPress ('x', {}, 'x'), {2}, "abcde"},
-        {"navigation keys do nothing either", juce::KeyPress (juce::KeyPress::downKey), {2}, "abcde"},
+        {"delete two rows", K (K::deleteKey), {1, 3}, "ace", true, -2},
+        {"backspace first and last", K (K::backspaceKey), {0, 4}, "bcd", true, -2},
+        {"delete every row", K (K::deleteKey), {0, 1, 2, 3, 4}, "", true, -2},
+        {"delete with nothing selected", K (K::deleteKey), {}, "abcde", true, -2},
+        {"another key removes nothing and is left to others", K ('x', {}, 'x'), {2}, "abcde", false, 2},
+        {"down moves the selection", K (K::downKey), {2}, "abcde", true, 3},
+        {"up moves the selection", K (K::upKey), {2}, "abcde", true, 1},
+        {"home selects the first row", K (K::homeKey), {2}, "abcde", true, 0},
+        {"end selects the last row", K (K::endKey), {2}, "abcde", true, 4},
     };
     for (const auto& c : cases)
     {
@@ -398,16 +420,16 @@ TEST_F (PlayListOnScreen, DeleteAndBackspaceRemoveTheSelectedRows)
         list.grabKeyboardFocus();
         OnScreen::pump (20);
 
-        EXPECT_TRUE (screen->key (c.key)) << "the list takes every key";
+        EXPECT_EQ (screen->key (c.key), c.used);
         juce::String remaining;
         for (const auto& e : list.model->entries)
             remaining << e.file.getFileNameWithoutExtension();
         EXPECT_EQ (remaining, c.remaining);
         EXPECT_EQ (list.getModel()->getNumRows(), remaining.length());
         EXPECT_EQ (list.model->currentEntry.file.getFileName(), "b.wav") << "the current entry is kept";
-        if (c.key.getKeyCode() == juce::KeyPress::downKey)
+        if (c.selectedAfter != -2)
         {
-            EXPECT_EQ (list.getSelectedRow (0), 2) << "the list's own navigation did not run";
+            EXPECT_EQ (list.getSelectedRow (0), c.selectedAfter);
         }
     }
 }

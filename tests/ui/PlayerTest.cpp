@@ -4,6 +4,7 @@
 // and the playlist file kept across two players.
 #include "BinaryData.h"
 #include "PlayerTestSupport.h"
+#include "ir/HostileAudioFiles.h"
 #include "ui/PellmixLookAndFeel.h"
 
 #include <vector>
@@ -360,34 +361,150 @@ TEST_F (Player, PlayWhenNothingIsLoadedOpensTheCurrentEntryAgain)
     player_test::writeTone (media ("good.wav"), 1, 2.0);
     source().entries.add ({media ("good.wav"), 0});
 
+    // The first entry does not open: it is named in a box and leaves the list.
     p.transportAction (PellmixPlayer::playAction);
     EXPECT_EQ (p.transportState, PellmixPlayer::playing) << "the state is playing even though nothing sounds";
     EXPECT_EQ (p.reader, nullptr);
     EXPECT_FALSE (playing());
     EXPECT_EQ (loadedName(), "");
-    EXPECT_EQ (currentIndex (source()), 0);
-    EXPECT_EQ (position(), 0.0);
+    ASSERT_EQ (alerts.boxes.size(), 1u);
+    EXPECT_EQ (alerts.boxes[0].message,
+               media ("missing.wav").getFullPathName() + " could not be read: it does not exist.");
+    EXPECT_EQ (player_test::marks (source()), "M");
+    EXPECT_EQ (currentIndex (source()), -1);
 
-    // Pause and play only toggle the state.
-    p.transportAction (PellmixPlayer::pauseAction);
-    EXPECT_EQ (p.transportState, PellmixPlayer::paused);
+    // The next play takes what is now the first entry.
     p.transportAction (PellmixPlayer::playAction);
-    EXPECT_EQ (p.transportState, PellmixPlayer::playing);
-    EXPECT_FALSE (playing());
+    EXPECT_TRUE (playing());
+    EXPECT_EQ (loadedName(), "good");
 
-    // An empty listened list: the same.
+    // An empty listened list: the state says playing, nothing sounds.
     p.transportAction (PellmixPlayer::stopAction);
     config->listenedList = 1;
     p.transportAction (PellmixPlayer::playAction);
     EXPECT_EQ (p.transportState, PellmixPlayer::playing);
     EXPECT_EQ (p.reader, nullptr);
+    p.transportAction (PellmixPlayer::pauseAction);
+    EXPECT_EQ (p.transportState, PellmixPlayer::paused);
 
-    // Files added afterwards play at the next play, although the state already says playing.
+    // Files added afterwards play at the next play, although nothing was loaded.
     target().entries.add ({media ("good.wav"), 0});
     p.transportAction (PellmixPlayer::playAction);
     EXPECT_TRUE (playing());
     EXPECT_EQ (loadedName(), "good");
+    EXPECT_EQ (alerts.boxes.size(), 1u) << "the empty list gave no box";
     config->listenedList = 0;
+}
+
+TEST_F (Player, EntriesThatNoLongerOpenAreNamedAndWhatPlaysPlaysOn)
+{
+    auto& p = build();
+    showOnScreen();
+    player_test::writeTone (media ("a.wav"), 1, 3.0);
+    player_test::writeTone (media ("b.wav"), 2, 3.0);
+    player_test::writeTone (media ("c.wav"), 1, 3.0);
+    p.sourceList->addFiles ({media ("a.wav").getFullPathName(), media ("b.wav").getFullPathName(),
+                             media ("c.wav").getFullPathName()});
+    ASSERT_EQ (player_test::marks (source()), "MLRM");
+    p.transportAction (PellmixPlayer::playAction);
+    ASSERT_TRUE (playing());
+    auto* const playingReader = p.reader;
+
+    // b (both of its entries) is deleted, c becomes text: next, previous and a double click on
+    // them each name the file in a box, drop its entries, and leave a playing.
+    media ("b.wav").deleteFile();
+    media ("c.wav").replaceWithText ("no longer audio");
+    struct Step
+    {
+        const char* what;
+        std::function<void()> act;
+        const char* refused;
+        const char* reason;
+        const char* marksAfter;
+    };
+    const Step steps[] = {
+        {"next onto a deleted file", [&] { p.transportAction (PellmixPlayer::nextAction); }, "b.wav",
+         "does not exist", "MM"},
+        {"previous onto a file that is no longer audio",
+         [&] { p.transportAction (PellmixPlayer::previousAction); }, "c.wav",
+         "is not in an audio format that can be read", "M"},
+    };
+    for (const auto& s : steps)
+    {
+        SCOPED_TRACE (s.what);
+        const auto boxes = alerts.boxes.size();
+        s.act();
+        pump (100);
+        ASSERT_EQ (alerts.boxes.size(), boxes + 1);
+        EXPECT_EQ (alerts.boxes.back().message,
+                   media (s.refused).getFullPathName() + " could not be read: it " + s.reason + ".");
+        EXPECT_EQ (player_test::marks (source()), s.marksAfter);
+        EXPECT_TRUE (playing()) << "what played plays on";
+        EXPECT_EQ (p.reader, playingReader);
+        EXPECT_EQ (loadedName(), "a");
+        EXPECT_EQ (p.transportState, PellmixPlayer::playing);
+        EXPECT_EQ (currentIndex (source()), 0) << "the current entry is the one that plays";
+    }
+
+    // A double click on the second row of the other list, whose file was deleted meanwhile: that
+    // list is listened to now (dry), a still plays.
+    p.targetList->addFiles ({media ("a.wav").getFullPathName()});
+    const auto gone = media ("gone.wav");
+    player_test::writeTone (gone, 1, 1.0);
+    p.targetList->addFiles ({gone.getFullPathName()});
+    gone.deleteFile();
+    screen->doubleClick (
+        p.getLocalPoint (p.targetList.get(), juce::Point<float> (80.0f, 2.0f + 18.0f + 9.0f)));
+    ASSERT_TRUE (pumpUntil ([&] { return alerts.boxes.size() == 3; }));
+    EXPECT_EQ (alerts.boxes.back().message,
+               gone.getFullPathName() + " could not be read: it does not exist.");
+    EXPECT_EQ (player_test::marks (target()), "M");
+    EXPECT_TRUE (playing());
+    EXPECT_EQ (p.reader, playingReader);
+
+    // And the saved playlist no longer holds them.
+    player.reset();
+    auto doc = juce::XmlDocument::parse (playlistFile());
+    ASSERT_NE (doc, nullptr);
+    EXPECT_EQ (doc->getChildByName ("Samples")->getNumChildElements(), 1);
+    EXPECT_EQ (doc->getChildByName ("Targets")->getNumChildElements(), 1);
+}
+
+TEST_F (Player, HostileFilesAreRefusedAtOnceWithTheirReasonWhilePlaying)
+{
+    auto& p = build();
+    pellmix_test::TempDir hostile ("pellmix-hostile");
+    const auto cases = hostile_audio::make (hostile, true);
+    player_test::writeTone (media ("good.wav"), 1, 5.0);
+    p.sourceList->addFiles ({media ("good.wav").getFullPathName()});
+    p.transportAction (PellmixPlayer::playAction);
+    ASSERT_TRUE (playing());
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const auto file = juce::File (hostile.child (c.name));
+        const hostile_audio::Stamp before (hostile.child (c.name));
+        const auto expected =
+            file.getFullPathName() + " could not be read: it " + PellmixAudioOpener::describe (c.why) + ".";
+        {
+            const hostile_audio::ScopedAddressSpaceLimit limit;
+            // Dropped or added from the menu: nothing is added, one box names the file.
+            EXPECT_EQ (p.sourceList->addFiles ({file.getFullPathName()}), 0);
+            ASSERT_FALSE (alerts.boxes.empty());
+            EXPECT_EQ (alerts.boxes.back().message, expected);
+            // An entry of it to play: the same box, and the file that plays plays on.
+            alerts.boxes.clear();
+            EXPECT_FALSE (p.loadEntry ({file, 0}, true));
+        }
+        ASSERT_EQ (alerts.boxes.size(), 1u);
+        EXPECT_EQ (alerts.boxes[0].message, expected);
+        alerts.boxes.clear();
+        EXPECT_EQ (player_test::marks (source()), "M");
+        EXPECT_TRUE (playing());
+        EXPECT_EQ (loadedName(), "good");
+        EXPECT_TRUE (hostile_audio::Stamp (hostile.child (c.name)) == before) << "the file changed";
+    }
 }
 
 TEST_F (Player, NoCrashWhenTheTransportHasNoSource)
@@ -396,21 +513,12 @@ TEST_F (Player, NoCrashWhenTheTransportHasNoSource)
     showOnScreen();
     player_test::writeTone (media ("good.wav"), 1, 3.0);
     source().entries.add ({media ("good.wav"), 0});
-    source().entries.add ({media ("missing.wav"), 0});
     p.sourceList->updateContent();
 
-    // Play, then next onto a file that does not open: the stop's change message arrives with no
-    // source attached, in the playing state; the end-of-file rule moves on to the next entry.
+    // A double click on the empty target list while playing: the empty entry releases the file,
+    // and a change message then arrives with no source attached, in the playing state.
     p.transportAction (PellmixPlayer::playAction);
     ASSERT_TRUE (playing());
-    p.transportAction (PellmixPlayer::nextAction);
-    EXPECT_EQ (p.reader, nullptr);
-    p.changeListenerCallback (&p.transportSource);
-    pump (300);
-    EXPECT_EQ (currentIndex (source()), 0) << "repeat \"All\" went on to the entry after the missing one";
-    EXPECT_TRUE (playing());
-
-    // A double click on the empty target list while playing.
     screen->doubleClick (centreOf (*p.targetList));
     pump (300);
     EXPECT_EQ (config->listenedList.load(), 1);
@@ -421,6 +529,7 @@ TEST_F (Player, NoCrashWhenTheTransportHasNoSource)
     p.transportAction (PellmixPlayer::previousAction);
     pump (200);
     EXPECT_EQ (p.reader, nullptr);
+    EXPECT_TRUE (alerts.boxes.empty());
     config->listenedList = 0;
 }
 

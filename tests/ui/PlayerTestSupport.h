@@ -94,7 +94,8 @@ inline juce::String marks (const PellmixPlayListModel& model)
 }
 
 // The configuration of a fresh HOME with a JACK dummy device, media files in a folder of their own,
-// and the player built on demand (after the test has prepared the playlist file, for example).
+// the player built on demand (after the test has prepared the playlist file, for example), and
+// its alert boxes recorded and closed.
 class PlayerFixture : public ::testing::Test
 {
 protected:
@@ -134,6 +135,7 @@ protected:
 
     const bool displayStarted = ui_test::processDisplay().started(); // before anything opens X
     ui_test::ConfigEnvironment env;
+    ui_test::AlertRecorder alerts;
     pellmix_test::TempDir mediaDir{"pellmix-media"};
     PellmixConfig* config = nullptr;
     std::unique_ptr<PellmixPlayer> player;

@@ -1,8 +1,8 @@
 #pragma once
 // Helpers for the in-process component tests: snapshots and pixel comparisons, a configuration
 // built in a fresh HOME with a JACK dummy server, and a component on a virtual display that
-// receives mouse, wheel and key events through its peer, and the file chooser answered through its
-// seam.
+// receives mouse, wheel and key events through its peer, the file chooser answered through its
+// seam, and alert boxes recorded and closed.
 #include "support/SharedDeviceForTests.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
@@ -276,4 +276,40 @@ inline void failUnansweredChoosers()
             return juce::Array<juce::File>();
         });
 }
+
+// Becomes the default look-and-feel while it lives, so that every alert box without an
+// associated component is built here: its title, message and icon are recorded and the box is
+// closed as soon as the message loop runs.
+class AlertRecorder : public juce::LookAndFeel_V4
+{
+public:
+    struct Box
+    {
+        juce::String title, message;
+        juce::MessageBoxIconType icon;
+    };
+
+    AlertRecorder() { juce::LookAndFeel::setDefaultLookAndFeel (this); }
+    ~AlertRecorder() override { juce::LookAndFeel::setDefaultLookAndFeel (nullptr); }
+
+    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
+                                          const juce::String& button1, const juce::String& button2,
+                                          const juce::String& button3, juce::MessageBoxIconType icon,
+                                          int numButtons, juce::Component* associated) override
+    {
+        boxes.push_back ({title, message, icon});
+        auto* box = LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, icon,
+                                                       numButtons, associated);
+        juce::Component::SafePointer<juce::Component> safe (box);
+        juce::MessageManager::callAsync (
+            [safe]
+            {
+                if (safe != nullptr)
+                    safe->exitModalState (0);
+            });
+        return box;
+    }
+
+    std::vector<Box> boxes;
+};
 } // namespace ui_test
