@@ -49,10 +49,12 @@ std::unique_ptr<pellmix_test::JackServer> startJackServer (pellmix_test::JackOpt
 
 std::string startWithMainWindow (std::unique_ptr<RunningApp>& app, const HomeLayout& layout,
                                  const pellmix_test::JackServer& server, const std::string& outputDir,
-                                 long long addressSpaceLimit)
+                                 long long addressSpaceLimit, const std::function<void()>& prepare)
 {
     for (int attempt = 0; attempt < 3; ++attempt)
     {
+        if (prepare)
+            prepare();
         app =
             std::make_unique<RunningApp> (layout, server.environment(), outputDir, false, addressSpaceLimit);
         std::string window;

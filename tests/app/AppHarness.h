@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <thread>
 #include <memory>
 #include <string>
@@ -50,11 +51,12 @@ std::unique_ptr<pellmix_test::JackServer> startJackServer (pellmix_test::JackOpt
 // window's id, empty (with a test failure) when none came. JACK names client sockets by client
 // name and user only, so a client of another test's server may take JUCE's at the same moment;
 // the device then does not open and the first-run dialog comes up instead: that start is made
-// again (three starts at most, the log of the failed one removed). The application's output goes
-// to `outputDir`.
+// again (three starts at most, the log of the failed one removed). `prepare`, when given, runs
+// before each start (to lay out again what a start changes). The application's output goes to
+// `outputDir`.
 std::string startWithMainWindow (std::unique_ptr<RunningApp>& app, const HomeLayout& layout,
                                  const pellmix_test::JackServer& server, const std::string& outputDir,
-                                 long long addressSpaceLimit = 0);
+                                 long long addressSpaceLimit = 0, const std::function<void()>& prepare = {});
 
 // A dummy JACK server run as user 65534, for the application run as that user (JACK servers
 // are per user). One at a time, held by a lock file, so that its clients never meet clients of
