@@ -1,6 +1,7 @@
 #include "app/VantrelMelvaneApplication.h"
 
 #include "settings/PellmixConfig.h"
+#include "settings/PellmixStoredFile.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "ui/AudioSetupDialogs.h"
 #include "ui/PellmixMenu.h"
@@ -30,6 +31,7 @@ void VantrelMelvaneApplication::initialise (const juce::String&)
     if (productFolder.hasWriteAccess())
     {
         mainWindow = std::make_unique<MainWindow> (getApplicationName());
+        showStoredFileNotices();
         return;
     }
 
@@ -37,6 +39,21 @@ void VantrelMelvaneApplication::initialise (const juce::String&)
         juce::MessageBoxIconType::WarningIcon, "Right error",
         "The software do not have write access on " + productFolder.getFullPathName(), {}, nullptr);
     quit();
+}
+
+void VantrelMelvaneApplication::showStoredFileNotices()
+{
+    // The settings file and the device state were read with the configuration, the playlist with
+    // the window's player. The box comes once the window is up, and holds nothing up meanwhile.
+    const auto notices = PellmixStoredFile::takeNotices();
+    if (notices.isEmpty())
+        return;
+    juce::MessageManager::callAsync (
+        [notices]
+        {
+            juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, storedFilesTitle,
+                                                    notices);
+        });
 }
 
 void VantrelMelvaneApplication::shutdown()

@@ -5,7 +5,8 @@
 #include <memory>
 
 // The application object: builds the configuration (which opens the audio device), checks that
-// the product folder is writable, then shows the main window or the "Right error" box and quits.
+// the product folder is writable, then shows the main window (and, once, a box naming the stored
+// files that could not be read) or the "Right error" box and quits.
 // Every operation runs on the message thread, called by the framework.
 class VantrelMelvaneApplication : public juce::JUCEApplication
 {
@@ -21,7 +22,12 @@ public:
     void anotherInstanceStarted (const juce::String&) override {}
     void systemRequestedQuit() override { quit(); }
 
+    // The title of the box that tells of stored files that could not be read at start.
+    static constexpr const char* storedFilesTitle = "Stored files";
+
 private:
+    void showStoredFileNotices();
+
     std::unique_ptr<MainWindow> mainWindow;
 
     JUCE_DECLARE_NON_COPYABLE (VantrelMelvaneApplication)

@@ -1,7 +1,8 @@
 #include "settings/PellmixConfig.h"
 
+#include "engine/PellmixInputFile.h"
 #include "settings/SharedAudioDeviceManager.h"
-#include "settings/PellmixXmlFile.h"
+#include "settings/PellmixStoredFile.h"
 
 PellmixConfig* PellmixConfig::getInstance()
 {
@@ -12,9 +13,14 @@ PellmixConfig* PellmixConfig::getInstance()
 PellmixConfig::PellmixConfig()
     : settings (this)
 {
-    if (settings.productFolder.hasWriteAccess())
+    // The logger opens the log and cuts it to its last 128 kB: only a regular file, or none yet
+    // (a pipe would block the open, a device would be read and written as if it were the log).
+    const auto log = settings.productFolder.getChildFile ("VantrelMelvane.log");
+    if (log.exists() && !PellmixInputFile::isRegularFile (log))
+        juce::Logger::writeToLog ("The log is not a regular file and is not used: " + log.getFullPathName());
+    else if (settings.productFolder.hasWriteAccess())
     {
-        logFile = std::make_unique<juce::File> (settings.productFolder.getChildFile ("VantrelMelvane.log"));
+        logFile = std::make_unique<juce::File> (log);
         logger = std::make_unique<juce::FileLogger> (*logFile, "Vantrel Melvane", 131072);
         juce::Logger::setCurrentLogger (logger.get());
     }
@@ -148,23 +154,19 @@ void PellmixConfig::saveAudioSettings()
     settings.inputChannels = setup.inputChannels;
     settings.outputChannels = setup.outputChannels;
     settings.type = deviceManager->getCurrentAudioDeviceType();
-    if (!settings.save())
-        juce::Logger::writeToLog ("The settings file could not be written: " +
-                                  settings.getSettingsFile().getFullPathName());
+    settings.save(); // a failure is logged
 
     // With no explicitly chosen device there is no state to keep, and a choice that opened no
     // device is no state to start from: an older file stays in place.
     if (deviceManager->getCurrentAudioDevice() == nullptr)
         return;
     if (auto state = deviceManager->createStateXml())
-        if (!writeXmlFile (*state, PellmixSettings::getDeviceStateFile()))
-            juce::Logger::writeToLog ("The audio device state could not be written: " +
-                                      PellmixSettings::getDeviceStateFile().getFullPathName());
+        PellmixStoredFile::write (*state, PellmixSettings::getDeviceStateFile(), "audio device state");
 }
 
-bool PellmixConfig::loadProject (const juce::File& file)
+bool PellmixConfig::loadProject (const juce::File& file, XmlFileProblem* why)
 {
-    return project.load (file);
+    return project.load (file, why);
 }
 
 bool PellmixConfig::saveProject (const juce::File& file)

@@ -57,8 +57,9 @@ public:
     // Writes the settings file and the device state from the shared device manager's setup.
     // The device state is written only for an explicitly chosen device that is open.
     void saveAudioSettings();
-    // False when the file could not be read as a project (nothing of the project changed).
-    bool loadProject (const juce::File& file);
+    // False when the file could not be read as a project (nothing of the project changed), with
+    // the reason in `why` when given (PellmixProject::load).
+    bool loadProject (const juce::File& file, XmlFileProblem* why = nullptr);
     // False when the project file could not be written (the previous file is then kept).
     bool saveProject (const juce::File& file);
 

@@ -80,13 +80,10 @@ void PellmixProject::setIrGain (int i, float v)
     updateRecord (i, [v] (auto& r) { r.gain = v; });
 }
 
-bool PellmixProject::load (const juce::File& file)
+bool PellmixProject::load (const juce::File& file, XmlFileProblem* why)
 {
     projectFile = file;
-    if (!file.existsAsFile())
-        return false;
-
-    auto doc = readXmlFile (file);
+    auto doc = readXmlFile (file, maxXmlFileBytes, why);
     if (doc == nullptr || (doc->getChildByName ("IRs") == nullptr && doc->getChildByName ("EQ") == nullptr))
         return false;
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "settings/PellmixXmlFile.h"
+
 #include <juce_core/juce_core.h>
 
 // The ranges that the IR block's knobs and the EQ panel's bands offer. Values read from a project
@@ -53,10 +55,11 @@ public:
     void setIrGain (int index, float gain);
 
     // Loads a project file into the records and the EQ (marking them changed). False when the
-    // file is missing, cannot be read or parsed, or holds neither "IRs" nor "EQ": then only
-    // projectFile changes. Numbers are held to PellmixRanges; one that is not finite takes its
-    // field's default.
-    bool load (const juce::File& file);
+    // file is missing, cannot be read or parsed (readXmlFile: only a regular file of at most
+    // maxXmlFileBytes, nested no deeper than maxXmlDepth; the reason in `why` when given), or
+    // holds neither "IRs" nor "EQ" (`why` is then none): only projectFile changes. Numbers are held
+    // to PellmixRanges; one that is not finite takes its field's default.
+    bool load (const juce::File& file, XmlFileProblem* why = nullptr);
     // Writes the project file; false when it could not be written (the old file is kept).
     bool save (const juce::File& file);
 

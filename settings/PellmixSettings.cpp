@@ -3,7 +3,7 @@
 #include "engine/PellmixChannelCode.h"
 #include "settings/PellmixConfig.h"
 #include "settings/PellmixPaths.h"
-#include "settings/PellmixXmlFile.h"
+#include "settings/PellmixStoredFile.h"
 
 namespace
 {
@@ -160,20 +160,26 @@ void PellmixSettings::load()
 {
     setDefaults();
 
-    auto primary = getSettingsFile();
-    if (primary.existsAsFile())
-    {
-        if (auto doc = readXmlFile (primary))
-            if (auto* melvane = doc->getChildByName ("Melvane"))
-                readKeys (*melvane, true);
+    // Whatever is at the settings file's path, read or refused, stands for the settings file: the
+    // fallback is read only when there is nothing.
+    auto problem = XmlFileProblem::none;
+    if (auto doc = PellmixStoredFile::read (getSettingsFile(), "settings file", maxXmlFileBytes, &problem))
+        if (auto* melvane = doc->getChildByName ("Melvane"))
+            readKeys (*melvane, true);
+    if (problem != XmlFileProblem::missing)
         return;
-    }
 
-    auto fallback = getFallbackSettingsFile();
-    if (fallback.existsAsFile())
-        if (auto doc = readXmlFile (fallback))
-            if (auto* capture = doc->getChildByName ("Capture"))
-                readKeys (*capture, false);
+    // The fallback belongs to the capture program, which writes it: a file that cannot be read is
+    // left as it is.
+    const auto fallback = getFallbackSettingsFile();
+    if (auto doc = readXmlFile (fallback, maxXmlFileBytes, &problem))
+    {
+        if (auto* capture = doc->getChildByName ("Capture"))
+            readKeys (*capture, false);
+    }
+    else if (problem != XmlFileProblem::missing)
+        juce::Logger::writeToLog ("The fallback settings file could not be read (it " + describe (problem) +
+                                  "): " + fallback.getFullPathName());
 }
 
 bool PellmixSettings::save()
@@ -210,5 +216,5 @@ bool PellmixSettings::save()
     }
 
     // Written through a temporary sibling: a failed write keeps the old file.
-    return writeXmlFile (vantrel, getSettingsFile());
+    return PellmixStoredFile::write (vantrel, getSettingsFile(), "settings file");
 }

@@ -16,8 +16,9 @@ public:
 
     void setDefaults();
     void load();
-    // Writes the settings file through a temporary sibling; false when it could not be written
-    // (the previous file is then left as it was).
+    // Writes the settings file through a temporary sibling; false, logged, when it could not be
+    // written (the previous file is then left as it was), or when an unreadable settings file was
+    // left in its place at start (settings/PellmixStoredFile.h).
     bool save();
 
     juce::File root; // the maker folder

@@ -1,7 +1,7 @@
 #include "settings/SharedAudioDeviceManager.h"
 
 #include "settings/PellmixSettings.h"
-#include "settings/PellmixXmlFile.h"
+#include "settings/PellmixStoredFile.h"
 
 namespace
 {
@@ -22,23 +22,6 @@ void logFramedBlock (const juce::String& error, const juce::String& notice)
     juce::Logger::writeToLog (separatorLine);
 }
 
-// The saved device state, or null when there is none to start from: a file that is missing or
-// does not parse, or a state that names no device type or no device. (A file cut inside its
-// element parses as that element without attributes; opened, it would open nothing.)
-std::unique_ptr<juce::XmlElement> readDeviceState (const juce::File& stateFile)
-{
-    if (!stateFile.existsAsFile())
-        return {};
-    // The whole document must parse; a file that does not gives no element.
-    auto state = readXmlFile (stateFile);
-    if (state == nullptr || state->getStringAttribute ("deviceType").isEmpty())
-        return {};
-    for (auto* name : {"audioDeviceName", "audioOutputDeviceName", "audioInputDeviceName"})
-        if (state->getStringAttribute (name).isNotEmpty())
-            return state;
-    return {};
-}
-
 void openDefaultDevice (juce::AudioDeviceManager& manager)
 {
     const auto error = manager.initialise (numInputChannels, numOutputChannels, nullptr, true, {}, nullptr);
@@ -47,9 +30,20 @@ void openDefaultDevice (juce::AudioDeviceManager& manager)
 }
 } // namespace
 
+std::unique_ptr<juce::XmlElement> readSavedDeviceState (const juce::File& stateFile)
+{
+    auto state = PellmixStoredFile::read (stateFile, "audio device state");
+    if (state == nullptr || state->getStringAttribute ("deviceType").isEmpty())
+        return {};
+    for (auto* name : {"audioDeviceName", "audioOutputDeviceName", "audioInputDeviceName"})
+        if (state->getStringAttribute (name).isNotEmpty())
+            return state;
+    return {};
+}
+
 void openAudioDevice (juce::AudioDeviceManager& manager, const juce::File& stateFile)
 {
-    const auto state = readDeviceState (stateFile);
+    const auto state = readSavedDeviceState (stateFile);
     if (state == nullptr)
     {
         openDefaultDevice (manager);

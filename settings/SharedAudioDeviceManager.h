@@ -9,6 +9,11 @@ juce::AudioDeviceManager* getSharedAudioDeviceManager();
 // The manager when one exists, else null; never creates one (for code that only releases it).
 juce::AudioDeviceManager* getExistingSharedAudioDeviceManager();
 
+// The saved device state in `stateFile`, or null when there is none to start from: a file that
+// is missing or cannot be read whole (kept aside or left in place and reported, as
+// settings/PellmixStoredFile.h tells), or a state that names no device type or no device.
+std::unique_ptr<juce::XmlElement> readSavedDeviceState (const juce::File& stateFile);
+
 // Opens `manager`'s device (2 inputs, 4 outputs): from the saved state in `stateFile` when it
 // names a device type and a device (that request twice, then the default device), else the
 // default device. Each failed request is logged in a block framed by hyphens.

@@ -1,5 +1,6 @@
 #include "ui/PellmixMenu.h"
 
+#include "engine/PellmixInputFile.h"
 #include "settings/PellmixConfig.h"
 #include "ui/AudioSetupDialogs.h"
 #include "ui/PellmixFileChooser.h"
@@ -183,7 +184,7 @@ juce::PopupMenu PellmixMenu::helpMenuItems()
     const auto folder = config().settings.docsFolder;
     if (folder.isDirectory())
         for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFiles))
-            if (isListedDocument (entry.getFile()))
+            if (isListedDocument (entry.getFile()) && PellmixInputFile::isRegularFile (entry.getFile()))
                 documents.add (entry.getFile());
 
     juce::PopupMenu menu;
@@ -274,7 +275,9 @@ void PellmixMenu::helpCommand (int id)
     }
 
     const int index = id - firstDocumentId;
-    if (!juce::isPositiveAndBelow (index, documents.size()) || !documents[index].existsAsFile())
+    // Only a regular file goes to the opener: a pipe or a device would hold the viewer for good.
+    if (!juce::isPositiveAndBelow (index, documents.size()) ||
+        !PellmixInputFile::isRegularFile (documents[index]))
         return;
     if (openDocument)
         openDocument (documents[index]);
@@ -308,9 +311,15 @@ void PellmixMenu::openProject()
     if (files.isEmpty())
         return;
     const auto file = files.getFirst();
-    if (!config().loadProject (file))
+    auto problem = XmlFileProblem::none;
+    if (!config().loadProject (file, &problem))
+    {
+        const auto reason =
+            problem == XmlFileProblem::none ? juce::String() : "It " + describe (problem) + ". ";
         showWarning ("Open project", "This file could not be read as a Melvane project:\n" +
-                                         file.getFullPathName() + "\n\nThe project was not changed.");
+                                         file.getFullPathName() + "\n\n" + reason +
+                                         "The project was not changed.");
+    }
 }
 
 void PellmixMenu::saveProject()

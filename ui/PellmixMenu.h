@@ -4,7 +4,8 @@
 
 // The main window's menu-bar model, owned by the configuration: "File" (projects, IR export,
 // adding files to the player's playlists, quit), "Setup" (the audio device and routing dialogs,
-// the display colours, the tooltip switch) and "?" (the documents found in "Docs/", "About").
+// the display colours, the tooltip switch) and "?" (the regular files of "Docs/" named as
+// documents, "About").
 // Every menu is built afresh when it opens. Item ids repeat across menus, so commands are
 // dispatched by (menu index, id).
 //

@@ -1,6 +1,6 @@
 #include "ui/PellmixPlayListFile.h"
 
-#include "settings/PellmixXmlFile.h"
+#include "settings/PellmixStoredFile.h"
 
 namespace
 {
@@ -76,18 +76,14 @@ std::unique_ptr<juce::XmlElement> createDocument (const juce::Array<PellmixPlayL
 bool write (const juce::File& file, const juce::Array<PellmixPlayListEntry>& sources,
             const juce::Array<PellmixPlayListEntry>& targets)
 {
-    if (writeXmlFile (*createDocument (sources, targets), file))
-        return true;
-    juce::Logger::writeToLog ("The playlist file could not be written: " + file.getFullPathName());
-    return false;
+    return PellmixStoredFile::write (*createDocument (sources, targets), file, "playlist file");
 }
 
 void read (const juce::File& file, juce::Array<PellmixPlayListEntry>& sources,
            juce::Array<PellmixPlayListEntry>& targets)
 {
-    if (!file.existsAsFile())
-        return;
-    auto document = readXmlFile (file);
+    // A playlist that cannot be read whole is kept aside (or left in place) and reported.
+    auto document = PellmixStoredFile::read (file, "playlist file", maxPlaylistFileBytes);
     if (document == nullptr)
         return;
     readEntries (document->getChildByName ("Samples"), sources);

@@ -18,11 +18,14 @@ std::unique_ptr<juce::XmlElement> createDocument (const juce::Array<PellmixPlayL
                                                   const juce::Array<PellmixPlayListEntry>& targets);
 
 // Writes both lists through a temporary sibling: the old file is replaced only by a complete new
-// one. A failed write leaves the old file whole, is logged, and returns false.
+// one. A failed write leaves the old file whole, is logged, and returns false; so does a write
+// over an unreadable file that read() left in place (settings/PellmixStoredFile.h).
 bool write (const juce::File& file, const juce::Array<PellmixPlayListEntry>& sources,
             const juce::Array<PellmixPlayListEntry>& targets);
 
-// Appends the stored entries to the two lists. A missing or unparsable file changes nothing; of
+// Appends the stored entries to the two lists. A missing file changes nothing; one that cannot be
+// read whole (at most maxPlaylistFileBytes) changes nothing and is kept aside or left in place,
+// logged and noted for the user (settings/PellmixStoredFile.h). Of
 // the root's children only the first "Samples" and the first "Targets" (letter case ignored) are
 // read, each up to its first maxStoredEntries entries. An entry is kept when its path is absolute
 // and has one of the readable extensions, and PellmixAudioOpener opens it with the basic formats;

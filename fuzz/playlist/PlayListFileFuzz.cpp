@@ -1,9 +1,11 @@
 // libFuzzer target: the playlist file reader on arbitrary bytes. Every "%DIR%" in the input
 // stands for the scratch folder, which holds a mono, a stereo and a three-channel WAV file and a
 // text file named ".wav", so that inputs can name files that exist. Nothing may crash, leak or
-// hit undefined behaviour, and every entry read back must name an existing readable file by an
-// absolute path, with a channel of 0..2 (0 for a mono file).
+// hit undefined behaviour, every entry read back must name an existing readable file by an
+// absolute path, with a channel of 0..2 (0 for a mono file), and no document read may nest
+// deeper than the bound.
 #include "support/FuzzScratch.h"
+#include "support/XmlDepthCheck.h"
 #include "ui/PellmixPlayListFile.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -61,8 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     const auto file = dir.getChildFile ("playlist.xml");
     pellmix_fuzz::writeInput (file, reinterpret_cast<const uint8_t*> (text.data()), text.size());
 
+    pellmix_fuzz::checkDepthBound (file, maxPlaylistFileBytes);
     juce::Array<PellmixPlayListEntry> sources, targets;
     PellmixPlayListFile::read (file, sources, targets);
+    pellmix_fuzz::removeKeptAside (file);
     checkEntries (sources);
     checkEntries (targets);
     return 0;

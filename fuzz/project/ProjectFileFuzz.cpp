@@ -1,7 +1,9 @@
 // libFuzzer target: the project file reader on arbitrary bytes. Nothing may crash, leak or hit
-// undefined behaviour, and a load keeps the eight IR records.
+// undefined behaviour, a load keeps the eight IR records, and no document read may nest deeper
+// than the bound.
 #include "settings/PellmixProject.h"
 #include "support/FuzzScratch.h"
+#include "support/XmlDepthCheck.h"
 
 #include <cstdlib>
 
@@ -20,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     const auto file = pellmix_fuzz::scratchFolder().getChildFile ("input.xml");
     pellmix_fuzz::writeInput (file, data, size);
+    pellmix_fuzz::checkDepthBound (file, maxXmlFileBytes);
 
     PellmixProject project;
     for (int i = 0; i < numRecords; ++i)

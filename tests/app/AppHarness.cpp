@@ -1,5 +1,6 @@
 #include "AppHarness.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -12,10 +13,12 @@
 namespace app_test
 {
 RunningApp::RunningApp (const HomeLayout& layout, pellmix_test::Environment env, const std::string& outputDir,
-                        bool unprivileged)
+                        bool unprivileged, long long addressSpaceLimit)
 {
     env["HOME"] = layout.home;
     std::vector<std::string> argv{PELLMIX_APP_PATH};
+    if (addressSpaceLimit > 0)
+        argv.insert (argv.begin(), {"prlimit", "--as=" + std::to_string (addressSpaceLimit), "--"});
     if (unprivileged)
         argv = pellmix_test::asUnprivilegedUser (argv);
     child = std::make_unique<pellmix_test::Process> (argv, env, outputDir + "/app-output.txt");
@@ -45,11 +48,15 @@ std::unique_ptr<pellmix_test::JackServer> startJackServer (pellmix_test::JackOpt
 }
 
 std::string startWithMainWindow (std::unique_ptr<RunningApp>& app, const HomeLayout& layout,
-                                 const pellmix_test::JackServer& server, const std::string& outputDir)
+                                 const pellmix_test::JackServer& server, const std::string& outputDir,
+                                 long long addressSpaceLimit, const std::function<void()>& prepare)
 {
     for (int attempt = 0; attempt < 3; ++attempt)
     {
-        app = std::make_unique<RunningApp> (layout, server.environment(), outputDir);
+        if (prepare)
+            prepare();
+        app =
+            std::make_unique<RunningApp> (layout, server.environment(), outputDir, false, addressSpaceLimit);
         std::string window;
         bool noDevice = false;
         waitUntil (
@@ -142,6 +149,13 @@ std::string waitForWindow (const std::string& title, std::chrono::milliseconds t
     std::string id;
     waitUntil ([&] { return !(id = firstWindowWithTitle (title, true)).empty(); }, timeout);
     return id;
+}
+
+int visibleAppWindows()
+{
+    const auto result =
+        pellmix_test::run ({"xdotool", "search", "--onlyvisible", "--class", "^Vantrel Melvane$"}, {}, 10s);
+    return (int)std::count (result.output.begin(), result.output.end(), '\n');
 }
 
 bool windowExists (const std::string& title)

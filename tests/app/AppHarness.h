@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <thread>
 #include <memory>
 #include <string>
@@ -25,12 +26,13 @@ struct HomeLayout
     std::string deviceStateFile() const { return productFolder() + "/VantrelMelvaneAudio.xml"; }
 };
 
-// The application binary as a child process; its output goes to a file in `outputDir`.
+// The application binary as a child process; its output goes to a file in `outputDir`. With an
+// address-space limit (bytes, prlimit --as), an allocation past it fails in the application.
 class RunningApp
 {
 public:
     RunningApp (const HomeLayout& layout, pellmix_test::Environment env, const std::string& outputDir,
-                bool unprivileged = false);
+                bool unprivileged = false, long long addressSpaceLimit = 0);
     pellmix_test::Process& process() { return *child; }
     // SIGINT, then the result (the child is killed after the time-out).
     pellmix_test::ProcessResult interrupt();
@@ -49,10 +51,12 @@ std::unique_ptr<pellmix_test::JackServer> startJackServer (pellmix_test::JackOpt
 // window's id, empty (with a test failure) when none came. JACK names client sockets by client
 // name and user only, so a client of another test's server may take JUCE's at the same moment;
 // the device then does not open and the first-run dialog comes up instead: that start is made
-// again (three starts at most, the log of the failed one removed). The application's output goes
-// to `outputDir`.
+// again (three starts at most, the log of the failed one removed). `prepare`, when given, runs
+// before each start (to lay out again what a start changes). The application's output goes to
+// `outputDir`.
 std::string startWithMainWindow (std::unique_ptr<RunningApp>& app, const HomeLayout& layout,
-                                 const pellmix_test::JackServer& server, const std::string& outputDir);
+                                 const pellmix_test::JackServer& server, const std::string& outputDir,
+                                 long long addressSpaceLimit = 0, const std::function<void()>& prepare = {});
 
 // A dummy JACK server run as user 65534, for the application run as that user (JACK servers
 // are per user). One at a time, held by a lock file, so that its clients never meet clients of
@@ -82,6 +86,8 @@ struct Geometry
 // The first shown window whose title is exactly `title`, waited for up to `timeout`; empty if
 // none.
 std::string waitForWindow (const std::string& title, std::chrono::milliseconds timeout = 30s);
+// How many windows of the application are shown (the main window, its boxes and open menus).
+int visibleAppWindows();
 // True while some window, shown or not, has exactly this title.
 bool windowExists (const std::string& title);
 // Waits until no window has this title.

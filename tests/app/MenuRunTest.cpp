@@ -82,18 +82,10 @@ protected:
         return path;
     }
 
-    // Windows of the application on the screen (the main window, its dialogs and open menus).
-    static int visibleWindows()
-    {
-        const auto result = pellmix_test::run (
-            {"xdotool", "search", "--onlyvisible", "--class", "^Vantrel Melvane$"}, {}, 10s);
-        return (int)std::count (result.output.begin(), result.output.end(), '\n');
-    }
-
     // Opens a top-level menu by a click on its name, then picks its item `downs` places down.
     void chooseMenuItem (int nameX, int downs, const std::string& menuShot = {})
     {
-        const int before = visibleWindows();
+        const int before = visibleAppWindows();
         bool open = false;
         for (int attempt = 0; attempt < 3 && !open; ++attempt)
         {
@@ -102,7 +94,7 @@ protected:
             ASSERT_TRUE (xdotool ({"windowfocus", "--sync", mainWindow}));
             ASSERT_TRUE (xdotool ({"mousemove", std::to_string (origin.x + nameX),
                                    std::to_string (origin.y + 12), "click", "1"}));
-            open = waitUntil ([before] { return visibleWindows() > before; }, 5s);
+            open = waitUntil ([before] { return visibleAppWindows() > before; }, 5s);
         }
         if (!open)
             shot ("failed-menu");

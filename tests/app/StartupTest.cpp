@@ -268,12 +268,14 @@ TEST_F (Startup, InterruptDuringAFirstRunDialogEndsCleanly)
     }
 }
 
-// A saved device state is read before the device opens; the log shows how it went.
+// A saved device state is read before the device opens; the log shows how it went. One that
+// cannot be read whole is kept aside (its log line comes first) and the user is told in a box.
 struct SavedStateCase
 {
     const char* name;
     const char* stateText;
     std::vector<std::string> linesBeforeReport;
+    bool damaged = false;
 };
 
 void PrintTo (const SavedStateCase& c, std::ostream* os)
@@ -290,14 +292,29 @@ TEST_P (SavedDeviceState, LogHoldsTheRetryBlocksThenTheReport)
     auto jack = startJackServer();
     auto& server = *jack;
     ASSERT_TRUE (server.started()) << server.logText();
-    writeFile (layout.deviceStateFile(), GetParam().stateText);
-    ASSERT_FALSE (startWithWindow (server).empty());
+    const auto& c = GetParam();
+    const auto state = layout.deviceStateFile();
+    // Laid out again before each start: a start whose device did not open may have kept it aside.
+    const auto prepare = [&]
+    {
+        fs::remove (state + ".damaged");
+        writeFile (state, c.stateText);
+    };
+    ASSERT_FALSE (startWithMainWindow (app, layout, server, home.path(), 0, prepare).empty());
 
-    auto expected = GetParam().linesBeforeReport;
+    std::vector<std::string> expected;
+    if (c.damaged)
+        expected.push_back (
+            "The audio device state could not be read (it is not a well-formed XML document): " + state +
+            "; kept as " + state + ".damaged");
+    for (auto& line : c.linesBeforeReport)
+        expected.push_back (line);
     for (auto& line : jackDummyReport())
         expected.push_back (line);
     const auto log = pellmix_test::readTextFile (layout.logFile());
     EXPECT_EQ (linesAfterWelcome (log), expected) << log;
+    EXPECT_EQ (pellmix_test::readTextFile (c.damaged ? state + ".damaged" : state), c.stateText);
+    EXPECT_EQ (!waitForWindow ("Stored files", c.damaged ? 10s : 0s).empty(), c.damaged);
     EXPECT_EQ (app->interrupt().exitCode, 0);
 }
 
@@ -313,14 +330,20 @@ const SavedStateCase savedStateCases[] = {
     {"UnmatchedTags",
      "<?xml version=\"1.0\"?>\n<DEVICESETUP deviceType=\"JACK\" "
      "audioOutputDeviceName=\"Nowhere\"><x></DEVICESETUP>\n",
-     {}},
-    {"NotXml", "Nowhere, JACK, 44100\n", {}},
-    {"EmptyFile", "", {}},
+     {},
+     true},
+    {"NotXml", "Nowhere, JACK, 44100\n", {}, true},
+    {"EmptyFile", "", {}, true},
     {"OtherRootElement", "<?xml version=\"1.0\"?>\n<Vantrel><Melvane Version=\"2\"/></Vantrel>\n", {}},
-    // Damaged states that name no device type or no device count as no state: the default
-    // device opens, without a retry.
-    {"CutInsideTheElement", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICESETUP", {}},
-    {"CutAfterTheType", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICESETUP deviceType=\"JACK\"", {}},
+    // Cut inside the element: the framework's parser gives the element with the attributes before
+    // the cut; such a file is not read at all.
+    {"CutInsideTheElement", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICESETUP", {}, true},
+    {"CutAfterTheType",
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DEVICESETUP deviceType=\"JACK\"",
+     {},
+     true},
+    // States that name no device type or no device count as no state: the default device opens,
+    // without a retry.
     {"NamesNoDevice",
      "<?xml version=\"1.0\"?>\n<DEVICESETUP deviceType=\"JACK\" audioOutputDeviceName=\"\"/>\n",
      {}},

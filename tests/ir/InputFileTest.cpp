@@ -2,6 +2,7 @@
 // no writer, a link to an endless device, a folder and a huge sparse file are refused at once,
 // each with its reason, while regular files (empty ones included) read whole.
 #include "support/Fixtures.h"
+#include "support/HostileFiles.h"
 
 #include "engine/PellmixInputFile.h"
 
@@ -29,21 +30,14 @@ std::string makePath (const pellmix_test::TempDir& dir, const std::string& kind)
         writeText (path, "<a>1</a>");
     else if (kind == "empty")
         writeText (path, "");
-    else if (kind == "fifo")
-        mkfifo (path.c_str(), 0644);
-    else if (kind == "folder")
-        mkdir (path.c_str(), 0755);
-    else if (kind == "zero-link")
-        EXPECT_EQ (symlink ("/dev/zero", path.c_str()), 0);
-    else if (kind == "sparse-2GiB")
-    {
-        writeText (path, "");
-        EXPECT_EQ (truncate (path.c_str(), 2LL << 30), 0);
-    }
     else if (kind == "link-to-regular")
     {
         writeText (path + ".target", "<b/>");
         EXPECT_EQ (symlink ((path + ".target").c_str(), path.c_str()), 0);
+    }
+    else if (kind != "missing")
+    {
+        EXPECT_TRUE (pellmix_test::makeHostilePath (path, kind)) << kind;
     }
     return path;
 }

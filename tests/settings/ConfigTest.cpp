@@ -1,5 +1,6 @@
-// The configuration singleton: defaults, listeners and their broadcasts.
+// The configuration singleton: defaults, listeners and their broadcasts, a log that is a pipe.
 #include "settings/ConfigFixture.h"
+#include "support/HostileFiles.h"
 
 #include <vector>
 
@@ -119,4 +120,31 @@ TEST_F (Config, ResetColoursRestoresDefaultsAndSendsEightBroadcastsInOrder)
     }
     EXPECT_EQ (calls, expected);
     EXPECT_EQ (config->gridColour.getARGB(), 0xff2f2f2fu);
+}
+
+// A log that is a named pipe is not opened: the framework's logger opens it read-write, so the
+// open passes, and its writes block once the pipe holds 64 kB that nobody reads.
+class ConfigWithPipeLog : public ConfigFixture
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE (makerFolder().getChildFile ("Vantrel Melvane").createDirectory());
+        ASSERT_TRUE (pellmix_test::makeHostilePath (logPath(), "fifo"));
+        ConfigFixture::SetUp();
+    }
+    std::string logPath() const
+    {
+        return makerFolder()
+            .getChildFile ("Vantrel Melvane/VantrelMelvane.log")
+            .getFullPathName()
+            .toStdString();
+    }
+};
+
+TEST_F (ConfigWithPipeLog, IsLeftAloneAndNothingIsLoggedToIt)
+{
+    EXPECT_EQ (config->logger, nullptr);
+    EXPECT_EQ (config->logFile, nullptr);
+    EXPECT_TRUE (pellmix_test::isHostilePath (logPath(), "fifo"));
 }

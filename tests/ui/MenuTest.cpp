@@ -5,6 +5,7 @@
 #include "ResultTestSupport.h"
 #include "UiTestSupport.h"
 #include "app/ModalCloser.h"
+#include "support/HostileFiles.h"
 #include "engine/FFTReal.h"
 #include "engine/PellmixVirFile.h"
 #include "ui/PellmixMenu.h"
@@ -706,6 +707,72 @@ TEST_F (Menu, HelpMenuListsTheDocumentsOfTheDocsFolder)
     EXPECT_TRUE (menu->getDocuments().isEmpty());
     run (PellmixMenu::helpMenu, 100 + tutorial);
     EXPECT_EQ (opened.size(), 1u);
+}
+
+// A pipe or a link to a device named as a document is neither listed nor opened: the viewer
+// would wait on it for good.
+TEST_F (Menu, HelpMenuListsAndOpensOnlyRegularFiles)
+{
+    const auto docs = config().settings.docsFolder;
+    const auto manual = docs.getChildFile ("Vantrel Melvane Manual.pdf");
+    ASSERT_TRUE (manual.replaceWithText ("document"));
+    for (const auto& [name, kind] :
+         {std::pair{"Vantrel Melvane Pipe.pdf", "fifo"}, std::pair{"Vantrel Melvane Zero.mp4", "zero-link"}})
+        ASSERT_TRUE (
+            pellmix_test::makeHostilePath (docs.getChildFile (name).getFullPathName().toStdString(), kind));
+
+    menu->getMenuForIndex (PellmixMenu::helpMenu, "?");
+    EXPECT_EQ (menu->getDocuments(), juce::Array<juce::File> ({manual}));
+
+    // Made a pipe after the menu was built: not opened either.
+    ASSERT_TRUE (manual.deleteFile());
+    ASSERT_TRUE (pellmix_test::makeHostilePath (manual.getFullPathName().toStdString(), "fifo"));
+    run (PellmixMenu::helpMenu, PellmixMenu::firstDocumentId);
+    EXPECT_TRUE (opened.empty());
+}
+
+// A file refused as a whole gets the menu's box, with the reason; the file stays as it was.
+TEST_F (Menu, OpenProjectNamesWhyAFileIsRefused)
+{
+    std::string nested;
+    for (int i = 0; i < 200000; ++i)
+        nested += "<IRs>";
+    ASSERT_TRUE (file ("nested.vmp").replaceWithText (nested));
+    ASSERT_TRUE (file ("other.vmp").replaceWithText ("<Playlist><Entry/></Playlist>"));
+    for (const char* kind : pellmix_test::hostileKinds)
+        ASSERT_TRUE (pellmix_test::makeHostilePath (
+            file (std::string (kind) + ".vmp").getFullPathName().toStdString(), kind));
+    const struct
+    {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"nested.vmp", "It is nested too deeply. "},
+        {"fifo.vmp", "It is not a regular file. "},
+        {"folder.vmp", "It is not a regular file. "},
+        {"zero-link.vmp", "It is not a regular file. "},
+        {"sparse-2GiB.vmp", "It is too large. "},
+        {"missing.vmp", "It does not exist. "},
+        {"other.vmp", ""},
+    };
+
+    juce::String description;
+    ModalCloser closer ([&description] (juce::Component& modal) { description = modal.getDescription(); });
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        description.clear();
+        chooser.answer = {file (c.name)};
+        run (PellmixMenu::fileMenu, PellmixMenu::openProjectId);
+        EXPECT_EQ (description, "Open project. This file could not be read as a Melvane project:\n" +
+                                    file (c.name).getFullPathName() + "\n\n" + c.reason +
+                                    "The project was not changed.");
+    }
+    EXPECT_EQ (file ("nested.vmp").loadFileAsString().length(), (int)nested.size());
+    for (const char* kind : pellmix_test::hostileKinds)
+        EXPECT_TRUE (pellmix_test::isHostilePath (
+            file (std::string (kind) + ".vmp").getFullPathName().toStdString(), kind))
+            << kind;
 }
 
 TEST_F (Menu, DocumentsGoToTheDesktopOpenerAndAreNeverRun)

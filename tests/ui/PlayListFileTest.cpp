@@ -1,7 +1,8 @@
 // The playlist file: its layout, the round trip of both lists, the rules by which stored entries are
-// read back, and a write that fails.
+// read back, a write that fails, and a file that cannot be read whole.
 #include "PlayerTestSupport.h"
 #include "ir/HostileAudioFiles.h"
+#include "settings/PellmixStoredFile.h"
 #include "ui/PellmixPlayListFile.h"
 
 #include <csignal>
@@ -299,4 +300,46 @@ TEST_F (PlayListFile, FailedWriteKeepsTheOldFileWholeAndIsLogged)
     EXPECT_EQ (playlist().loadFileAsString(), before);
     EXPECT_EQ (juce::File (dir.path()).getNumberOfChildFiles (juce::File::findFiles), 1)
         << "no temporary left";
+}
+
+// A playlist cut inside its second entry used to start both lists empty without a word and be
+// overwritten with empty lists at exit, the intact first entry lost with it.
+TEST_F (PlayListFile, FileThatCannotBeReadWholeIsKeptAsideAndToldOnce)
+{
+    ASSERT_TRUE (PellmixPlayListFile::write (playlist(),
+                                             entries ({{media ("mono.wav"), 0}, {media ("stereo.wav"), 1}}),
+                                             entries ({{media ("stereo.aiff"), 2}})));
+    const auto whole = playlist().loadFileAsString();
+    const auto secondEntry = whole.indexOf (whole.indexOf ("path=\"") + 1, "path=\"");
+    const auto cut = whole.substring (0, secondEntry + 10);
+    ASSERT_TRUE (playlist().replaceWithText (cut));
+
+    RecordingLogger logger;
+    juce::Logger::setCurrentLogger (&logger);
+    PellmixPlayListFile::read (playlist(), sources, targets);
+    EXPECT_TRUE (sources.isEmpty() && targets.isEmpty());
+
+    // The player's save at exit writes a fresh file; the cut one stays beside it, as it was.
+    EXPECT_TRUE (PellmixPlayListFile::write (playlist(), sources, targets));
+    juce::Logger::setCurrentLogger (nullptr);
+    const juce::File aside (playlist().getFullPathName() + ".damaged");
+    EXPECT_EQ (aside.loadFileAsString(), cut);
+    EXPECT_TRUE (playlist().existsAsFile());
+
+    const auto path = playlist().getFullPathName();
+    EXPECT_EQ (logger.messages,
+               juce::StringArray ({"The playlist file could not be read (it is not a well-formed XML "
+                                   "document): " +
+                                   path + "; kept as " + aside.getFullPathName()}));
+    EXPECT_EQ (PellmixStoredFile::takeNotices(),
+               "The playlist file could not be read: it is not a well-formed XML document.\n" + path +
+                   "\nIt was kept as \"playlist.xml.damaged\"; the program started without it.");
+    EXPECT_EQ (PellmixStoredFile::takeNotices(), "") << "told once";
+
+    // Damaged again: the file kept before is not replaced.
+    ASSERT_TRUE (playlist().replaceWithText ("<PellmixPlayList>"));
+    PellmixPlayListFile::read (playlist(), sources, targets);
+    EXPECT_EQ (aside.loadFileAsString(), cut);
+    EXPECT_EQ (juce::File (path + ".damaged.2").loadFileAsString(), "<PellmixPlayList>");
+    EXPECT_FALSE (playlist().exists());
 }
