@@ -81,7 +81,10 @@ juce::Label* PellmixLookAndFeel::createSliderTextBox (juce::Slider& slider)
 {
     auto* box = new juce::Label ({}, {});
     box->setJustificationType (juce::Justification::centred);
-    box->setFont (juce::Font (getValueTypeface()).withHeight (defaultFontHeight));
+    // The boxes are 12 to 15 pixels high and 24 to 30 wide: a smaller height and a thin border
+    // keep every value of the knobs (up to "-2047" and six-digit offsets) whole.
+    box->setFont (juce::Font (getValueTypeface()).withHeight (valueBoxFontHeight));
+    box->setBorderSize ({0, 1, 0, 1});
 
     const auto outline = slider.findColour (juce::Slider::textBoxOutlineColourId);
     box->setColour (juce::Label::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));

@@ -23,6 +23,7 @@ public:
 
     static constexpr float defaultFontHeight = 14.0f;
     static constexpr float comboBoxFontHeight = 22.0f;
+    static constexpr float valueBoxFontHeight = 11.0f;
 
     static PellmixLookAndFeel* getInstance();
     ~PellmixLookAndFeel() override;

@@ -389,7 +389,7 @@ TEST (LookAndFeelFonts, SliderValueBoxTakesTheSliderColours)
         EXPECT_TRUE (box->getText().isEmpty());
         EXPECT_EQ (box->getJustificationType(), juce::Justification (juce::Justification::centred));
         EXPECT_EQ (box->getFont().getTypefaceName(), "Pellmix Sans Medium");
-        EXPECT_FLOAT_EQ (box->getFont().getHeight(), 14.0f);
+        EXPECT_FLOAT_EQ (box->getFont().getHeight(), PellmixLookAndFeel::valueBoxFontHeight);
         const std::pair<int, juce::uint32> colours[] = {
             {juce::Label::textColourId, 0xff102030},
             {juce::Label::backgroundColourId, style == juce::Slider::LinearBar ? 0x00000000u : 0xff405060u},
