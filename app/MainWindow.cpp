@@ -21,6 +21,7 @@ MainWindow::MainWindow (const juce::String& name)
     setResizable (true, true);
 
     auto* viewport = new juce::Viewport();
+    viewport->setLookAndFeel (PellmixLookAndFeel::getInstance()); // its scroll bars
     viewport->setSize (contentWidth, contentHeight);
     setContentOwned (viewport, true);
     viewport->setViewedComponent (new MainContentComponent(), true);

@@ -3,6 +3,7 @@
 #include "settings/PellmixConfig.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "ui/AudioSetupDialogs.h"
+#include "ui/PellmixLookAndFeel.h"
 #include "ui/PellmixMenu.h"
 
 juce::JUCEApplicationBase* createApplication()
@@ -20,6 +21,8 @@ void VantrelMelvaneApplication::initialise (const juce::String&)
     // The configuration's first call makes the folders, the log and the audio device. The menu
     // model and the first-run device dialogs come right after it, before any window; the
     // dialogs run outside the configuration's construction, so they may use it.
+    // Alert boxes are built by the default look-and-feel: theirs draws them in the window's look.
+    juce::LookAndFeel::setDefaultLookAndFeel (PellmixAlertLookAndFeel::getInstance());
     auto* config = PellmixConfig::getInstance();
     config->menu = std::make_unique<PellmixMenu>();
     runFirstAudioSetup (*config);
@@ -45,4 +48,5 @@ void VantrelMelvaneApplication::shutdown()
     // while the framework still runs, rather than by a static destructor at program exit.
     mainWindow.reset();
     deleteSharedAudioDeviceManager();
+    juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
 }

@@ -221,7 +221,7 @@ void PellmixIrBlock::takeFile (const juce::File& file)
 
 void PellmixIrBlock::reportUnreadable (const juce::File& file)
 {
-    juce::AlertWindow::showMessageBoxAsync (juce::AlertWindow::WarningIcon, "Info",
+    juce::AlertWindow::showMessageBoxAsync (juce::AlertWindow::WarningIcon, "Load IR",
                                             "The IR file could not be read:\n" + file.getFullPathName());
 }
 

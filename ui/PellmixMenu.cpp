@@ -47,6 +47,20 @@ void showWarning (const juce::String& title, const juce::String& message)
 {
     juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, title, message);
 }
+
+// Writes through `write` (which replaces the file through a temporary sibling) and, when that
+// fails, says so; that an older file of the name was kept is said only when there was one.
+void writeOrTell (const juce::File& file, const juce::String& title, const juce::String& what,
+                  const std::function<bool (const juce::File&)>& write)
+{
+    const bool older = file.existsAsFile();
+    if (write (file))
+        return;
+    auto message = what + " could not be written to:\n" + file.getFullPathName();
+    if (older)
+        message << "\n\nAn older file of that name was left as it was.";
+    showWarning (title, message);
+}
 } // namespace
 
 PellmixMenu::PellmixMenu() = default;
@@ -316,17 +330,17 @@ void PellmixMenu::openProject()
 void PellmixMenu::saveProject()
 {
     const auto file = chooseFileToWrite ("Save Melvane project", config().settings.productFolder, ".vmp");
-    if (file != juce::File() && !config().saveProject (file))
-        showWarning ("Save project", "The project could not be written to:\n" + file.getFullPathName() +
-                                         "\n\nAn older file of that name was left as it was.");
+    if (file != juce::File())
+        writeOrTell (file, "Save project", "The project",
+                     [] (const juce::File& f) { return config().saveProject (f); });
 }
 
 void PellmixMenu::exportIr()
 {
     const auto file = chooseFileToWrite ("Output file", config().settings.impulsesFolder, ".vir");
-    if (file != juce::File() && !config().engine.exportIr (file))
-        showWarning ("Export IR", "The IR could not be written to:\n" + file.getFullPathName() +
-                                      "\n\nAn older file of that name was left as it was.");
+    if (file != juce::File())
+        writeOrTell (file, "Export IR", "The IR",
+                     [] (const juce::File& f) { return config().engine.exportIr (f); });
 }
 
 //==============================================================================

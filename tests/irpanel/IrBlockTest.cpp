@@ -88,15 +88,19 @@ TEST_F (IrPanelTest, DropTable)
         else
         {
             ASSERT_EQ (alerts.boxes.size(), boxesBefore + 1);
+            // Title and icon agree: a wrong extension is told as information, a file that could
+            // not be read as a warning.
             const auto& box = alerts.boxes.back();
-            EXPECT_EQ (box.title, "Info");
             if (juce::String (c.box) == "info")
             {
+                EXPECT_EQ (box.title, "Info");
                 EXPECT_EQ (box.message, infoText);
                 EXPECT_EQ (box.icon, juce::MessageBoxIconType::InfoIcon);
             }
             else
             {
+                EXPECT_EQ (box.title, "Load IR");
+                EXPECT_EQ (box.icon, juce::MessageBoxIconType::WarningIcon);
                 EXPECT_TRUE (box.message.contains ("could not be read")) << box.message;
                 EXPECT_TRUE (box.message.contains (c.files[0])) << box.message;
             }
