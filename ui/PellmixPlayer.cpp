@@ -89,9 +89,7 @@ PellmixPlayer::PellmixPlayer()
         picture (BinaryData::player_transport_panel_png, BinaryData::player_transport_panel_pngSize);
     setLookAndFeel (PellmixLookAndFeel::getInstance());
 
-    createChildren();
-    spectrumView->outputCurve.fill (0.0f);
-    spectrumView->inputCurve.fill (0.0f);
+    createChildren(); // the spectrum view starts with both curves on its floor
 
     transportSource.addChangeListener (this);
     gainSlider->setValue (startGainValue, juce::sendNotificationSync);
@@ -453,7 +451,12 @@ void PellmixPlayer::handleEndOfFile()
 
 void PellmixPlayer::timerCallback (int timerID)
 {
-    if (PellmixConfig::getInstance()->audioDeviceReady.load() <= 0 || holdPausedDuringCapture())
+    if (PellmixConfig::getInstance()->audioDeviceReady.load() <= 0)
+    {
+        spectrumView->showNothing(); // no device feeds the analysers
+        return;
+    }
+    if (holdPausedDuringCapture())
         return;
 
     if (timerID == spectrumTimer)
@@ -469,7 +472,10 @@ void PellmixPlayer::updateSpectra()
     const float* out = engine.getMagnitudes (PellmixEngine::outputSpectrum, 0);
     const float* in = engine.getMagnitudes (PellmixEngine::inputSpectrum, 0);
     if (out == nullptr || in == nullptr)
+    {
+        spectrumView->showNothing();
         return;
+    }
 
     for (size_t i = 0; i < (size_t)PellmixPlayerInOutSpectroGramme::numPoints; ++i)
     {

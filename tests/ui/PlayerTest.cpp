@@ -187,7 +187,7 @@ TEST_F (Player, ChildrenFacesAndStartState)
     ASSERT_NE (device, nullptr);
     EXPECT_EQ (config->engine.getPreparedBlockSize(), device->getCurrentBufferSizeSamples());
     for (float v : p.spectrumView->outputCurve)
-        ASSERT_EQ (v, 0.0f);
+        ASSERT_EQ (v, PellmixPlayerInOutSpectroGramme::floorValue);
 
     // Painting: background, the coloured squares behind the listen buttons (seen where the lit
     // face is clear), the panel and the frame.
@@ -778,6 +778,8 @@ TEST_F (Player, ColourChangesReachTheListsAndSquares)
                PellmixConfig::getDefaultColour (2));
 }
 
+// While the device is not ready (none, or lost) both curves lie on the view's floor; while it
+// is, they follow the analysers.
 TEST_F (Player, SpectrumTimerFillsTheViewWhileTheDeviceIsReady)
 {
     auto& p = build();
@@ -785,17 +787,24 @@ TEST_F (Player, SpectrumTimerFillsTheViewWhileTheDeviceIsReady)
     p.sourceList->addFiles ({media ("a.wav").getFullPathName()});
     p.transportAction (PellmixPlayer::playAction);
 
+    const auto onFloor = [&p]
+    {
+        for (const auto* curve : {&p.spectrumView->inputCurve, &p.spectrumView->outputCurve})
+            for (float v : *curve)
+                if (v != PellmixPlayerInOutSpectroGramme::floorValue)
+                    return false;
+        return true;
+    };
     config->audioDeviceReady = 0;
     pump (400);
-    for (float v : p.spectrumView->inputCurve)
-        ASSERT_EQ (v, 0.0f) << "no update while the device is not ready";
+    EXPECT_TRUE (onFloor()) << "nothing to show while the device is not ready";
 
     config->audioDeviceReady = 1;
     ASSERT_TRUE (pumpUntil (
         [&]
         {
             const auto& c = p.spectrumView->inputCurve;
-            return *std::min_element (c.begin(), c.end()) < -20.0f;
+            return *std::max_element (c.begin(), c.end()) > -20.0f;
         }));
     // dB x 0.6, floored at -60 dB: nothing below -36; the tone stands well out of the rest.
     for (const auto* curve : {&p.spectrumView->inputCurve, &p.spectrumView->outputCurve})
@@ -804,6 +813,10 @@ TEST_F (Player, SpectrumTimerFillsTheViewWhileTheDeviceIsReady)
         EXPECT_GE (*low, -36.0f);
         EXPECT_GT (*high - *low, 10.0f);
     }
+
+    // The device goes away: the curves fall to the floor instead of keeping the last spectrum.
+    config->audioDeviceReady = 0;
+    EXPECT_TRUE (pumpUntil (onFloor));
 }
 
 TEST_F (Player, MenuCommandsAddTheChosenFiles)
