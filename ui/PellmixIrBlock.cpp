@@ -131,6 +131,7 @@ PellmixIrBlock::PellmixIrBlock()
         addChildComponent (c);
 
     backgroundImage = PELLMIX_PICTURE (ir_block_background_jpg);
+    emptyBackgroundImage = PELLMIX_PICTURE (ir_block_empty_background_jpg);
     dropImage = PELLMIX_PICTURE (ir_drop_png);
     config().addListener (this);
     startTimer (timerIntervalMs);
@@ -546,10 +547,14 @@ void PellmixIrBlock::clearCurves()
 //==============================================================================
 void PellmixIrBlock::paint (juce::Graphics& g)
 {
-    g.drawImage (backgroundImage, 0, 0, backgroundImage.getWidth(), backgroundImage.getHeight(), 0, 0,
-                 backgroundImage.getWidth(), backgroundImage.getHeight(), false);
+    // Without a file the block has no knobs or plot selectors: its background shows no wells or
+    // captions for them, and its display holds the drop picture and the capture key whole.
+    const bool hasFile = slotHasFile();
+    const auto& background = hasFile ? backgroundImage : emptyBackgroundImage;
+    g.drawImage (background, 0, 0, background.getWidth(), background.getHeight(), 0, 0, background.getWidth(),
+                 background.getHeight(), false);
 
-    if (!slotHasFile())
+    if (!hasFile)
     {
         g.drawImageAt (dropImage, 30, 25);
         g.setColour (juce::Colour (131, 131, 131));

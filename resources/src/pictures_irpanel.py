@@ -86,6 +86,29 @@ def block_background():
     save_jpeg(c, "ir_block_background.jpg")
 
 
+def block_empty_background():
+    """303 x 180, the block without a file: the same panel with one dark display from x 24 to 268,
+    y 20 to 168 that holds the drop invitation (x 30-151, y 25-160), "OR" and the capture key
+    (x 178-259, y 53-134) whole; no knob wells and no gain caption, as the empty block has no such
+    controls."""
+    w, h = 303, 180
+    c = Canvas(w, h)
+    brushed(c, PANEL_TOP, PANEL_BOTTOM, 11)
+    c.fill(cover(np.minimum(c.x, c.y) - 1.0), hexcol("ffffff"), 0.45)
+    c.fill(cover(np.minimum(w - c.x, h - c.y) - 1.0), hexcol("5d636b"), 0.9)
+
+    screen = rrect(c, 24, 20, 244, 148, 4)
+    c.fill(cover(screen - 1.2), hexcol("6d737b"), 0.7)
+    c.fill(cover(screen), vgradient(c, 20, 168, "161a1f", SCREEN))
+    inside = cover(screen + 1.0)
+    for gy, a in ((30, 0.10), (80, 0.12), (130, 0.08)):
+        c.fill(cover(np.abs(c.y - (gy + 0.5)) - 0.5) * inside, hexcol("8fa3b5"), a)
+    for gx in range(26 + 28, 266, 28):
+        c.fill(cover(np.abs(c.x - (gx + 0.5)) - 0.5) * inside, hexcol("8fa3b5"), 0.05)
+    c.fill(ring(screen, 1.0), hexcol("05060a"))
+    save_jpeg(c, "ir_block_empty_background.jpg")
+
+
 def drop_invitation():
     """122 x 136: a dashed tray with an arrow and "DROP IR FILE", readable over the dark display
     and the light panel below it."""
@@ -277,6 +300,7 @@ def eq_switch_looks():
 def main():
     os.makedirs(IMAGES, exist_ok=True)
     block_background()
+    block_empty_background()
     drop_invitation()
     mute_solo_looks()
     capture_button()
