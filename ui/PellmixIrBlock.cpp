@@ -442,9 +442,10 @@ void PellmixIrBlock::takeProjectRecord()
     if (reloadAndBlend() == LoadResult::unreadable)
     {
         // The project names a file the engine cannot read: the slot turns empty rather than
-        // showing that name over whatever it held before.
+        // showing that name over whatever it held before. The project's load report tells it,
+        // with whatever else of the project was not taken as stored, in one box.
         project().setIrPath (slotIndex, juce::File());
-        reportUnreadable (r.path);
+        project().noteUnreadableFile (slotIndex, r.path);
     }
 }
 

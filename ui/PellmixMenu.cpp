@@ -4,6 +4,7 @@
 #include "ui/AudioSetupDialogs.h"
 #include "ui/PellmixFileChooser.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <juce_gui_extra/juce_gui_extra.h>
@@ -62,6 +63,30 @@ void writeOrTell (const juce::File& file, const juce::String& title, const juce:
     showWarning (title, message);
 }
 } // namespace
+
+class PellmixMenu::LoadReportWatch : private juce::Timer
+{
+public:
+    explicit LoadReportWatch (PellmixMenu& owner)
+        : menu (owner)
+        , deadline (juce::Time::getMillisecondCounter() + (juce::uint32)loadReportWaitMs)
+    {
+        startTimer (100);
+    }
+
+private:
+    void timerCallback() override
+    {
+        const auto& records = config().project.irRecords;
+        const bool taken = std::none_of (records.begin(), records.end(),
+                                         [] (const PellmixIrRecord& r) { return r.changed; });
+        if (taken || juce::Time::getMillisecondCounter() >= deadline)
+            menu.reportProjectLoad(); // deletes this watch
+    }
+
+    PellmixMenu& menu;
+    const juce::uint32 deadline;
+};
 
 PellmixMenu::PellmixMenu() = default;
 PellmixMenu::~PellmixMenu() = default;
@@ -322,9 +347,21 @@ void PellmixMenu::openProject()
     if (files.isEmpty())
         return;
     const auto file = files.getFirst();
+    loadReportWatch.reset(); // a report of an earlier load is not told any more
     if (!config().loadProject (file))
         showWarning ("Open project", "This file could not be read as a Melvane project:\n" +
                                          file.getFullPathName() + "\n\nThe project was not changed.");
+    else
+        loadReportWatch = std::make_unique<LoadReportWatch> (*this);
+}
+
+void PellmixMenu::reportProjectLoad()
+{
+    loadReportWatch.reset();
+    const auto& project = config().project;
+    if (!project.lastLoadReport.isEmpty())
+        juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, "Open project",
+                                                project.lastLoadReport.describe (project.projectFile));
 }
 
 void PellmixMenu::saveProject()
