@@ -44,6 +44,19 @@ void VantrelMelvaneApplication::initialise (const juce::String&)
 
 void VantrelMelvaneApplication::shutdown()
 {
+    // A box still open (an asynchronous message nobody closed yet) goes now, while the framework
+    // still runs: left to the framework's own shut-down, its window outlives the timer thread it
+    // still uses, and the program crashes on its way out. Boxes run in a modal loop have ended
+    // with their loops by now; those left belong to the modal manager, which is told of the
+    // deletion and does not delete them again.
+    if (auto* modal = juce::ModalComponentManager::getInstanceWithoutCreating())
+    {
+        juce::Array<juce::Component::SafePointer<juce::Component>> open;
+        for (int i = 0; i < modal->getNumModalComponents(); ++i)
+            open.add (modal->getModalComponent (i));
+        for (auto& box : open)
+            box.deleteAndZero();
+    }
     // The window's destructor closes the device. Without a window the device is closed here,
     // while the framework still runs, rather than by a static destructor at program exit.
     mainWindow.reset();
