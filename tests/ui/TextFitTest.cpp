@@ -202,5 +202,11 @@ TEST_F (TextFit, EveryLabelAndTextButtonShowsItsWholeText)
         EXPECT_TRUE (misfits().empty())
             << (atMaximum ? "sliders at their maximum:\n" : "sliders at their minimum:\n")
             << describe (misfits());
+        // Kept for people to look at: the loaded block with its value boxes shown.
+        const juce::File kept (pellmix_test::screenshotFolder() +
+                               (atMaximum ? "/text-fit-block-max.png" : "/text-fit-block-min.png"));
+        kept.deleteFile();
+        juce::FileOutputStream out (kept);
+        juce::PNGImageFormat().writeImageToStream (ui_test::snapshot (block), out);
     }
 }
