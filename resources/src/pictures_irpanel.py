@@ -48,10 +48,8 @@ def text_at(c, text, font, size, x, y, colour, alpha=1.0, gravity="NorthWest", k
 
 # ---------------------------------------------------------------------------------------------
 # IR block
-def block_background():
-    """303 x 180: a light brushed panel (black captions at the top and under the knobs) with a
-    dark display from x 24 to 251, y 20 to 141 behind the white curves (x 26-249) and the plot
-    selectors, a faint grid on the display, and a bevelled edge so that the eight blocks read as
+def block_panel():
+    """303 x 180: the light brushed panel with a bevelled edge, so that the eight blocks read as
     separate modules."""
     w, h = 303, 180
     c = Canvas(w, h)
@@ -59,12 +57,23 @@ def block_background():
     # Module edge: light top-left, dark bottom-right.
     c.fill(cover(np.minimum(c.x, c.y) - 1.0), hexcol("ffffff"), 0.45)
     c.fill(cover(np.minimum(w - c.x, h - c.y) - 1.0), hexcol("5d636b"), 0.9)
+    return c
 
-    # Display: a dark recessed screen with a light lip below it.
-    screen = rrect(c, 24, 20, 227, 121, 3)
+
+def display(c, x, y, w, h, corner):
+    """A dark recessed screen with a light lip around it; returns its shape and its inside."""
+    screen = rrect(c, x, y, w, h, corner)
     c.fill(cover(screen - 1.2), hexcol("6d737b"), 0.7)
-    c.fill(cover(screen), vgradient(c, 20, 141, "161a1f", SCREEN))
-    inside = cover(screen + 1.0)
+    c.fill(cover(screen), vgradient(c, y, y + h, "161a1f", SCREEN))
+    return screen, cover(screen + 1.0)
+
+
+def block_background():
+    """303 x 180, the block with a file: the panel (black captions at the top and under the knobs)
+    with a dark display from x 24 to 251, y 20 to 141 behind the white curves (x 26-249) and the
+    plot selectors, a faint grid on the display, and wells behind the knobs."""
+    c = block_panel()
+    screen, inside = display(c, 24, 20, 227, 121, 3)
     # Grid: the zero line of the time curve (y 80), the 0 dB line (y 30) and a few verticals.
     for gy, a in ((30, 0.16), (55, 0.08), (80, 0.22), (105, 0.08)):
         c.fill(cover(np.abs(c.y - (gy + 0.5)) - 0.5) * inside, hexcol("8fa3b5"), a)
@@ -91,16 +100,8 @@ def block_empty_background():
     y 20 to 168 that holds the drop invitation (x 30-151, y 25-160), "OR" and the capture key
     (x 178-259, y 53-134) whole; no knob wells and no gain caption, as the empty block has no such
     controls."""
-    w, h = 303, 180
-    c = Canvas(w, h)
-    brushed(c, PANEL_TOP, PANEL_BOTTOM, 11)
-    c.fill(cover(np.minimum(c.x, c.y) - 1.0), hexcol("ffffff"), 0.45)
-    c.fill(cover(np.minimum(w - c.x, h - c.y) - 1.0), hexcol("5d636b"), 0.9)
-
-    screen = rrect(c, 24, 20, 244, 148, 4)
-    c.fill(cover(screen - 1.2), hexcol("6d737b"), 0.7)
-    c.fill(cover(screen), vgradient(c, 20, 168, "161a1f", SCREEN))
-    inside = cover(screen + 1.0)
+    c = block_panel()
+    screen, inside = display(c, 24, 20, 244, 148, 4)
     for gy, a in ((30, 0.10), (80, 0.12), (130, 0.08)):
         c.fill(cover(np.abs(c.y - (gy + 0.5)) - 0.5) * inside, hexcol("8fa3b5"), a)
     for gx in range(26 + 28, 266, 28):
