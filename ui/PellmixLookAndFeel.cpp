@@ -401,8 +401,6 @@ PellmixAlertLookAndFeel::PellmixAlertLookAndFeel()
     setColour (juce::AlertWindow::backgroundColourId, juce::Colour (L::popupBackground));
     setColour (juce::AlertWindow::textColourId, juce::Colour (L::menuText));
     setColour (juce::AlertWindow::outlineColourId, juce::Colour (L::popupBorder));
-    setColour (juce::TextButton::buttonColourId, juce::Colour (L::menuHover));
-    setColour (juce::TextButton::textColourOffId, juce::Colour (L::menuText));
 }
 
 void PellmixAlertLookAndFeel::drawAlertBox (juce::Graphics& g, juce::AlertWindow& alert,

@@ -104,7 +104,8 @@ private:
 // The look of the alert boxes (made the default look-and-feel by the application, as boxes are
 // built by the default one): the framework's box in the window's dark colours, with its icon
 // whole inside the box and drawn after its kind: a warning triangle with "!", an information
-// circle with "i", a question circle with "?".
+// circle with "i", a question circle with "?". Everything else that the default look-and-feel
+// draws (file dialogs, call-out boxes) stays the framework's own.
 //
 // Threads: message thread only. A function-local static like PellmixLookAndFeel.
 class PellmixAlertLookAndFeel : public juce::LookAndFeel_V4
