@@ -21,6 +21,7 @@ MainWindow::MainWindow (const juce::String& name)
     setResizable (true, true);
 
     auto* viewport = new juce::Viewport();
+    viewport->setLookAndFeel (PellmixLookAndFeel::getInstance()); // its scroll bars
     viewport->setSize (contentWidth, contentHeight);
     setContentOwned (viewport, true);
     viewport->setViewedComponent (new MainContentComponent(), true);
@@ -32,6 +33,7 @@ MainWindow::MainWindow (const juce::String& name)
         bar->setLookAndFeel (PellmixLookAndFeel::getInstance());
     setTitleBarHeight (22);
     setTopLeftPosition (10, 36);
+    startSize = {getWidth(), getHeight()};
     updateSizeLimits();
     setVisible (true);
 }
@@ -53,6 +55,14 @@ void MainWindow::updateSizeLimits()
             frame = *frameSize;
     if (limitsFrame != frame)
     {
+        if (limitsFrame.has_value())
+        {
+            // What the window manager may have been told since the frame became known: the old
+            // limits less the new frame.
+            const auto* old = getConstrainer();
+            staleShrink = juce::Point<int> (old->getMaximumWidth() - frame.getLeftAndRight(),
+                                            old->getMaximumHeight() - frame.getTopAndBottom());
+        }
         limitsFrame = frame;
         // The limits count the native frame: at the largest size the whole content and the menu
         // bar show, and no more.
@@ -62,6 +72,22 @@ void MainWindow::updateSizeLimits()
     }
     if (peer != nullptr)
         handSizeLimitsToWindowSystem (*peer);
+}
+
+void MainWindow::undoStaleShrink()
+{
+    if (!staleShrink.has_value())
+        return;
+    const juce::Point<int> size (getWidth(), getHeight());
+    if (size == startSize)
+        return; // not shrunk (yet): the window manager may still act on the stale limits
+    if (size == *staleShrink && *staleShrink != startSize)
+    {
+        staleShrink.reset();
+        setSize (startSize.x, startSize.y);
+        return;
+    }
+    staleShrink.reset(); // another size: the user's, kept
 }
 
 // A window manager reports the frame it adds after the window is shown, and moves or resizes the
@@ -76,19 +102,23 @@ void MainWindow::moved()
 void MainWindow::resized()
 {
     juce::DocumentWindow::resized();
-    if (limitsFrame.has_value())
-        updateSizeLimits();
+    if (!limitsFrame.has_value())
+        return;
+    updateSizeLimits();
+    undoStaleShrink();
 }
 
 // Before its first paint the framework places the window once more, replacing its size hints.
+// The frame may have become known since the last move or resize: the limits are brought up to
+// date before they are handed on.
 void MainWindow::paint (juce::Graphics& g)
 {
     juce::DocumentWindow::paint (g);
     if (painted)
         return;
     painted = true;
-    if (auto* peer = getPeer())
-        handSizeLimitsToWindowSystem (*peer);
+    updateSizeLimits();
+    undoStaleShrink();
 }
 
 void MainWindow::closeButtonPressed()

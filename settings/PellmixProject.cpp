@@ -2,22 +2,78 @@
 
 #include "settings/PellmixXmlFile.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
 {
-// A number from the file held to [lo, hi]; not finite (NaN, or beyond a double): fallback.
-float numberWithin (const juce::XmlElement& e, const char* name, float lo, float hi, float fallback)
+// Reads the numbers of one element (an "IR" of slot `slot`, or EQ band `band` when slot is -1)
+// held to their ranges, and notes in the report each one that was not taken as stored.
+struct HeldReader
 {
-    const double value = e.getDoubleAttribute (name);
-    return std::isfinite (value) ? (float)juce::jlimit ((double)lo, (double)hi, value) : fallback;
-}
+    const juce::XmlElement& e;
+    int slot, band;
+    PellmixProjectLoadReport& report;
 
-int integerWithin (const juce::XmlElement& e, const char* name, int lo, int hi)
+    // Held to [lo, hi]; not finite (NaN, or beyond a double): fallback.
+    float number (const char* name, float lo, float hi, float fallback) const
+    {
+        const double value = e.getDoubleAttribute (name);
+        if (!std::isfinite (value))
+        {
+            note (name, lo, hi, fallback);
+            return fallback;
+        }
+        const double held = juce::jlimit ((double)lo, (double)hi, value);
+        if (held != value)
+            note (name, lo, hi, held);
+        return (float)held;
+    }
+
+    int integer (const char* name, int lo, int hi) const
+    {
+        const int value = e.getIntAttribute (name);
+        const int taken = juce::jlimit (lo, hi, value);
+        if (taken != value)
+            note (name, lo, hi, taken);
+        return taken;
+    }
+
+    void note (const char* name, double lo, double hi, double taken) const
+    {
+        report.heldValues.push_back ({slot, band, name, e.getStringAttribute (name), lo, hi, taken});
+    }
+};
+
+juce::String number (double v)
 {
-    return juce::jlimit (lo, hi, e.getIntAttribute (name));
+    return v == std::floor (v) && std::abs (v) < 1e15 ? juce::String ((juce::int64)v) : juce::String (v);
 }
 } // namespace
+
+juce::String PellmixProjectLoadReport::describe (const juce::File& projectFile) const
+{
+    auto text = "The project was opened, but not all of it as it was stored:\n" +
+                projectFile.getFullPathName() + "\n";
+    auto slots = emptiedSlots;
+    std::stable_sort (slots.begin(), slots.end(),
+                      [] (const auto& a, const auto& b) { return a.slot < b.slot; });
+    for (const auto& s : slots)
+        text << "\nIR " << (s.slot + 1) << " was left empty: its file "
+             << (s.missing ? "is missing" : "could not be read") << ":\n    " << s.file.getFullPathName();
+    for (const auto& v : heldValues)
+    {
+        text << "\n";
+        if (v.slot >= 0)
+            text << "IR " << (v.slot + 1) << " " << v.field;
+        else
+            text << "EQ band " << (v.band + 1);
+        text << (v.stored.isEmpty() ? " was missing" : " " + v.stored.quoted()) << ": ";
+        text << "brought into " << number (v.lowest) << " to " << number (v.highest) << ", now "
+             << number (v.taken) << ".";
+    }
+    return text;
+}
 
 PellmixProject::PellmixProject() = default;
 
@@ -80,12 +136,19 @@ void PellmixProject::setIrGain (int i, float v)
     updateRecord (i, [v] (auto& r) { r.gain = v; });
 }
 
+void PellmixProject::noteUnreadableFile (int index, const juce::File& file)
+{
+    lastLoadReport.emptiedSlots.push_back ({index, file, false});
+}
+
 bool PellmixProject::load (const juce::File& file, XmlFileProblem* why)
 {
     projectFile = file;
+    lastLoadReport = {};
     auto doc = readXmlFile (file, maxXmlFileBytes, why);
     if (doc == nullptr || (doc->getChildByName ("IRs") == nullptr && doc->getChildByName ("EQ") == nullptr))
         return false;
+    PellmixProjectLoadReport report;
 
     if (auto* irs = doc->getChildByName ("IRs"))
     {
@@ -96,13 +159,17 @@ bool PellmixProject::load (const juce::File& file, XmlFileProblem* why)
             if (k >= irRecords.size())
                 break;
             using namespace PellmixRanges;
-            setIrRecord (k, juce::File (ir->getStringAttribute ("path")), ir->getIntAttribute ("solo") != 0,
-                         ir->getIntAttribute ("mute") != 0,
-                         integerWithin (*ir, "length", lengthMin, lengthMax),
-                         integerWithin (*ir, "offset", offsetMin, offsetMax),
-                         numberWithin (*ir, "phase", phaseMin, phaseMax, 0.0f), false,
-                         numberWithin (*ir, "gain", gainMinDb, gainMaxDb, 0.0f));
+            const HeldReader read{*ir, k, 0, report};
+            const juce::File path (ir->getStringAttribute ("path"));
+            const int length = read.integer ("length", lengthMin, lengthMax);
+            const int offset = read.integer ("offset", offsetMin, offsetMax);
+            const float phase = read.number ("phase", phaseMin, phaseMax, 0.0f);
+            const float gain = read.number ("gain", gainMinDb, gainMaxDb, 0.0f);
+            setIrRecord (k, path, ir->getIntAttribute ("solo") != 0, ir->getIntAttribute ("mute") != 0,
+                         length, offset, phase, false, gain);
             setIrChanged (k, true);
+            if (path != juce::File() && !path.existsAsFile())
+                report.emptiedSlots.push_back ({k, path, true});
             ++k;
         }
     }
@@ -115,11 +182,12 @@ bool PellmixProject::load (const juce::File& file, XmlFileProblem* why)
         {
             if (band >= numEqBands)
                 break;
-            eqGainsDb[band++] =
-                numberWithin (*child, "dB", PellmixRanges::gainMinDb, PellmixRanges::gainMaxDb, 0.0f);
+            const HeldReader read{*child, -1, band, report};
+            eqGainsDb[band++] = read.number ("dB", PellmixRanges::gainMinDb, PellmixRanges::gainMaxDb, 0.0f);
         }
         eqChanged = true;
     }
+    lastLoadReport = std::move (report);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "settings/PellmixXmlFile.h"
 
 #include <juce_core/juce_core.h>
+#include <vector>
 
 // The ranges that the IR block's knobs and the EQ panel's bands offer. Values read from a project
 // file are held to them.
@@ -31,6 +32,34 @@ struct PellmixIrRecord
     float gain = 0.0f;  // dB
 };
 
+// What a project load could not take as stored: slots emptied (the file they name is missing, or
+// could not be read when their IR block loaded it) and values brought into the range of their
+// control. Empty when the project loaded whole.
+struct PellmixProjectLoadReport
+{
+    struct EmptiedSlot
+    {
+        int slot; // 0..7
+        juce::File file;
+        bool missing; // false: the file exists but could not be read
+    };
+    struct HeldValue
+    {
+        int slot;            // 0..7, or -1 for an EQ band
+        int band;            // the EQ band (0..30) when slot is -1
+        juce::String field;  // "length", "offset", "phase", "gain" or "dB"
+        juce::String stored; // the attribute's text, empty when it was missing
+        double lowest, highest, taken;
+    };
+
+    std::vector<EmptiedSlot> emptiedSlots;
+    std::vector<HeldValue> heldValues;
+
+    bool isEmpty() const { return emptiedSlots.empty() && heldValues.empty(); }
+    // The text of the one box that tells it, slots first, in slot order, then the values.
+    juce::String describe (const juce::File& projectFile) const;
+};
+
 // The project: eight IR records, the 31 graphic-EQ gains and the EQ switch.
 // Message thread only; the engine is fed from it by the user interface.
 class PellmixProject
@@ -58,8 +87,11 @@ public:
     // file is missing, cannot be read or parsed (readXmlFile: only a regular file of at most
     // maxXmlFileBytes, nested no deeper than maxXmlDepth; the reason in `why` when given), or
     // holds neither "IRs" nor "EQ" (`why` is then none): only projectFile changes. Numbers are held
-    // to PellmixRanges; one that is not finite takes its field's default.
+    // to PellmixRanges; one that is not finite takes its field's default. Every value held so, and
+    // every slot whose file is missing, goes into lastLoadReport, which each load starts afresh.
     bool load (const juce::File& file, XmlFileProblem* why = nullptr);
+    // An IR block found the file of a loaded record unreadable and emptied the slot.
+    void noteUnreadableFile (int index, const juce::File& file);
     // Writes the project file; false when it could not be written (the old file is kept).
     bool save (const juce::File& file);
 
@@ -68,6 +100,7 @@ public:
     float eqGainsDb[numEqBands]{};
     bool eqChanged = false;
     bool eqOn = true;
+    PellmixProjectLoadReport lastLoadReport;
 
 private:
     template <typename Fn>

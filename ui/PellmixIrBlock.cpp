@@ -131,6 +131,7 @@ PellmixIrBlock::PellmixIrBlock()
         addChildComponent (c);
 
     backgroundImage = PELLMIX_PICTURE (ir_block_background_jpg);
+    emptyBackgroundImage = PELLMIX_PICTURE (ir_block_empty_background_jpg);
     dropImage = PELLMIX_PICTURE (ir_drop_png);
     config().addListener (this);
     startTimer (timerIntervalMs);
@@ -221,7 +222,7 @@ void PellmixIrBlock::takeFile (const juce::File& file)
 
 void PellmixIrBlock::reportUnreadable (const juce::File& file)
 {
-    juce::AlertWindow::showMessageBoxAsync (juce::AlertWindow::WarningIcon, "Info",
+    juce::AlertWindow::showMessageBoxAsync (juce::AlertWindow::WarningIcon, "Load IR",
                                             "The IR file could not be read:\n" + file.getFullPathName());
 }
 
@@ -441,9 +442,10 @@ void PellmixIrBlock::takeProjectRecord()
     if (reloadAndBlend() == LoadResult::unreadable)
     {
         // The project names a file the engine cannot read: the slot turns empty rather than
-        // showing that name over whatever it held before.
+        // showing that name over whatever it held before. The project's load report tells it,
+        // with whatever else of the project was not taken as stored, in one box.
         project().setIrPath (slotIndex, juce::File());
-        reportUnreadable (r.path);
+        project().noteUnreadableFile (slotIndex, r.path);
     }
 }
 
@@ -546,10 +548,14 @@ void PellmixIrBlock::clearCurves()
 //==============================================================================
 void PellmixIrBlock::paint (juce::Graphics& g)
 {
-    g.drawImage (backgroundImage, 0, 0, backgroundImage.getWidth(), backgroundImage.getHeight(), 0, 0,
-                 backgroundImage.getWidth(), backgroundImage.getHeight(), false);
+    // Without a file the block has no knobs or plot selectors: its background shows no wells or
+    // captions for them, and its display holds the drop picture and the capture key whole.
+    const bool hasFile = slotHasFile();
+    const auto& background = hasFile ? backgroundImage : emptyBackgroundImage;
+    g.drawImage (background, 0, 0, background.getWidth(), background.getHeight(), 0, 0, background.getWidth(),
+                 background.getHeight(), false);
 
-    if (!slotHasFile())
+    if (!hasFile)
     {
         g.drawImageAt (dropImage, 30, 25);
         g.setColour (juce::Colour (131, 131, 131));

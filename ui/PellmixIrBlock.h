@@ -121,7 +121,8 @@ private:
     void setSoloLook (bool soloed);
     void setInvertLook (bool inverted);
 
-    juce::Image backgroundImage;
+    juce::Image backgroundImage;      // loaded look
+    juce::Image emptyBackgroundImage; // empty and capturing looks
     juce::Image dropImage;
     std::unique_ptr<juce::Label> irLabel;
     int slotIndex = -1;

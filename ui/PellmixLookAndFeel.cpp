@@ -81,7 +81,10 @@ juce::Label* PellmixLookAndFeel::createSliderTextBox (juce::Slider& slider)
 {
     auto* box = new juce::Label ({}, {});
     box->setJustificationType (juce::Justification::centred);
-    box->setFont (juce::Font (getValueTypeface()).withHeight (defaultFontHeight));
+    // The boxes are 12 to 15 pixels high and 24 to 30 wide: a smaller height and a thin border
+    // keep every value of the knobs (up to "-2047" and six-digit offsets) whole.
+    box->setFont (juce::Font (getValueTypeface()).withHeight (valueBoxFontHeight));
+    box->setBorderSize ({0, 1, 0, 1});
 
     const auto outline = slider.findColour (juce::Slider::textBoxOutlineColourId);
     box->setColour (juce::Label::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));
@@ -247,6 +250,24 @@ void PellmixLookAndFeel::drawVectorKnob (juce::Graphics& g, int x, int y, int wi
 }
 
 //==============================================================================
+void PellmixLookAndFeel::drawScrollbar (juce::Graphics& g, juce::ScrollBar&, int x, int y, int width,
+                                        int height, bool isScrollbarVertical, int thumbStartPosition,
+                                        int thumbSize, bool isMouseOver, bool isMouseDown)
+{
+    g.setColour (juce::Colour (scrollTrack));
+    g.fillRect (x, y, width, height);
+    if (thumbSize <= 0)
+        return;
+
+    const auto thumb = (isScrollbarVertical ? juce::Rectangle<int> (x, thumbStartPosition, width, thumbSize)
+                                            : juce::Rectangle<int> (thumbStartPosition, y, thumbSize, height))
+                           .toFloat()
+                           .reduced (2.0f);
+    g.setColour (juce::Colour (isMouseOver || isMouseDown ? scrollThumbHot : scrollThumb));
+    g.fillRoundedRectangle (thumb, juce::jmin (thumb.getWidth(), thumb.getHeight()) * 0.5f);
+}
+
+//==============================================================================
 void PellmixLookAndFeel::drawTooltip (juce::Graphics& g, const juce::String& text, int width, int height)
 {
     g.fillAll (juce::Colour (0xffffffff));
@@ -365,4 +386,68 @@ void PellmixLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Recta
         g.setFont (font.withHeight (font.getHeight() * 0.75f));
         g.drawText (shortcutKeyText, r, juce::Justification::centredRight, true);
     }
+}
+
+//==============================================================================
+PellmixAlertLookAndFeel* PellmixAlertLookAndFeel::getInstance()
+{
+    static PellmixAlertLookAndFeel instance;
+    return &instance;
+}
+
+PellmixAlertLookAndFeel::PellmixAlertLookAndFeel()
+{
+    using L = PellmixLookAndFeel;
+    setColour (juce::AlertWindow::backgroundColourId, juce::Colour (L::popupBackground));
+    setColour (juce::AlertWindow::textColourId, juce::Colour (L::menuText));
+    setColour (juce::AlertWindow::outlineColourId, juce::Colour (L::popupBorder));
+}
+
+void PellmixAlertLookAndFeel::drawAlertBox (juce::Graphics& g, juce::AlertWindow& alert,
+                                            const juce::Rectangle<int>&, juce::TextLayout& textLayout)
+{
+    const auto bounds = alert.getLocalBounds();
+    g.fillAll (alert.findColour (juce::AlertWindow::backgroundColourId));
+    g.setColour (alert.findColour (juce::AlertWindow::outlineColourId));
+    g.drawRect (bounds, 2);
+
+    const auto kind = alert.getAlertType();
+    if (kind != juce::MessageBoxIconType::NoIcon)
+    {
+        const auto area = iconArea().toFloat();
+        juce::Path icon;
+        char mark = '!';
+        if (kind == juce::MessageBoxIconType::WarningIcon)
+        {
+            icon.addTriangle (area.getCentreX(), area.getY(), area.getRight(), area.getBottom(), area.getX(),
+                              area.getBottom());
+            icon = icon.createPathWithRoundedCorners (5.0f);
+        }
+        else
+        {
+            icon.addEllipse (area);
+            mark = kind == juce::MessageBoxIconType::InfoIcon ? 'i' : '?';
+        }
+        // The mark is cut out of the shape, lower in the triangle where it is wider.
+        const auto markArea = kind == juce::MessageBoxIconType::WarningIcon
+                                  ? area.withTrimmedTop (area.getHeight() * 0.3f)
+                                  : area;
+        juce::GlyphArrangement glyphs;
+        glyphs.addFittedText (juce::Font (markArea.getHeight() * 0.7f, juce::Font::bold),
+                              juce::String::charToString ((juce::juce_wchar)mark), markArea.getX(),
+                              markArea.getY(), markArea.getWidth(), markArea.getHeight(),
+                              juce::Justification::centred, 1);
+        glyphs.createPath (icon);
+        icon.setUsingNonZeroWinding (false);
+        g.setColour (
+            juce::Colour (kind == juce::MessageBoxIconType::WarningIcon ? warningColour : infoColour));
+        g.fillPath (icon);
+    }
+
+    // The text where the framework's own drawing puts it: right of the icon space, below the top.
+    const int iconSpace = kind == juce::MessageBoxIconType::NoIcon ? 0 : 80;
+    g.setColour (alert.findColour (juce::AlertWindow::textColourId));
+    textLayout.draw (g, juce::Rectangle<int> (1 + iconSpace, 30, bounds.getWidth() - 2 - iconSpace,
+                                              bounds.getHeight() - getAlertWindowButtonHeight() - 20)
+                            .toFloat());
 }

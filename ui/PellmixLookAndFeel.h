@@ -23,6 +23,7 @@ public:
 
     static constexpr float defaultFontHeight = 14.0f;
     static constexpr float comboBoxFontHeight = 22.0f;
+    static constexpr float valueBoxFontHeight = 11.0f;
 
     static PellmixLookAndFeel* getInstance();
     ~PellmixLookAndFeel() override;
@@ -63,6 +64,17 @@ public:
     static constexpr float menuBarFontHeight = 15.0f;
     static constexpr float popupMenuFontHeight = 16.0f;
 
+    // Scroll bars (the main window's viewport, the playlists): a dark track and a light thumb,
+    // wide enough to grab, without arrow buttons.
+    int getDefaultScrollbarWidth() override { return scrollBarWidth; }
+    bool areScrollbarButtonsVisible() override { return false; }
+    void drawScrollbar (juce::Graphics&, juce::ScrollBar&, int x, int y, int width, int height,
+                        bool isScrollbarVertical, int thumbStartPosition, int thumbSize, bool isMouseOver,
+                        bool isMouseDown) override;
+    static constexpr int scrollBarWidth = 14;
+    static constexpr juce::uint32 scrollTrack = 0xff15171b, scrollThumb = 0xff8d96a1,
+                                  scrollThumbHot = 0xffc3cad2;
+
     // The two embedded typefaces: labels, and combo boxes and slider value boxes.
     static juce::Typeface::Ptr getLabelTypeface();
     static juce::Typeface::Ptr getValueTypeface();
@@ -87,4 +99,29 @@ private:
     float knobPointerWidth = 0.0f;
 
     JUCE_DECLARE_NON_COPYABLE (PellmixLookAndFeel)
+};
+
+// The look of the alert boxes (made the default look-and-feel by the application, as boxes are
+// built by the default one): the framework's box in the window's dark colours, with its icon
+// whole inside the box and drawn after its kind: a warning triangle with "!", an information
+// circle with "i", a question circle with "?". Everything else that the default look-and-feel
+// draws (file dialogs, call-out boxes) stays the framework's own.
+//
+// Threads: message thread only. A function-local static like PellmixLookAndFeel.
+class PellmixAlertLookAndFeel : public juce::LookAndFeel_V4
+{
+public:
+    static PellmixAlertLookAndFeel* getInstance();
+
+    void drawAlertBox (juce::Graphics&, juce::AlertWindow&, const juce::Rectangle<int>& textArea,
+                       juce::TextLayout&) override;
+
+    // Where the icon lies: inside the 80 pixels the box keeps left of its text, clear of the edges.
+    static juce::Rectangle<int> iconArea() { return {14, 24, 52, 52}; }
+    static constexpr juce::uint32 warningColour = 0xffe8a33d, infoColour = PellmixLookAndFeel::menuAccent;
+
+private:
+    PellmixAlertLookAndFeel();
+
+    JUCE_DECLARE_NON_COPYABLE (PellmixAlertLookAndFeel)
 };

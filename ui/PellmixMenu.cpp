@@ -5,6 +5,7 @@
 #include "ui/AudioSetupDialogs.h"
 #include "ui/PellmixFileChooser.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <juce_gui_extra/juce_gui_extra.h>
@@ -48,7 +49,45 @@ void showWarning (const juce::String& title, const juce::String& message)
 {
     juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, title, message);
 }
+
+// Writes through `write` (which replaces the file through a temporary sibling) and, when that
+// fails, says so; that an older file of the name was kept is said only when there was one.
+void writeOrTell (const juce::File& file, const juce::String& title, const juce::String& what,
+                  const std::function<bool (const juce::File&)>& write)
+{
+    const bool older = file.existsAsFile();
+    if (write (file))
+        return;
+    auto message = what + " could not be written to:\n" + file.getFullPathName();
+    if (older)
+        message << "\n\nAn older file of that name was left as it was.";
+    showWarning (title, message);
+}
 } // namespace
+
+class PellmixMenu::LoadReportWatch : private juce::Timer
+{
+public:
+    explicit LoadReportWatch (PellmixMenu& owner)
+        : menu (owner)
+        , deadline (juce::Time::getMillisecondCounter() + (juce::uint32)loadReportWaitMs)
+    {
+        startTimer (100);
+    }
+
+private:
+    void timerCallback() override
+    {
+        const auto& records = config().project.irRecords;
+        const bool taken = std::none_of (records.begin(), records.end(),
+                                         [] (const PellmixIrRecord& r) { return r.changed; });
+        if (taken || juce::Time::getMillisecondCounter() >= deadline)
+            menu.reportProjectLoad(); // deletes this watch
+    }
+
+    PellmixMenu& menu;
+    const juce::uint32 deadline;
+};
 
 PellmixMenu::PellmixMenu() = default;
 PellmixMenu::~PellmixMenu() = default;
@@ -311,6 +350,7 @@ void PellmixMenu::openProject()
     if (files.isEmpty())
         return;
     const auto file = files.getFirst();
+    loadReportWatch.reset(); // a report of an earlier load is not told any more
     auto problem = XmlFileProblem::none;
     if (!config().loadProject (file, &problem))
     {
@@ -320,22 +360,33 @@ void PellmixMenu::openProject()
                                          file.getFullPathName() + "\n\n" + reason +
                                          "The project was not changed.");
     }
+    else
+        loadReportWatch = std::make_unique<LoadReportWatch> (*this);
+}
+
+void PellmixMenu::reportProjectLoad()
+{
+    loadReportWatch.reset();
+    const auto& project = config().project;
+    if (!project.lastLoadReport.isEmpty())
+        juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, "Open project",
+                                                project.lastLoadReport.describe (project.projectFile));
 }
 
 void PellmixMenu::saveProject()
 {
     const auto file = chooseFileToWrite ("Save Melvane project", config().settings.productFolder, ".vmp");
-    if (file != juce::File() && !config().saveProject (file))
-        showWarning ("Save project", "The project could not be written to:\n" + file.getFullPathName() +
-                                         "\n\nAn older file of that name was left as it was.");
+    if (file != juce::File())
+        writeOrTell (file, "Save project", "The project",
+                     [] (const juce::File& f) { return config().saveProject (f); });
 }
 
 void PellmixMenu::exportIr()
 {
     const auto file = chooseFileToWrite ("Output file", config().settings.impulsesFolder, ".vir");
-    if (file != juce::File() && !config().engine.exportIr (file))
-        showWarning ("Export IR", "The IR could not be written to:\n" + file.getFullPathName() +
-                                      "\n\nAn older file of that name was left as it was.");
+    if (file != juce::File())
+        writeOrTell (file, "Export IR", "The IR",
+                     [] (const juce::File& f) { return config().engine.exportIr (f); });
 }
 
 //==============================================================================

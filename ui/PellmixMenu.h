@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // The main window's menu-bar model, owned by the configuration: "File" (projects, IR export,
@@ -75,6 +76,8 @@ public:
     static bool openWithDesktop (const juce::File& document);
 
     static constexpr const char* aboutTitle = "About Vantrel Melvane...";
+    // How long the load report waits at most for the IR blocks to take a loaded project.
+    static constexpr int loadReportWaitMs = 10000;
     static juce::String aboutText();
 
     // Nothing announces menu changes: every menu is rebuilt when it opens.
@@ -104,10 +107,16 @@ private:
     juce::File chooseFileToWrite (const juce::String& title, const juce::File& startIn,
                                   const juce::String& extension);
 
+    // After a project load, waits for the IR blocks to take the loaded records (they find the
+    // files they cannot read), then tells in one box what was not taken as stored.
+    class LoadReportWatch;
+    void reportProjectLoad();
+
     juce::Array<juce::File> documents;
     juce::Array<Listener*> listeners;
     juce::CriticalSection lock;
     DocumentOpener openDocument;
+    std::unique_ptr<LoadReportWatch> loadReportWatch;
 
     JUCE_DECLARE_NON_COPYABLE (PellmixMenu)
 };

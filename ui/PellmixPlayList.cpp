@@ -176,7 +176,7 @@ void PellmixPlayList::reportUnreadable (const juce::StringArray& lines)
 {
     for (const auto& line : lines)
         juce::Logger::writeToLog (line);
-    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, "Info",
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, "Player",
                                             lines.joinIntoString ("\n"));
 }
 

@@ -92,7 +92,7 @@ public:
 
     // "<path> could not be read: it <reason>."
     static juce::String unreadableText (const juce::File& file, PellmixAudioOpener::Refusal why);
-    // Shows the lines in one warning box titled "Info" without waiting for it, and logs them.
+    // Shows the lines in one warning box titled "Player" without waiting for it, and logs them.
     static void reportUnreadable (const juce::StringArray& lines);
     void removeSelectedRows();
 

@@ -90,9 +90,7 @@ PellmixPlayer::PellmixPlayer()
         picture (BinaryData::player_transport_panel_png, BinaryData::player_transport_panel_pngSize);
     setLookAndFeel (PellmixLookAndFeel::getInstance());
 
-    createChildren();
-    spectrumView->outputCurve.fill (0.0f);
-    spectrumView->inputCurve.fill (0.0f);
+    createChildren(); // the spectrum view starts with both curves on its floor
 
     transportSource.addChangeListener (this);
     gainSlider->setValue (startGainValue, juce::sendNotificationSync);
@@ -192,6 +190,7 @@ void PellmixPlayer::createChildren()
 
     repeatLabel = makeLabel ("UserName", "All", juce::Colours::white, juce::Justification::centred,
                              juce::Font (12.0f, juce::Font::bold));
+    repeatLabel->setBorderSize ({0, 1, 0, 1});
     repeatButton = makeButton ("Off -> 1 -> All -> Off");
     setFaces (*repeatButton, picture (BinaryData::player_repeat_png, BinaryData::player_repeat_pngSize));
 
@@ -238,9 +237,10 @@ void PellmixPlayer::resized()
     listenSourceButton->setBounds (775, 8, 25, 25);
     listenTargetButton->setBounds (775, 62, 25, 25);
     sourceList->setBounds (12, 26, 175, 90);
-    sourceLabel->setBounds (12, 10, 175, 14);
+    // The captions' 16-pixel font needs 16 pixels; both stay on their tabs, above the lists.
+    sourceLabel->setBounds (12, 9, 175, 16);
     targetList->setBounds (200, 26, 175, 90);
-    targetLabel->setBounds (200, 10, 175, 14);
+    targetLabel->setBounds (200, 9, 175, 16);
     gainSlider->setBounds (656, 94, 112, 20);
     sourceProgressSlider->setBounds (404, 11, 364, 20);
     targetProgressSlider->setBounds (404, 65, 364, 20);
@@ -249,7 +249,8 @@ void PellmixPlayer::resized()
     pauseButton->setBounds (470, 94, 20, 20);
     stopButton->setBounds (497, 94, 20, 20);
     nextButton->setBounds (526, 94, 20, 20);
-    repeatLabel->setBounds (580, 94, 20, 20);
+    // The clear window of the repeat face, wide enough for "Off".
+    repeatLabel->setBounds (579, 94, 25, 20);
     repeatButton->setBounds (560, 94, 45, 20);
     timeLabel->setBounds (670, 38, 90, 20);
     fileNameLabel->setBounds (414, 38, 250, 20);
@@ -471,7 +472,12 @@ void PellmixPlayer::handleEndOfFile()
 
 void PellmixPlayer::timerCallback (int timerID)
 {
-    if (PellmixConfig::getInstance()->audioDeviceReady.load() <= 0 || holdPausedDuringCapture())
+    if (PellmixConfig::getInstance()->audioDeviceReady.load() <= 0)
+    {
+        spectrumView->showNothing(); // no device feeds the analysers
+        return;
+    }
+    if (holdPausedDuringCapture())
         return;
 
     if (timerID == spectrumTimer)
@@ -487,7 +493,10 @@ void PellmixPlayer::updateSpectra()
     const float* out = engine.getMagnitudes (PellmixEngine::outputSpectrum, 0);
     const float* in = engine.getMagnitudes (PellmixEngine::inputSpectrum, 0);
     if (out == nullptr || in == nullptr)
+    {
+        spectrumView->showNothing();
         return;
+    }
 
     auto& view = *spectrumView;
     const auto outputBefore = view.outputCurve, inputBefore = view.inputCurve;

@@ -2,12 +2,27 @@
 
 #include "settings/PellmixConfig.h"
 
+#include <algorithm>
 #include <cmath>
 
 PellmixPlayerInOutSpectroGramme::PellmixPlayerInOutSpectroGramme()
     : gridImage (juce::Image::ARGB, viewWidth, viewHeight, true)
+    , captionImage (juce::Image::ARGB, viewWidth, viewHeight, true)
 {
+    outputCurve.fill (floorValue);
+    inputCurve.fill (floorValue);
     setOpaque (true);
+}
+
+void PellmixPlayerInOutSpectroGramme::showNothing()
+{
+    const auto onFloor = [] (const std::array<float, numPoints>& curve)
+    { return std::all_of (curve.begin(), curve.end(), [] (float v) { return v == floorValue; }); };
+    if (onFloor (outputCurve) && onFloor (inputCurve))
+        return;
+    outputCurve.fill (floorValue);
+    inputCurve.fill (floorValue);
+    repaint();
 }
 
 float PellmixPlayerInOutSpectroGramme::curveY (float value)
@@ -46,11 +61,39 @@ void PellmixPlayerInOutSpectroGramme::resized()
         for (int m = (decade == 10.0f ? 3 : 2); m <= 9; ++m)
             vertical (std::log10 ((float)m * decade));
 
-    g.setFont (g.getCurrentFont().withHeight (10.0f).boldened());
-    g.setColour (config->outputColour);
-    g.drawText ("OUTPUT", juce::Rectangle<int> (0, 11, 360, 105), juce::Justification::topRight, true);
-    g.setColour (config->inputColour);
-    g.drawText ("INPUT", juce::Rectangle<int> (0, 1, 360, 105), juce::Justification::topRight, true);
+    drawCaptions (g, false);
+
+    captionImage.clear (captionImage.getBounds());
+    juce::Graphics overlay (captionImage);
+    drawCaptions (overlay, true);
+}
+
+void PellmixPlayerInOutSpectroGramme::drawCaptions (juce::Graphics& g, bool onPlates) const
+{
+    auto* config = PellmixConfig::getInstance();
+    const auto font = g.getCurrentFont().withHeight (10.0f).boldened();
+    g.setFont (font);
+    struct Caption
+    {
+        const char* text;
+        int top;
+        juce::Colour colour;
+    };
+    for (const auto& c :
+         {Caption{"OUTPUT", 11, config->outputColour}, Caption{"INPUT", 1, config->inputColour}})
+    {
+        const juce::Rectangle<int> area (0, c.top, 360, 105);
+        if (onPlates)
+        {
+            // A dark plate one pixel around the text's line.
+            const int width = (int)std::ceil (font.getStringWidthFloat (c.text));
+            g.setColour (juce::Colour (0xff000000));
+            g.fillRect (juce::Rectangle<int> (area.getRight() - width - 2, c.top - 1, width + 4,
+                                              (int)std::ceil (font.getHeight()) + 1));
+        }
+        g.setColour (c.colour);
+        g.drawText (c.text, area, juce::Justification::topRight, true);
+    }
 }
 
 void PellmixPlayerInOutSpectroGramme::paint (juce::Graphics& g)
@@ -82,4 +125,6 @@ void PellmixPlayerInOutSpectroGramme::paint (juce::Graphics& g)
         input.lineTo ((float)(k + 1), curveY (inputCurve[(size_t)k]));
     g.setColour (config->inputColour);
     g.strokePath (input, stroke);
+
+    g.drawImageAt (captionImage, 0, 0);
 }

@@ -48,10 +48,8 @@ def text_at(c, text, font, size, x, y, colour, alpha=1.0, gravity="NorthWest", k
 
 # ---------------------------------------------------------------------------------------------
 # IR block
-def block_background():
-    """303 x 180: a light brushed panel (black captions at the top and under the knobs) with a
-    dark display from x 24 to 251, y 20 to 141 behind the white curves (x 26-249) and the plot
-    selectors, a faint grid on the display, and a bevelled edge so that the eight blocks read as
+def block_panel():
+    """303 x 180: the light brushed panel with a bevelled edge, so that the eight blocks read as
     separate modules."""
     w, h = 303, 180
     c = Canvas(w, h)
@@ -59,12 +57,23 @@ def block_background():
     # Module edge: light top-left, dark bottom-right.
     c.fill(cover(np.minimum(c.x, c.y) - 1.0), hexcol("ffffff"), 0.45)
     c.fill(cover(np.minimum(w - c.x, h - c.y) - 1.0), hexcol("5d636b"), 0.9)
+    return c
 
-    # Display: a dark recessed screen with a light lip below it.
-    screen = rrect(c, 24, 20, 227, 121, 3)
+
+def display(c, x, y, w, h, corner):
+    """A dark recessed screen with a light lip around it; returns its shape and its inside."""
+    screen = rrect(c, x, y, w, h, corner)
     c.fill(cover(screen - 1.2), hexcol("6d737b"), 0.7)
-    c.fill(cover(screen), vgradient(c, 20, 141, "161a1f", SCREEN))
-    inside = cover(screen + 1.0)
+    c.fill(cover(screen), vgradient(c, y, y + h, "161a1f", SCREEN))
+    return screen, cover(screen + 1.0)
+
+
+def block_background():
+    """303 x 180, the block with a file: the panel (black captions at the top and under the knobs)
+    with a dark display from x 24 to 251, y 20 to 141 behind the white curves (x 26-249) and the
+    plot selectors, a faint grid on the display, and wells behind the knobs."""
+    c = block_panel()
+    screen, inside = display(c, 24, 20, 227, 121, 3)
     # Grid: the zero line of the time curve (y 80), the 0 dB line (y 30) and a few verticals.
     for gy, a in ((30, 0.16), (55, 0.08), (80, 0.22), (105, 0.08)):
         c.fill(cover(np.abs(c.y - (gy + 0.5)) - 0.5) * inside, hexcol("8fa3b5"), a)
@@ -84,6 +93,21 @@ def block_background():
     text_at(c, "GAIN", FONT_MEDIUM, 7, 276, 162, "3b4047", 0.9, kerning=0.6)
     c.fill(cover(segment(c, 12, 143.5, 230, 143.5, 0.4)), hexcol("ffffff"), 0.35)
     save_jpeg(c, "ir_block_background.jpg")
+
+
+def block_empty_background():
+    """303 x 180, the block without a file: the same panel with one dark display from x 24 to 268,
+    y 20 to 168 that holds the drop invitation (x 30-151, y 25-160), "OR" and the capture key
+    (x 178-259, y 53-134) whole; no knob wells and no gain caption, as the empty block has no such
+    controls."""
+    c = block_panel()
+    screen, inside = display(c, 24, 20, 244, 148, 4)
+    for gy, a in ((30, 0.10), (80, 0.12), (130, 0.08)):
+        c.fill(cover(np.abs(c.y - (gy + 0.5)) - 0.5) * inside, hexcol("8fa3b5"), a)
+    for gx in range(26 + 28, 266, 28):
+        c.fill(cover(np.abs(c.x - (gx + 0.5)) - 0.5) * inside, hexcol("8fa3b5"), 0.05)
+    c.fill(ring(screen, 1.0), hexcol("05060a"))
+    save_jpeg(c, "ir_block_empty_background.jpg")
 
 
 def drop_invitation():
@@ -277,6 +301,7 @@ def eq_switch_looks():
 def main():
     os.makedirs(IMAGES, exist_ok=True)
     block_background()
+    block_empty_background()
     drop_invitation()
     mute_solo_looks()
     capture_button()

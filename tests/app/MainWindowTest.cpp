@@ -3,6 +3,7 @@
 #include "InProcessDevice.h"
 #include "app/MainContentComponent.h"
 #include "app/MainWindow.h"
+#include "ui/PellmixLookAndFeel.h"
 #include "ui/PellmixMenu.h"
 
 using namespace app_test;
@@ -93,4 +94,43 @@ TEST_F (MainWindowInProcess, DestructorMakesNoDeviceManagerWhenNoneIsLeft)
     EXPECT_TRUE (logger.lines.isEmpty()) << "a new manager would open a device and report it:\n"
                                          << logger.lines.joinIntoString ("\n");
     EXPECT_EQ (getExistingSharedAudioDeviceManager(), nullptr);
+}
+
+// Made smaller than the content, the window scrolls it with scroll bars in the window's look: a
+// dark track and a light thumb, wide enough to grab.
+TEST_F (MainWindowInProcess, ScrollBarsAtTheSmallestSizeAreWideAndInTheWindowsLook)
+{
+    ASSERT_NO_FATAL_FAILURE (startConfiguration());
+    MainWindow window ("Vantrel Melvane");
+    window.setBoundsConstrained ({10, 36, 800, 600});
+    auto* viewport = dynamic_cast<juce::Viewport*> (window.getContentComponent());
+    ASSERT_NE (viewport, nullptr);
+    auto& vertical = viewport->getVerticalScrollBar();
+    auto& horizontal = viewport->getHorizontalScrollBar();
+    ASSERT_TRUE (vertical.isVisible());
+    ASSERT_TRUE (horizontal.isVisible());
+    EXPECT_GE (vertical.getWidth(), 12);
+    EXPECT_GE (horizontal.getHeight(), 12);
+
+    for (auto* bar : {&vertical, &horizontal})
+    {
+        const auto shot =
+            bar->createComponentSnapshot (bar->getLocalBounds()).convertedToFormat (juce::Image::ARGB);
+        int track = 0, thumb = 0;
+        for (int y = 0; y < shot.getHeight(); ++y)
+            for (int x = 0; x < shot.getWidth(); ++x)
+            {
+                const auto argb = shot.getPixelAt (x, y).getARGB();
+                track += argb == PellmixLookAndFeel::scrollTrack ? 1 : 0;
+                thumb += argb == PellmixLookAndFeel::scrollThumb ? 1 : 0;
+            }
+        const int area = shot.getWidth() * shot.getHeight();
+        EXPECT_GT (track, area / 10) << "the dark track";
+        EXPECT_GT (thumb, area / 10) << "the light thumb";
+    }
+    // Kept for people to look at.
+    const juce::File kept (pellmix_test::screenshotFolder() + "/main-window-800x600.png");
+    kept.deleteFile();
+    juce::FileOutputStream out (kept);
+    juce::PNGImageFormat().writeImageToStream (window.createComponentSnapshot (window.getLocalBounds()), out);
 }

@@ -3,6 +3,7 @@
 #include "AppHarness.h"
 #include "ModalCloser.h"
 #include "app/VantrelMelvaneApplication.h"
+#include "ui/PellmixLookAndFeel.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -44,23 +45,24 @@ protected:
     HomeLayout layout;
 };
 
-// Records what the application's message boxes say.
-struct RecordingLookAndFeel : juce::LookAndFeel_V4
+// Records what the application's message boxes say (a box tells its title, ". " and its text)
+// and with which look-and-feel they were drawn.
+struct BoxRecord
 {
-    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
-                                          const juce::String& button1, const juce::String& button2,
-                                          const juce::String& button3, juce::MessageBoxIconType icon,
-                                          int numButtons, juce::Component* associated) override
-    {
-        titles.add (title);
-        messages.add (message);
-        icons.push_back (icon);
-        return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, icon, numButtons,
-                                                  associated);
-    }
-
     juce::StringArray titles, messages;
     std::vector<juce::MessageBoxIconType> icons;
+    std::vector<juce::LookAndFeel*> looks;
+
+    void record (juce::Component& modal)
+    {
+        auto* box = dynamic_cast<juce::AlertWindow*> (&modal);
+        if (box == nullptr)
+            return;
+        titles.add (box->getName());
+        messages.add (box->getDescription().fromFirstOccurrenceOf (box->getName() + ". ", false, false));
+        icons.push_back (box->getAlertType());
+        looks.push_back (&box->getLookAndFeel());
+    }
 };
 } // namespace
 
@@ -102,20 +104,20 @@ TEST (RightErrorChild, RunsTheApplicationObject)
     if (getenv (childSwitch) == nullptr)
         GTEST_SKIP() << "runs as the child of RightError.BoxNamesTheProductFolderAndShutdownClosesTheDevice";
 
-    RecordingLookAndFeel lookAndFeel;
-    juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
+    BoxRecord boxes;
     {
-        ModalCloser closer;
+        ModalCloser closer ([&boxes] (juce::Component& modal) { boxes.record (modal); });
         VantrelMelvaneApplication application;
         application.initialise ({});
 
         const auto productFolder =
             juce::String (getenv ("HOME")) + "/.config/Application Support/Harnwick/Vantrel Melvane";
-        EXPECT_EQ (lookAndFeel.titles, juce::StringArray ("Right error"));
-        EXPECT_EQ (lookAndFeel.messages,
+        EXPECT_EQ (boxes.titles, juce::StringArray ("Right error"));
+        EXPECT_EQ (boxes.messages,
                    juce::StringArray ("The software do not have write access on " + productFolder));
-        EXPECT_EQ (lookAndFeel.icons,
-                   std::vector<juce::MessageBoxIconType>{juce::MessageBoxIconType::WarningIcon});
+        EXPECT_EQ (boxes.icons, std::vector<juce::MessageBoxIconType>{juce::MessageBoxIconType::WarningIcon});
+        EXPECT_EQ (boxes.looks, std::vector<juce::LookAndFeel*>{PellmixAlertLookAndFeel::getInstance()})
+            << "drawn in the window's look";
         EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 0);
         EXPECT_FALSE (juce::File (productFolder + "/VantrelMelvane.log").exists());
 
@@ -125,5 +127,4 @@ TEST (RightErrorChild, RunsTheApplicationObject)
         application.shutdown();
         EXPECT_EQ (portsOfThisUser().find ("JUCEJack"), std::string::npos);
     }
-    juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
 }

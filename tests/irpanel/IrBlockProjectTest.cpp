@@ -172,6 +172,8 @@ TEST_F (IrPanelTest, BlockThatTurnsEmptyLeavesTheBlend)
     EXPECT_EQ (sumBand0 (engine()), sumBand0 (reference));
 }
 
+// A project record naming a file that cannot be read: the slot turns empty, and the project's
+// load report tells it (the menu shows the report in one box once every block took its record).
 TEST_F (IrPanelTest, ProjectFileThatCannotBeReadEmptiesTheSlotAndSaysSo)
 {
     loadInto (0, someIr ("old.wav"));
@@ -185,6 +187,68 @@ TEST_F (IrPanelTest, ProjectFileThatCannotBeReadEmptiesTheSlotAndSaysSo)
     tick (0);
     EXPECT_EQ (block (0).getLook(), Look::empty);
     EXPECT_FALSE (engine().isLoaded (0));
-    ASSERT_EQ (alerts.boxes.size(), 1u);
-    EXPECT_TRUE (alerts.boxes[0].message.contains (broken.getFullPathName()));
+    EXPECT_TRUE (alerts.boxes.empty()) << "no box of its own";
+    const auto& emptied = project().lastLoadReport.emptiedSlots;
+    ASSERT_EQ (emptied.size(), 1u);
+    EXPECT_EQ (emptied[0].slot, 0);
+    EXPECT_EQ (emptied[0].file, broken);
+    EXPECT_FALSE (emptied[0].missing);
+}
+
+// "Open project" on a project that loads only in part: after the blocks took their records, one
+// box tells every slot left empty (why, and its file) and every value brought into range; a
+// project that loads whole says nothing.
+TEST_F (IrPanelTest, ProjectOpenedInPartIsToldInOneBox)
+{
+    const auto good = someIr ("good.wav", 2.0), broken = file ("broken.wav"), gone = file ("gone.wav");
+    broken.replaceWithText ("no audio here");
+    auto projectFile = [this] (const std::string& name, const std::string& irs, const std::string& bands)
+    {
+        const auto f = file (name);
+        f.replaceWithText ("<MelvaneProject Version=\"1\"><IRs>" + irs + "</IRs><EQ on=\"1\">" + bands +
+                           "</EQ></MelvaneProject>");
+        return f;
+    };
+    auto ir = [] (const juce::File& f, const std::string& gain) {
+        return "<IR path=\"" + f.getFullPathName().toStdString() + "\" length=\"1792\" gain=\"" + gain +
+               "\"/>";
+    };
+    const auto inPart =
+        projectFile ("part.vmp", ir (good, "40") + ir (gone, "0") + ir (broken, "0"), "<band dB=\"1e6\"/>");
+    const auto whole = projectFile ("whole.vmp", ir (good, "-3"), "<band dB=\"3\"/>");
+
+    ui_test::ChooserStub chooser;
+    auto* menu = PellmixMenu::fromConfig();
+    ASSERT_NE (menu, nullptr);
+    auto open = [&] (const juce::File& f)
+    {
+        chooser.answer = {f};
+        const auto before = alerts.boxes.size();
+        menu->menuItemSelected (PellmixMenu::openProjectId, PellmixMenu::fileMenu);
+        // The blocks take the records on their timers; the box follows.
+        const auto end = juce::Time::getMillisecondCounter() + 5000;
+        while (juce::Time::getMillisecondCounter() < end && alerts.boxes.size() == before)
+            pump (50);
+        pump (400); // a second box would come within the next ticks
+        return std::vector<AlertRecorder::Box> (alerts.boxes.begin() + (long)before, alerts.boxes.end());
+    };
+
+    const auto boxes = open (inPart);
+    ASSERT_EQ (boxes.size(), 1u);
+    EXPECT_EQ (boxes[0].title, "Open project");
+    EXPECT_EQ (boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
+    const auto& text = boxes[0].message;
+    for (const auto& line :
+         {inPart.getFullPathName(),
+          "IR 2 was left empty: its file is missing:\n    " + gone.getFullPathName(),
+          "IR 3 was left empty: its file could not be read:\n    " + broken.getFullPathName(),
+          juce::String ("IR 1 gain \"40\": brought into -12 to 12, now 12."),
+          juce::String ("EQ band 1 \"1e6\": brought into -12 to 12, now 12.")})
+        EXPECT_TRUE (text.contains (line)) << line << "\nin:\n" << text;
+    EXPECT_EQ (block (0).getLook(), Look::loaded);
+    EXPECT_EQ (block (1).getLook(), Look::empty);
+    EXPECT_EQ (block (2).getLook(), Look::empty);
+
+    EXPECT_TRUE (open (whole).empty()) << "a project that loads whole says nothing";
+    EXPECT_EQ (block (0).getLook(), Look::loaded);
 }

@@ -95,15 +95,19 @@ TEST_F (IrPanelTest, DropTable)
         else
         {
             ASSERT_EQ (alerts.boxes.size(), boxesBefore + 1);
+            // Title and icon agree: a wrong extension is told as information, a file that could
+            // not be read as a warning.
             const auto& box = alerts.boxes.back();
-            EXPECT_EQ (box.title, "Info");
             if (juce::String (c.box) == "info")
             {
+                EXPECT_EQ (box.title, "Info");
                 EXPECT_EQ (box.message, infoText);
                 EXPECT_EQ (box.icon, juce::MessageBoxIconType::InfoIcon);
             }
             else
             {
+                EXPECT_EQ (box.title, "Load IR");
+                EXPECT_EQ (box.icon, juce::MessageBoxIconType::WarningIcon);
                 EXPECT_TRUE (box.message.contains ("could not be read")) << box.message;
                 EXPECT_TRUE (box.message.contains (c.files[0])) << box.message;
             }
@@ -475,11 +479,56 @@ TEST_F (IrPanelTest, CaptionLineIsDrawnWholeAndCoversNoControl)
     }
 }
 
+// The empty look shows nothing of the controls it does not have: where the loaded look has its
+// knob sockets and the gain caption, the empty block shows its dark display, which holds the drop
+// picture and the capture key whole; none of what it shows overlaps another.
+TEST_F (IrPanelTest, EmptyLookShowsNoSocketsAndNothingOverlaps)
+{
+    auto& b = block (0);
+    tick (0);
+    ASSERT_EQ (b.getLook(), PellmixIrBlock::Look::empty);
+    const auto shot = ui_test::snapshot (b);
+    auto meanBrightness = [&shot] (juce::Rectangle<int> r)
+    {
+        double sum = 0.0;
+        for (int y = r.getY(); y < r.getBottom(); ++y)
+            for (int x = r.getX(); x < r.getRight(); ++x)
+                sum += shot.getPixelAt (x, y).getPerceivedBrightness();
+        return sum / (r.getWidth() * r.getHeight());
+    };
+    const auto loaded = PICTURE (ir_block_background_jpg);
+    for (const int knobX : {55, 145, 235})
+    {
+        // The socket below the display, as the loaded look draws it on the light panel; the empty
+        // look is dark there (its display, or the drop picture on it).
+        const juce::Rectangle<int> socket (knobX + 3, 146, 24, 20);
+        EXPECT_LT (meanBrightness (socket), 0.25) << socket.toString();
+        EXPECT_GT (ui_test::differingPixels (shot.getClippedImage (socket), loaded.getClippedImage (socket)),
+                   socket.getWidth() * socket.getHeight() * 9 / 10)
+            << socket.toString();
+    }
+    const juce::Rectangle<int> gainCaption (272, 158, 28, 12);
+    EXPECT_NE (
+        ui_test::differingPixels (shot.getClippedImage (gainCaption), loaded.getClippedImage (gainCaption)),
+        0);
+
+    // What the empty look shows: the caption line, the drop picture, "OR" and the capture key.
+    const juce::Rectangle<int> display (24, 20, 244, 148), drop (30, 25, 122, 136), orText (155, 70, 20, 16);
+    const auto key = b.getCaptureButton().getBounds().withSizeKeepingCentre (82, 82);
+    const juce::Rectangle<int> shown[] = {b.getIrLabel().getBounds(), drop, orText, key};
+    for (const auto& r : {drop, orText, key})
+        EXPECT_TRUE (display.contains (r)) << r.toString() << " lies whole on the display";
+    for (size_t i = 0; i < std::size (shown); ++i)
+        for (size_t j = i + 1; j < std::size (shown); ++j)
+            EXPECT_FALSE (shown[i].intersects (shown[j]))
+                << shown[i].toString() << " and " << shown[j].toString();
+}
+
 TEST_F (IrPanelTest, EmptyLookDrawsTheDropPictureAndLoadedLookTheCurveInTheIrColour)
 {
     auto& b = block (0);
     tick (0);
-    auto expected = PICTURE (ir_block_background_jpg).createCopy();
+    auto expected = PICTURE (ir_block_empty_background_jpg).createCopy();
     {
         juce::Graphics g (expected);
         g.drawImageAt (PICTURE (ir_drop_png), 30, 25);

@@ -138,7 +138,8 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
     const auto origin = *found;
 
     auto emptyBlock =
-        picture (BinaryData::ir_block_background_jpg, BinaryData::ir_block_background_jpgSize).createCopy();
+        picture (BinaryData::ir_block_empty_background_jpg, BinaryData::ir_block_empty_background_jpgSize)
+            .createCopy();
     juce::Graphics (emptyBlock)
         .drawImageAt (picture (BinaryData::ir_drop_png, BinaryData::ir_drop_pngSize), 30, 25);
     const juce::Rectangle<int> dropArea (30, 25, 122, 136);

@@ -390,3 +390,86 @@ TEST (ProjectFile, FailedWriteLeavesThePreviousProjectIntact)
     EXPECT_EQ (juce::File (dir.path()).getNumberOfChildFiles (juce::File::findFiles), 1)
         << "no temporary left";
 }
+
+// What a load could not take as stored, in its report: slots whose file is missing and values
+// brought into their ranges (with the stored text, the range and the value taken); a project
+// that loads whole reports nothing. Each load starts a new report.
+TEST (ProjectFile, LoadReportListsEmptiedSlotsAndHeldValues)
+{
+    TempDir dir;
+    const juce::File present (dir.child ("present.wav"));
+    present.replaceWithText ("an IR file");
+    const auto presentPath = present.getFullPathName().toStdString();
+    const auto missingPath = dir.child ("gone.wav");
+
+    struct Case
+    {
+        const char* name;
+        std::string irs, bands;
+        std::vector<std::string>
+            expected; // "emptied slot missing|unreadable path" or "held slot field stored lo hi now"
+    };
+    const Case cases[] = {
+        {"whole",
+         "<IR path=\"" + presentPath +
+             "\" length=\"2048\" offset=\"-20\" phase=\"12.3\" gain=\"-3\"/><IR path=\"\" length=\"1\"/>",
+         "<band dB=\"11\"/><band dB=\"-12\"/>",
+         {}},
+        // No length: read as 0, held to 1.
+        {"missing attribute", "<IR path=\"\"/>", "", {"held 0 length  1 2048 1"}},
+        {"missing file",
+         "<IR path=\"" + missingPath + "\" length=\"1792\"/>",
+         "",
+         {"emptied 0 missing " + missingPath}},
+        {"values beyond their ranges",
+         "<IR path=\"" + presentPath + "\" length=\"5000\" offset=\"-3000\" phase=\"250\" gain=\"-40\"/>",
+         "<band dB=\"0\"/><band dB=\"1e6\"/>",
+         {"held 0 length 5000 1 2048 2048", "held 0 offset -3000 -2047 191999 -2047",
+          "held 0 phase 250 0 100 100", "held 0 gain -40 -12 12 -12", "held -1 dB 1e6 -12 12 12"}},
+        {"not numbers",
+         "<IR path=\"\" length=\"1792\" phase=\"nan\" gain=\"inf\"/>",
+         "",
+         {"held 0 phase nan 0 100 0", "held 0 gain inf -12 12 0"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const auto xml =
+            "<MelvaneProject><IRs>" + c.irs + "</IRs><EQ on=\"1\">" + c.bands + "</EQ></MelvaneProject>";
+        auto project = makeDefaultProject();
+        project.lastLoadReport.emptiedSlots.push_back ({5, juce::File ("/from/before.wav"), false});
+        ASSERT_TRUE (project.load (writeFile (dir, "report.vmp", xml.c_str())));
+
+        std::vector<std::string> got;
+        for (const auto& s : project.lastLoadReport.emptiedSlots)
+            got.push_back ("emptied " + std::to_string (s.slot) + (s.missing ? " missing " : " unreadable ") +
+                           s.file.getFullPathName().toStdString());
+        for (const auto& v : project.lastLoadReport.heldValues)
+            got.push_back (
+                "held " + std::to_string (v.slot == -1 ? -1 : v.slot) + " " + v.field.toStdString() + " " +
+                v.stored.toStdString() + " " + juce::String (v.lowest).toStdString() + " " +
+                juce::String (v.highest).toStdString() + " " + juce::String (v.taken).toStdString());
+        EXPECT_EQ (got, c.expected) << "the entry of the load before is gone";
+    }
+}
+
+// The text of the one box: the project, then each emptied slot (numbered from 1, in slot order,
+// with why and its file), then each value with what was stored, its range and what was taken.
+TEST (ProjectFile, LoadReportTextNamesSlotsReasonsAndRanges)
+{
+    PellmixProjectLoadReport report;
+    report.emptiedSlots.push_back ({4, juce::File ("/irs/broken.wav"), false});
+    report.emptiedSlots.push_back ({1, juce::File ("/irs/gone.wav"), true});
+    report.heldValues.push_back ({0, 0, "length", "5000", 1, 2048, 2048});
+    report.heldValues.push_back ({2, 0, "length", "", 1, 2048, 1});
+    report.heldValues.push_back ({-1, 6, "dB", "20.5", -12, 12, 12});
+    EXPECT_FALSE (report.isEmpty());
+    EXPECT_EQ (report.describe (juce::File ("/projects/live.vmp")),
+               "The project was opened, but not all of it as it was stored:\n/projects/live.vmp\n"
+               "\nIR 2 was left empty: its file is missing:\n    /irs/gone.wav"
+               "\nIR 5 was left empty: its file could not be read:\n    /irs/broken.wav"
+               "\nIR 1 length \"5000\": brought into 1 to 2048, now 2048."
+               "\nIR 3 length was missing: brought into 1 to 2048, now 1."
+               "\nEQ band 7 \"20.5\": brought into -12 to 12, now 12.");
+    EXPECT_TRUE (PellmixProjectLoadReport{}.isEmpty());
+}

@@ -389,7 +389,7 @@ TEST (LookAndFeelFonts, SliderValueBoxTakesTheSliderColours)
         EXPECT_TRUE (box->getText().isEmpty());
         EXPECT_EQ (box->getJustificationType(), juce::Justification (juce::Justification::centred));
         EXPECT_EQ (box->getFont().getTypefaceName(), "Pellmix Sans Medium");
-        EXPECT_FLOAT_EQ (box->getFont().getHeight(), 14.0f);
+        EXPECT_FLOAT_EQ (box->getFont().getHeight(), PellmixLookAndFeel::valueBoxFontHeight);
         const std::pair<int, juce::uint32> colours[] = {
             {juce::Label::textColourId, 0xff102030},
             {juce::Label::backgroundColourId, style == juce::Slider::LinearBar ? 0x00000000u : 0xff405060u},
@@ -529,4 +529,81 @@ TEST (LookAndFeelTooltip, WhiteBoxWithBalancedDarkText)
     const auto longTip = draw (longText, 420, 80);
     const auto [top2, bottom2] = darkRows (longTip);
     EXPECT_GT (bottom2 - top2, 20); // wrapped onto more than one line
+}
+
+namespace
+{
+// The bounds of the pixels near `colour` (each channel within 24), empty when there are none.
+juce::Rectangle<int> pixelsOfColour (const juce::Image& image, juce::Colour colour)
+{
+    juce::Rectangle<int> found;
+    bool any = false;
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+        {
+            const auto p = image.getPixelAt (x, y);
+            if (std::abs (p.getRed() - colour.getRed()) > 24 ||
+                std::abs (p.getGreen() - colour.getGreen()) > 24 ||
+                std::abs (p.getBlue() - colour.getBlue()) > 24)
+                continue;
+            const juce::Rectangle<int> pixel (x, y, 1, 1);
+            found = any ? found.getUnion (pixel) : pixel;
+            any = true;
+        }
+    return found;
+}
+} // namespace
+
+// Each kind of alert box draws its own icon (warning in its colour, information and question in
+// the other), whole inside the box; a box without an icon draws none. The boxes are kept in the
+// screenshots folder (alert-*.png).
+TEST (LookAndFeelAlertBox, IconIsWholeAndOfTheBoxKind)
+{
+    using Kind = juce::MessageBoxIconType;
+    auto& lf = *PellmixAlertLookAndFeel::getInstance();
+    const juce::Colour warning (PellmixAlertLookAndFeel::warningColour),
+        info (PellmixAlertLookAndFeel::infoColour);
+    struct Case
+    {
+        const char* name;
+        Kind kind;
+        const char* title;
+        const char* message;
+    };
+    for (const auto& c :
+         {Case{"warning", Kind::WarningIcon, "Load IR", "The IR file could not be read:\n/tmp/cab.wav"},
+          Case{"info", Kind::InfoIcon, "Info", "The IR must be either in vir, aiff or wav format."},
+          Case{"question", Kind::QuestionIcon, "File already exists", "Replace it?"},
+          Case{"none", Kind::NoIcon, "", "Audio clipping occured. Lower the input gain and try again."}})
+    {
+        SCOPED_TRACE (c.name);
+        std::unique_ptr<juce::AlertWindow> box (
+            lf.createAlertWindow (c.title, c.message, "OK", {}, {}, c.kind, 1, nullptr));
+        box->setLookAndFeel (&lf);
+        const auto shot = snapshot (*box);
+        box->setLookAndFeel (nullptr);
+        juce::PNGImageFormat png;
+        juce::FileOutputStream out (
+            juce::File (pellmix_test::screenshotFolder() + "/alert-" + c.name + ".png"));
+        if (out.openedOk())
+        {
+            out.setPosition (0);
+            out.truncate();
+            png.writeImageToStream (shot, out);
+        }
+
+        const auto warningPixels = pixelsOfColour (shot, warning), infoPixels = pixelsOfColour (shot, info);
+        const auto icon = c.kind == Kind::WarningIcon ? warningPixels : infoPixels;
+        const auto other = c.kind == Kind::WarningIcon ? infoPixels : warningPixels;
+        if (c.kind == Kind::NoIcon)
+        {
+            EXPECT_TRUE (warningPixels.isEmpty() && infoPixels.isEmpty());
+            continue;
+        }
+        EXPECT_GT (icon.getWidth(), 40) << icon.toString();
+        EXPECT_GT (icon.getHeight(), 40) << icon.toString();
+        EXPECT_TRUE (shot.getBounds().reduced (8).contains (icon))
+            << icon.toString() << " in " << shot.getBounds().toString();
+        EXPECT_TRUE (other.isEmpty()) << other.toString();
+    }
 }

@@ -315,9 +315,17 @@ TEST_F (Menu, CommandTableDispatchesByMenuAndId)
 TEST_F (Menu, AboutBoxShowsNameVersionAndNotice)
 {
     juce::String description;
-    ModalCloser closer ([&description] (juce::Component& modal) { description = modal.getDescription(); });
+    auto icon = juce::MessageBoxIconType::NoIcon;
+    ModalCloser closer (
+        [&] (juce::Component& modal)
+        {
+            description = modal.getDescription();
+            if (auto* box = dynamic_cast<juce::AlertWindow*> (&modal))
+                icon = box->getAlertType();
+        });
     run (PellmixMenu::helpMenu, PellmixMenu::aboutId);
     ASSERT_EQ (closer.closedNames, std::vector<juce::String> ({"About Vantrel Melvane..."}));
+    EXPECT_EQ (icon, juce::MessageBoxIconType::InfoIcon);
 
     const auto text = PellmixMenu::aboutText();
     EXPECT_EQ (description, juce::String ("About Vantrel Melvane...") + ". " + text);
@@ -480,7 +488,16 @@ TEST_F (Menu, TypedNamesGetTheirExtensionAndTheOverwriteWarning)
 
 TEST_F (Menu, FailuresAreToldAndChangeNothing)
 {
-    ModalCloser closer;
+    // Every box of a failure is a warning; its text as the box tells it (title, ". ", message).
+    std::vector<juce::String> texts;
+    ModalCloser closer (
+        [&texts] (juce::Component& modal)
+        {
+            auto* box = dynamic_cast<juce::AlertWindow*> (&modal);
+            ASSERT_NE (box, nullptr);
+            EXPECT_EQ (box->getAlertType(), juce::MessageBoxIconType::WarningIcon) << modal.getName();
+            texts.push_back (modal.getDescription());
+        });
     ASSERT_NO_FATAL_FAILURE (makeProject());
     auto& p = config().project;
 
@@ -503,21 +520,26 @@ TEST_F (Menu, FailuresAreToldAndChangeNothing)
         EXPECT_FALSE (p.eqChanged);
     }
 
-    // Writes into a folder that does not exist.
+    // Writes into a folder that does not exist: no older file, so none is spoken of.
     struct WriteCase
     {
         int id;
         const char* target;
         const char* box;
     };
+    const juce::String olderFileKept = "An older file of that name was left as it was.";
     for (const auto& c : {WriteCase{PellmixMenu::saveProjectId, "nowhere/x.vmp", "Save project"},
                           WriteCase{PellmixMenu::exportIrId, "nowhere/x.vir", "Export IR"}})
     {
         closer.closedNames.clear();
+        texts.clear();
         chooser.answer = {file (c.target)};
         run (PellmixMenu::fileMenu, c.id);
         EXPECT_EQ (closer.closedNames, std::vector<juce::String> ({c.box}));
         EXPECT_FALSE (file (c.target).exists());
+        ASSERT_EQ (texts.size(), 1u);
+        EXPECT_TRUE (texts[0].contains (file (c.target).getFullPathName())) << texts[0];
+        EXPECT_FALSE (texts[0].contains (olderFileKept)) << texts[0];
     }
 
     // A write cut short (a file-size limit far below the file's size) over an older file: the
@@ -531,12 +553,15 @@ TEST_F (Menu, FailuresAreToldAndChangeNothing)
                           WriteCase{PellmixMenu::exportIrId, "old.vir", "Export IR"}})
     {
         closer.closedNames.clear();
+        texts.clear();
         chooser.answer = {file (c.target)};
         rlimit small{200, saved.rlim_max};
         setrlimit (RLIMIT_FSIZE, &small);
         menu->menuItemSelected (c.id, PellmixMenu::fileMenu); // the box closes within this call
         setrlimit (RLIMIT_FSIZE, &saved);
         EXPECT_EQ (closer.closedNames, std::vector<juce::String> ({c.box}));
+        ASSERT_EQ (texts.size(), 1u);
+        EXPECT_TRUE (texts[0].contains (olderFileKept)) << texts[0];
     }
     signal (SIGXFSZ, oldHandler);
     EXPECT_EQ (file ("old.vmp").loadFileAsString(), "older project");

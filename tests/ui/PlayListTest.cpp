@@ -366,7 +366,7 @@ TEST_F (PlayListOnScreen, DropsThroughThePeerAppendEntriesByTheAddRule)
     EXPECT_EQ (list.getModel()->getNumRows(), 5) << "the rows follow the entries";
     // The files refused are named in one box, each with its reason.
     ASSERT_EQ (alerts.boxes.size(), 1u);
-    EXPECT_EQ (alerts.boxes[0].title, "Info");
+    EXPECT_EQ (alerts.boxes[0].title, "Player");
     EXPECT_EQ (alerts.boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
     EXPECT_EQ (alerts.boxes[0].message.toStdString(),
                dir.child ("sub") + " could not be read: it is not a regular file.\n" +

@@ -67,9 +67,9 @@ TEST_F (Player, ChildrenFacesAndStartState)
         {p.listenSourceButton.get(), {775, 8, 25, 25}, "", "Listen source file"},
         {p.listenTargetButton.get(), {775, 62, 25, 25}, "", "Listen target file"},
         {p.sourceList.get(), {12, 26, 175, 90}, "", "Drag & drop source audio file (.wav .aiff or .mp3)"},
-        {p.sourceLabel.get(), {12, 10, 175, 14}, "Source", ""},
+        {p.sourceLabel.get(), {12, 9, 175, 16}, "Source", ""},
         {p.targetList.get(), {200, 26, 175, 90}, "", "Drag & drop target audio file (.wav .aiff or .mp3)"},
-        {p.targetLabel.get(), {200, 10, 175, 14}, "Target", ""},
+        {p.targetLabel.get(), {200, 9, 175, 16}, "Target", ""},
         {p.gainSlider.get(), {656, 94, 112, 20}, "Player Gain Slider", "Volume"},
         {p.sourceProgressSlider.get(), {404, 11, 364, 20}, "Player Progress Slider Source", "Position"},
         {p.targetProgressSlider.get(), {404, 65, 364, 20}, "Player Progress Slider Target", "Position"},
@@ -78,7 +78,7 @@ TEST_F (Player, ChildrenFacesAndStartState)
         {p.pauseButton.get(), {470, 94, 20, 20}, "", "Pause [spacebar]"},
         {p.stopButton.get(), {497, 94, 20, 20}, "", "Stop"},
         {p.nextButton.get(), {526, 94, 20, 20}, "", "Go to next file"},
-        {p.repeatLabel.get(), {580, 94, 20, 20}, "UserName", ""},
+        {p.repeatLabel.get(), {579, 94, 25, 20}, "UserName", ""},
         {p.repeatButton.get(), {560, 94, 45, 20}, "", "Off -> 1 -> All -> Off"},
         {p.timeLabel.get(), {670, 38, 90, 20}, "", ""},
         {p.fileNameLabel.get(), {414, 38, 250, 20}, "UserName", ""},
@@ -188,7 +188,7 @@ TEST_F (Player, ChildrenFacesAndStartState)
     ASSERT_NE (device, nullptr);
     EXPECT_EQ (config->engine.getPreparedBlockSize(), device->getCurrentBufferSizeSamples());
     for (float v : p.spectrumView->outputCurve)
-        ASSERT_EQ (v, 0.0f);
+        ASSERT_EQ (v, PellmixPlayerInOutSpectroGramme::floorValue);
 
     // Painting: background, the coloured squares behind the listen buttons (seen where the lit
     // face is clear), the panel and the frame.
@@ -887,6 +887,8 @@ TEST_F (Player, ColourChangesReachTheListsAndSquares)
                PellmixConfig::getDefaultColour (2));
 }
 
+// While the device is not ready (none, or lost) both curves lie on the view's floor; while it
+// is, they follow the analysers.
 TEST_F (Player, SpectrumTimerFillsTheViewWhileTheDeviceIsReady)
 {
     auto& p = build();
@@ -894,17 +896,24 @@ TEST_F (Player, SpectrumTimerFillsTheViewWhileTheDeviceIsReady)
     p.sourceList->addFiles ({media ("a.wav").getFullPathName()});
     p.transportAction (PellmixPlayer::playAction);
 
+    const auto onFloor = [&p]
+    {
+        for (const auto* curve : {&p.spectrumView->inputCurve, &p.spectrumView->outputCurve})
+            for (float v : *curve)
+                if (v != PellmixPlayerInOutSpectroGramme::floorValue)
+                    return false;
+        return true;
+    };
     config->audioDeviceReady = 0;
     pump (400);
-    for (float v : p.spectrumView->inputCurve)
-        ASSERT_EQ (v, 0.0f) << "no update while the device is not ready";
+    EXPECT_TRUE (onFloor()) << "nothing to show while the device is not ready";
 
     config->audioDeviceReady = 1;
     ASSERT_TRUE (pumpUntil (
         [&]
         {
             const auto& c = p.spectrumView->inputCurve;
-            return *std::min_element (c.begin(), c.end()) < -20.0f;
+            return *std::max_element (c.begin(), c.end()) > -20.0f;
         }));
     // dB x 0.6, floored at -60 dB: nothing below -36; the tone stands well out of the rest.
     for (const auto* curve : {&p.spectrumView->inputCurve, &p.spectrumView->outputCurve})
@@ -913,6 +922,10 @@ TEST_F (Player, SpectrumTimerFillsTheViewWhileTheDeviceIsReady)
         EXPECT_GE (*low, -36.0f);
         EXPECT_GT (*high - *low, 10.0f);
     }
+
+    // The device goes away: the curves fall to the floor instead of keeping the last spectrum.
+    config->audioDeviceReady = 0;
+    EXPECT_TRUE (pumpUntil (onFloor));
 }
 
 TEST_F (Player, MenuCommandsAddTheChosenFiles)

@@ -125,7 +125,9 @@ TEST_F (SpectrumView, GridRowsLinesAndCaptionsAtTheirPixels)
 
 TEST_F (SpectrumView, CurvesStartOnePixelApartAndInputIsDrawnOnTop)
 {
-    // Just created: both curves at 0, flat at y = 3 (shared by rows 2 and 3), input over output.
+    // Both curves at 0, flat at y = 3 (shared by rows 2 and 3), input over output.
+    view->outputCurve.fill (0.0f);
+    view->inputCurve.fill (0.0f);
     auto image = render();
     for (int y : {1, 4, 40})
         EXPECT_EQ (image.getPixelAt (150, y), view->gridImage.getPixelAt (150, y)) << y;
@@ -215,4 +217,49 @@ TEST_F (SpectrumView, GridKeepsItsColoursUntilTheNextResize)
         for (int x = 0; x < 364; ++x)
             notOpaque += image.getPixelAt (x, y).getAlpha() != 255 ? 1 : 0;
     EXPECT_EQ (notOpaque, 0) << "the view paints every pixel";
+}
+
+// Nothing to show: just made, or told so, both curves lie on the floor line, the same line as
+// the floor drawn while processing is off; nothing is drawn above it.
+TEST_F (SpectrumView, WithNothingToShowBothCurvesLieOnTheFloor)
+{
+    auto expectOnFloor = [&] (const char* when)
+    {
+        SCOPED_TRACE (when);
+        for (const auto* curve : {&view->outputCurve, &view->inputCurve})
+            for (float v : *curve)
+                ASSERT_EQ (v, PellmixPlayerInOutSpectroGramme::floorValue);
+        const auto image = render();
+        for (int x : {1, 100, 300, 363})
+        {
+            EXPECT_TRUE (rowsWith (image, x, output).empty()) << x << ": the input covers the output";
+            EXPECT_EQ (rowsWith (image, x, input), std::vector<int> ({103})) << x;
+        }
+    };
+    expectOnFloor ("just made");
+
+    view->outputCurve.fill (0.0f);
+    view->inputCurve.fill (-10.0f);
+    view->showNothing();
+    expectOnFloor ("told there is nothing");
+}
+
+// A curve through the captions' corner does not hide them: they are drawn again over the curves,
+// on a dark plate that the curve does not cross.
+TEST_F (SpectrumView, CaptionsStayReadableOverAnyCurve)
+{
+    const auto plain = render();
+    // Inside both captions' plates (both end at x = 362, "INPUT" is the shorter).
+    const juce::Rectangle<int> plates (334, 0, 26, 21);
+    for (const int row : {2, 6, 15, 19})
+    {
+        SCOPED_TRACE (row);
+        view->outputCurve.fill (onRow (row));
+        view->inputCurve.fill (onRow (row));
+        const auto image = render();
+        EXPECT_EQ (ui_test::differingPixels (image.getClippedImage (plates), plain.getClippedImage (plates)),
+                   0);
+        // Left of the captions the curve runs on.
+        EXPECT_FALSE (rowsWith (image, 200, input).empty());
+    }
 }

@@ -1,0 +1,50 @@
+// Quitting while an asynchronous message box is still open ends the program cleanly: the box goes
+// with the application's shut-down, not later in the framework's, where its window outlived the
+// timer thread and the program crashed on its way out. The application object runs in a child of
+// this test binary, so that the framework's own shut-down at the child's exit is part of the test.
+#include "AppHarness.h"
+#include "app/VantrelMelvaneApplication.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace app_test;
+
+namespace
+{
+const char* const childSwitch = "PELLMIX_OPEN_BOX_CHILD";
+}
+
+TEST (ShutdownWithOpenBox, ProgramEndsCleanly)
+{
+    pellmix_test::VirtualDisplay display;
+    ASSERT_TRUE (display.started());
+    auto jack = startJackServer();
+    ASSERT_TRUE (jack->started()) << jack->logText();
+    pellmix_test::TempDir home{"pellmix-open-box"};
+
+    char self[4096] = {};
+    ASSERT_GT (readlink ("/proc/self/exe", self, sizeof (self) - 1), 0);
+    auto env = jack->environment();
+    env["HOME"] = home.path();
+    env[childSwitch] = "1";
+    const auto result = pellmix_test::run ({self, "--gtest_filter=ShutdownWithOpenBoxChild.*"}, env, 60s);
+    EXPECT_EQ (result.exitCode, 0) << result.output;
+    EXPECT_NE (result.output.find ("[  PASSED  ] 1 test"), std::string::npos) << result.output;
+}
+
+TEST (ShutdownWithOpenBoxChild, QuitsWithABoxOpen)
+{
+    if (getenv (childSwitch) == nullptr)
+        GTEST_SKIP() << "runs as the child of ShutdownWithOpenBox.ProgramEndsCleanly";
+
+    VantrelMelvaneApplication application;
+    application.initialise ({});
+    ASSERT_TRUE (juce::TopLevelWindow::getNumTopLevelWindows() > 0) << "the main window is up";
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, "Open project",
+                                            "Left open when the program quits.");
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (300);
+    ASSERT_NE (juce::Component::getCurrentlyModalComponent(), nullptr) << "the box is open";
+    application.shutdown();
+    EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);
+}
