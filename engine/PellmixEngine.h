@@ -9,7 +9,10 @@
 //
 // Threading:
 // - Everything but processBlock() runs on the message thread (prepareToPlay() and reset() also
-//   at device start, when no audio callback runs).
+//   at device start, when no audio callback runs). Loading reads and converts files on worker
+//   threads (PellmixWorkers) while the message thread waits for them: they fill buffers of
+//   their own with the slots' readers and resamplers, and only the message thread puts the
+//   result into a slot.
 // - processBlock() runs on the audio thread and holds `lock` for the block. It allocates
 //   nothing, makes no system call, reads no slot and no sum data: only the convolvers, the
 //   scratch buffers, the crossfade state and the atomic `playable` flag. It is a real-time
@@ -31,6 +34,7 @@
 
 #include <array>
 #include <atomic>
+#include <utility>
 #include <vector>
 
 class PellmixEngine
@@ -56,6 +60,21 @@ public:
     // Reads a file into a slot. False when the file cannot be read: the slot then stays as it
     // was (a fresh slot unloaded and silent, a loaded slot keeps its IR).
     bool loadIr (int slot, const juce::File& file);
+
+    // loadIr in two steps, so that several slots' files are read and converted side by side.
+    // prepareIrs reads and converts each (slot, file) pair into a PreparedIr, on worker threads,
+    // and returns once all are done; it changes nothing that the blend, the audio thread or the
+    // user interface reads (only each listed slot's reader and resampler are used, and a slot
+    // listed twice is read once). loadPreparedIr then does the rest of loadIr with it: exactly
+    // what loadIr (slot, file) would have done with the file as it was read.
+    struct PreparedIr
+    {
+        int slot = -1;
+        bool read = false;
+        PellmixIrData::Loaded data;
+    };
+    std::vector<PreparedIr> prepareIrs (const std::vector<std::pair<int, juce::File>>& files);
+    bool loadPreparedIr (PreparedIr& prepared);
     void removeIr (int slot);
     void setMute (int slot, bool shouldMute);
     void setSolo (int slot, bool shouldSolo);
