@@ -1,9 +1,13 @@
 // Forward real FFT: FFTReal against FFTW (r2c) and kissfft (kiss_fftr; Debian ships it in single
 // precision only) on the same sizes. Each benchmark reports, as counters:
-//   vsFFTW  its time per transform divided by FFTW's at the same size and precision (FFTW
-//           planned with FFTW_MEASURE, with FFTW_ESTIMATE above 2^16 to keep planning short);
-//   relErr  RMS error over the packed spectrum divided by the reference's RMS, against a
-//           long-double FFT of the same input.
+//   vsFFTW          its time per transform divided by FFTW's at the same size and precision (FFTW
+//                   planned with FFTW_MEASURE up to 2^16, with FFTW_ESTIMATE above);
+//   vsFFTW_measure  above 2^16 (the double rows), the same against an FFTW_MEASURE plan;
+//   relErr          RMS error over the packed spectrum divided by the reference's RMS, against a
+//                   long-double FFT of the same input.
+// BM_FFTW_measure<double> is FFTW itself with the FFTW_MEASURE plans. Planning a long transform
+// with FFTW_MEASURE takes minutes, so the plans are kept as FFTW wisdom in the build folder
+// (PELLMIX_FFTW_WISDOM): only the first run plans. Planning is never timed.
 #include "bench/BenchTiming.h"
 #include "engine/FFTReal.h"
 #include "tests/support/TestSignals.h"
@@ -14,6 +18,7 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <map>
 #include <utility>
 #include <vector>
@@ -108,17 +113,37 @@ std::vector<T> packComplex (const Cpx* bins, int n)
     return packed;
 }
 
+// The plans of the ESTIMATE rows: FFTW_MEASURE up to 2^16, FFTW_ESTIMATE above.
+unsigned defaultPlanFlags (int n)
+{
+    return n <= 65536 ? FFTW_MEASURE : FFTW_ESTIMATE;
+}
+
+// FFTW's wisdom for the double plans, in the build folder: read before the first plan, written
+// after each FFTW_MEASURE plan of a long transform (the short ones plan in moments).
+void beforeDoublePlan()
+{
+    static const bool imported = fftw_import_wisdom_from_filename (PELLMIX_FFTW_WISDOM) != 0;
+    (void)imported; // a missing file leaves FFTW planning afresh
+}
+
+void afterDoublePlan (unsigned flags, int n)
+{
+    if (flags == FFTW_MEASURE && n > 65536 && fftw_export_wisdom_to_filename (PELLMIX_FFTW_WISDOM) == 0)
+        std::fprintf (stderr, "FFTW wisdom could not be written to %s\n", PELLMIX_FFTW_WISDOM);
+}
+
 template <typename T>
 struct Fftw;
 
 template <>
 struct Fftw<float>
 {
-    explicit Fftw (int n)
+    Fftw (int n, unsigned flags)
         : size (n)
         , in (fftwf_alloc_real (size_t (n)))
         , out (fftwf_alloc_complex (size_t (n / 2 + 1)))
-        , plan (fftwf_plan_dft_r2c_1d (n, in, out, n <= 65536 ? FFTW_MEASURE : FFTW_ESTIMATE))
+        , plan (fftwf_plan_dft_r2c_1d (n, in, out, flags))
     {
         const auto x = input<float> (n);
         std::copy (x.begin(), x.end(), in);
@@ -141,11 +166,11 @@ struct Fftw<float>
 template <>
 struct Fftw<double>
 {
-    explicit Fftw (int n)
+    Fftw (int n, unsigned flags)
         : size (n)
         , in (fftw_alloc_real (size_t (n)))
         , out (fftw_alloc_complex (size_t (n / 2 + 1)))
-        , plan (fftw_plan_dft_r2c_1d (n, in, out, n <= 65536 ? FFTW_MEASURE : FFTW_ESTIMATE))
+        , plan (makePlan (n, flags))
     {
         const auto x = input<double> (n);
         std::copy (x.begin(), x.end(), in);
@@ -159,6 +184,14 @@ struct Fftw<double>
     void run() { fftw_execute (plan); }
     std::vector<double> packed() const { return packComplex<double> (out, size); }
 
+    fftw_plan makePlan (int n, unsigned flags)
+    {
+        beforeDoublePlan();
+        auto p = fftw_plan_dft_r2c_1d (n, in, out, flags);
+        afterDoublePlan (flags, n);
+        return p;
+    }
+
     int size;
     double* in;
     fftw_complex* out;
@@ -169,25 +202,28 @@ struct Fftw<double>
 // alternating short bursts and the best burst of each is kept, so a busy machine affects both
 // sides alike.
 template <typename T, typename Run>
-double ratioToFftw (int n, Run& run)
+double ratioToFftw (int n, Run& run, unsigned flags)
 {
-    Fftw<T> fftw (n);
+    Fftw<T> fftw (n, flags);
     auto reference = [&] { fftw.run(); };
     const auto [best, bestReference] =
         pellmix_bench::alternateBursts (run, reference, n > (1 << 16) ? 3 : 15);
     return best / bestReference;
 }
 
-// Runs the benchmark loop, then adds the ratio to FFTW and the item count.
+// Runs the benchmark loop, then adds the ratio to FFTW (and, where the default plan is
+// FFTW_ESTIMATE, the ratio to an FFTW_MEASURE plan) and the item count.
 template <typename T, typename Run>
-void measure (benchmark::State& state, int n, Run&& run)
+void measure (benchmark::State& state, int n, Run&& run, bool againstMeasure = false)
 {
     for (auto _ : state)
     {
         run();
         benchmark::ClobberMemory();
     }
-    state.counters["vsFFTW"] = ratioToFftw<T> (n, run);
+    state.counters["vsFFTW"] = ratioToFftw<T> (n, run, defaultPlanFlags (n));
+    if (againstMeasure && defaultPlanFlags (n) != FFTW_MEASURE)
+        state.counters["vsFFTW_measure"] = ratioToFftw<T> (n, run, FFTW_MEASURE);
     state.SetItemsProcessed (int64_t (state.iterations()) * n);
 }
 
@@ -198,21 +234,23 @@ void BM_FFTReal (benchmark::State& state)
     FFTReal<T> fft (n);
     const auto x = input<T> (n);
     std::vector<T> f (static_cast<size_t> (n));
-    measure<T> (state, n,
-                [&]
-                {
-                    fft.forwardTransform (f.data(), x.data());
-                    benchmark::DoNotOptimize (f.data());
-                });
+    measure<T> (
+        state, n,
+        [&]
+        {
+            fft.forwardTransform (f.data(), x.data());
+            benchmark::DoNotOptimize (f.data());
+        },
+        true);
     fft.forwardTransform (f.data(), x.data());
     state.counters["relErr"] = relativeError (f, n);
 }
 
-template <typename T>
+template <typename T, bool Measure = false>
 void BM_FFTW (benchmark::State& state)
 {
     const int n = int (state.range (0));
-    Fftw<T> fftw (n);
+    Fftw<T> fftw (n, Measure ? FFTW_MEASURE : defaultPlanFlags (n));
     measure<T> (state, n,
                 [&]
                 {
@@ -256,6 +294,19 @@ void doubleSizesArgs (benchmark::internal::Benchmark* b)
     for (int n : doubleSizes)
         b->Arg (n);
 }
+
+void longDoubleSizesArgs (benchmark::internal::Benchmark* b)
+{
+    for (int n : doubleSizes)
+        if (n > 65536)
+            b->Arg (n);
+}
+
+template <typename T>
+void BM_FFTW_measure (benchmark::State& state)
+{
+    BM_FFTW<T, true> (state);
+}
 } // namespace
 
 BENCHMARK (BM_FFTReal<float>)->Apply (floatSizes);
@@ -263,3 +314,4 @@ BENCHMARK (BM_FFTW<float>)->Apply (floatSizes);
 BENCHMARK (BM_KissFFT_float)->Apply (floatSizes);
 BENCHMARK (BM_FFTReal<double>)->Apply (doubleSizesArgs);
 BENCHMARK (BM_FFTW<double>)->Apply (doubleSizesArgs);
+BENCHMARK (BM_FFTW_measure<double>)->Apply (longDoubleSizesArgs);
