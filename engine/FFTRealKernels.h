@@ -278,22 +278,68 @@ struct ReversedIndices
 template <int K>
 inline constexpr ReversedIndices<K> reversedIndices{};
 
+// The 2^K rows of a long transform lie a power of two apart, so they all fall into the same
+// cache sets, more of them than a set holds: a row's line is gone before the next column vector
+// reads (or writes) its other half. From panelBits on, the vertical stages therefore copy a panel
+// of several cache lines of every row into (or out of) a small buffer at once, and work on the
+// buffer.
+constexpr int panelBits = 16;
+
+// Columns of one panel: a row's share of 16 kB, at least one cache line.
+template <int K, typename T>
+constexpr int panelColumns()
+{
+    return ((16384 >> K) > 64 ? (16384 >> K) : 64) / (int)sizeof (T);
+}
+
+// Calls column (row, base, group) for every vector of W columns, base = 0, W, 2W, ... with group =
+// reverse_M (base), where row (j) points at row j (in the order of the vertical FFT's inputs)
+// at column base. With a panel, fill (panel, first) runs before the panel's columns and drain
+// (panel, first) after them.
+template <int W, int K, typename T, typename Fill, typename Column, typename Drain>
+FFTREAL_INLINE inline void forEachColumn (const FFTRealPlan<T>& plan, T* panel, const Fill& fill,
+                                          const Column& column, const Drain& drain)
+{
+    constexpr int w = log2Of (W), C = panelColumns<K, T>();
+    const int M = plan.numBits - K;
+    const int rowLength = 1 << M;
+    int group = 0;
+    if (plan.numBits < panelBits || rowLength < C)
+    {
+        for (int base = 0; base < rowLength; base += W, group = nextReversed (group, M - w))
+            column (nullptr, base, group);
+        return;
+    }
+    for (int first = 0; first < rowLength; first += C)
+    {
+        fill (panel, first);
+        for (int base = first; base < first + C; base += W, group = nextReversed (group, M - w))
+            column (panel + (base - first), base, group);
+        drain (panel, first);
+    }
+}
+
 template <int W, int K, typename T>
 void verticalForward (T* dst, const T* x, const FFTRealPlan<T>& plan)
 {
     using V = Vec<T, W>;
-    constexpr int G = 1 << K, w = log2Of (W);
+    constexpr int G = 1 << K, w = log2Of (W), C = panelColumns<K, T>();
     const auto& revK = reversedIndices<K>;
     const auto& revW = reversedIndices<w>;
     const int M = plan.numBits - K;
     const int rowLength = 1 << M;
     const int laneStride = 1 << (M - w);
     V in[G], a[G], b[G];
-    int group = 0; // reverse_M (base)
-    for (int base = 0; base < rowLength; base += W)
+    T panel[G * C];
+    const auto fill = [&] (T* p, int first)
     {
         for (int j = 0; j < G; ++j)
-            in[j] = load<V> (x + revK.value[j] * rowLength + base);
+            __builtin_memcpy (p + j * C, x + revK.value[j] * rowLength + first, C * sizeof (T));
+    };
+    const auto column = [&] (const T* fromPanel, int base, int group) FFTREAL_INLINE
+    {
+        for (int j = 0; j < G; ++j)
+            in[j] = load<V> (fromPanel != nullptr ? fromPanel + j * C : x + revK.value[j] * rowLength + base);
         const V* out = smallForward<K> (in, a, b, plan);
         if constexpr (W == 1)
         {
@@ -312,23 +358,23 @@ void verticalForward (T* dst, const T* x, const FFTRealPlan<T>& plan)
                     store (dst + G * (group + revW.value[t] * laneStride) + m, rows[t]);
             }
         }
-        group = nextReversed (group, M - w);
-    }
+    };
+    forEachColumn<W, K> (plan, panel, fill, column, [] (T*, int) {});
 }
 
 template <int W, int K, typename T>
 void verticalInverse (T* x, const T* src, const FFTRealPlan<T>& plan)
 {
     using V = Vec<T, W>;
-    constexpr int G = 1 << K, w = log2Of (W);
+    constexpr int G = 1 << K, w = log2Of (W), C = panelColumns<K, T>();
     const auto& revK = reversedIndices<K>;
     const auto& revW = reversedIndices<w>;
     const int M = plan.numBits - K;
     const int rowLength = 1 << M;
     const int laneStride = 1 << (M - w);
     V in[G], a[G], out[G];
-    int group = 0;
-    for (int base = 0; base < rowLength; base += W)
+    T panel[G * C];
+    const auto column = [&] (T* toPanel, int base, int group) FFTREAL_INLINE
     {
         if constexpr (W == 1)
         {
@@ -349,9 +395,15 @@ void verticalInverse (T* x, const T* src, const FFTRealPlan<T>& plan)
         }
         smallInverse<K> (in, a, out, plan);
         for (int j = 0; j < G; ++j)
-            store (x + revK.value[j] * rowLength + base, out[j]);
-        group = nextReversed (group, M - w);
-    }
+            store (toPanel != nullptr ? toPanel + j * C : x + revK.value[j] * rowLength + base, out[j]);
+    };
+    const auto drain = [&] (T* p, int first)
+    {
+        for (int j = 0; j < G; ++j)
+            __builtin_memcpy (x + revK.value[j] * rowLength + first, p + j * C, C * sizeof (T));
+    };
+    forEachColumn<W, K> (
+        plan, panel, [] (T*, int) {}, column, drain);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -385,11 +437,12 @@ struct Schedule
     int widthOf (int i) const { return i < singles ? 1 : 2; }
 };
 
-// Values per block of the passes that run block by block (about 256 kB).
+// Values per block of the passes that run block by block (about 512 kB: with its destination,
+// a quarter of a 2 MB second-level cache).
 template <typename T>
 constexpr int chunkLength()
 {
-    return (256 * 1024) / (int)sizeof (T);
+    return (512 * 1024) / (int)sizeof (T);
 }
 
 template <int W, typename T, typename Run>
@@ -434,9 +487,10 @@ void inverseSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst,
 }
 
 // Sweeps whose blocks fit in a chunk run chunk by chunk: all of them on one chunk, then the next.
+// A sweep of `width` passes from pass p turns spectra of 2^p values into spectra of 2^(p + width).
 inline int blockBits (const Schedule& s, int i)
 {
-    return s.passOf (i) + s.widthOf (i) + 1;
+    return s.passOf (i) + s.widthOf (i);
 }
 
 template <int W, int K, typename T>
