@@ -437,12 +437,19 @@ struct Schedule
     int widthOf (int i) const { return i < singles ? 1 : 2; }
 };
 
-// Values per block of the passes that run block by block (about 512 kB: with its destination,
-// a quarter of a 2 MB second-level cache).
+// Values per block of the passes that run block by block: chunks of about 512 kB (with their
+// destination, half of a 2 MB second-level cache), and within them pieces of 32 kB for the
+// shortest passes (near the first-level cache).
 template <typename T>
 constexpr int chunkLength()
 {
     return (512 * 1024) / (int)sizeof (T);
+}
+
+template <typename T>
+constexpr int pieceLength()
+{
+    return (32 * 1024) / (int)sizeof (T);
 }
 
 template <int W, typename T, typename Run>
@@ -486,11 +493,21 @@ void inverseSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst,
                          });
 }
 
-// Sweeps whose blocks fit in a chunk run chunk by chunk: all of them on one chunk, then the next.
-// A sweep of `width` passes from pass p turns spectra of 2^p values into spectra of 2^(p + width).
+// Sweeps whose blocks fit in a chunk run chunk by chunk: all of them on one chunk, then the next
+// (and those whose blocks fit in a piece likewise piece by piece within the chunk). A sweep of
+// `width` passes from pass p turns spectra of 2^p values into spectra of 2^(p + width).
 inline int blockBits (const Schedule& s, int i)
 {
     return s.passOf (i) + s.widthOf (i);
+}
+
+// The number of sweeps, from the first, whose blocks fit in `length` values.
+inline int sweepsWithin (const Schedule& s, int length)
+{
+    int count = 0;
+    while (count < s.sweeps && (1 << blockBits (s, count)) <= length)
+        ++count;
+    return count;
 }
 
 template <int W, int K, typename T>
@@ -509,14 +526,17 @@ void runForward (const FFTRealPlan<T>& plan, T* f, const T* x)
     const auto source = [&] (int i) { return i % 2 == 0 ? work : f; };
     const auto destination = [&] (int i) { return i % 2 == 0 ? f : work; };
     const int n = plan.length;
-    const int chunk = std::min (n, chunkLength<T>());
-    int first = 0;
-    while (first < s.sweeps && (1 << blockBits (s, first)) <= chunk)
-        ++first;
-    for (int c = 0; c < n && first > 0; c += chunk)
-        for (int i = 0; i < first; ++i)
+    const int chunk = std::min (n, chunkLength<T>()), piece = std::min (chunk, pieceLength<T>());
+    const int inPieces = sweepsWithin (s, piece), inChunks = sweepsWithin (s, chunk);
+    for (int c = 0; c < n && inChunks > 0; c += chunk)
+    {
+        for (int p = c; p < c + chunk && inPieces > 0; p += piece)
+            for (int i = 0; i < inPieces; ++i)
+                forwardSweep<W> (plan, s, i, destination (i) + p, source (i) + p, piece);
+        for (int i = inPieces; i < inChunks; ++i)
             forwardSweep<W> (plan, s, i, destination (i) + c, source (i) + c, chunk);
-    for (int i = first; i < s.sweeps; ++i)
+    }
+    for (int i = inChunks; i < s.sweeps; ++i)
         forwardSweep<W> (plan, s, i, destination (i), source (i), n);
 }
 
@@ -535,21 +555,25 @@ void runInverse (const FFTRealPlan<T>& plan, const T* f, T* x)
     const auto source = [&] (int k) -> const T* { return k == 0 ? f : (k % 2 == 1 ? work : x); };
     const auto destination = [&] (int k) { return k % 2 == 0 ? work : x; };
     const int n = plan.length;
-    const int chunk = std::min (n, chunkLength<T>());
-    int first = 0; // sweeps 0 .. first - 1 (the shortest) run chunk by chunk
-    while (first < s.sweeps && (1 << blockBits (s, first)) <= chunk)
-        ++first;
-    for (int i = s.sweeps - 1; i >= first; --i)
+    const int chunk = std::min (n, chunkLength<T>()), piece = std::min (chunk, pieceLength<T>());
+    // Sweeps 0 .. inChunks - 1 (the shortest) run chunk by chunk, the first inPieces of them piece
+    // by piece.
+    const int inPieces = sweepsWithin (s, piece), inChunks = sweepsWithin (s, chunk);
+    const auto sweep = [&] (int i, int at, int count)
     {
         const int k = s.sweeps - 1 - i;
-        inverseSweep<W> (plan, s, i, destination (k), source (k), n);
+        inverseSweep<W> (plan, s, i, destination (k) + at, source (k) + at, count);
+    };
+    for (int i = s.sweeps - 1; i >= inChunks; --i)
+        sweep (i, 0, n);
+    for (int c = 0; c < n && inChunks > 0; c += chunk)
+    {
+        for (int i = inChunks - 1; i >= inPieces; --i)
+            sweep (i, c, chunk);
+        for (int p = c; p < c + chunk && inPieces > 0; p += piece)
+            for (int i = inPieces - 1; i >= 0; --i)
+                sweep (i, p, piece);
     }
-    for (int c = 0; c < n && first > 0; c += chunk)
-        for (int i = first - 1; i >= 0; --i)
-        {
-            const int k = s.sweeps - 1 - i;
-            inverseSweep<W> (plan, s, i, destination (k) + c, source (k) + c, chunk);
-        }
     verticalInverse<W, K> (x, work, plan);
 }
 
