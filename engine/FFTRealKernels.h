@@ -14,9 +14,10 @@
 //   fused into one sweep (radix 4) wherever the buffer parity allows;
 // - passes whose blocks fit in the cache run block by block, so that long transforms sweep
 //   memory only for the few long passes.
-// The vertical stage always writes the work buffer and an odd number of sweeps follows, so the
+// In place, the vertical stage writes the work buffer and an odd number of sweeps follows, so the
 // forward transform ends in f and reads x only in its first stage; the inverse mirrors this.
-// Hence f and x may be the same array.
+// Hence f and x may be the same array. Out of place, a long transform may take an even number of
+// sweeps, its vertical stage then writing f (reading f, for the inverse) itself.
 
 #ifndef FFTREAL_MAX_BYTES
 #error "define FFTREAL_MAX_BYTES before including FFTRealKernels.h"
@@ -409,16 +410,17 @@ void verticalInverse (T* x, const T* src, const FFTRealPlan<T>& plan)
 // ---------------------------------------------------------------------------------------------
 // Schedule and drivers.
 
-// The horizontal passes K .. b - 1 as sweeps of one or two passes: an odd number of sweeps (so
-// that the vertical stage can always use the work buffer), as few as possible, the single passes
-// first.
+// The horizontal passes K .. b - 1 as sweeps of one or two passes, as few as possible, the single
+// passes first. In place, their number is odd, so that the vertical stage can use the work
+// buffer (the forward one reading the input, the inverse one writing the output); out of place
+// (anyParity) an even number may be taken, the vertical stage then using the output itself.
 struct Schedule
 {
     int k = 0;
     int sweeps = 0;
     int singles = 0;
 
-    static Schedule make (int numBits, int k)
+    static Schedule make (int numBits, int k, bool anyParity)
     {
         Schedule s;
         s.k = k;
@@ -426,7 +428,7 @@ struct Schedule
         if (passes <= 0)
             return s;
         s.sweeps = (passes + 1) / 2;
-        if (s.sweeps % 2 == 0)
+        if (s.sweeps % 2 == 0 && !anyParity)
             ++s.sweeps;
         s.singles = 2 * s.sweeps - passes;
         return s;
@@ -511,20 +513,21 @@ inline int sweepsWithin (const Schedule& s, int length)
 }
 
 template <int W, int K, typename T>
-void runForward (const FFTRealPlan<T>& plan, T* f, const T* x)
+void runForward (const FFTRealPlan<T>& plan, T* f, const T* x, bool anyParity)
 {
-    const auto s = Schedule::make (plan.numBits, K);
+    const auto s = Schedule::make (plan.numBits, K, anyParity);
     if (s.sweeps == 0)
     {
         verticalForward<W, K> (f, x, plan); // one group: read whole before it is written
         return;
     }
+    // The last sweep writes f, the others alternate back from it; the vertical stage writes what
+    // the first sweep reads (the work buffer whenever the sweeps are odd in number).
     T* work = plan.work;
-    verticalForward<W, K> (work, x, plan);
+    const auto destination = [&] (int i) { return (s.sweeps - 1 - i) % 2 == 0 ? f : work; };
+    const auto source = [&] (int i) { return destination (i) == f ? work : f; };
+    verticalForward<W, K> (source (0), x, plan);
 
-    // Sweep i reads the work buffer when i is even and f when it is odd.
-    const auto source = [&] (int i) { return i % 2 == 0 ? work : f; };
-    const auto destination = [&] (int i) { return i % 2 == 0 ? f : work; };
     const int n = plan.length;
     const int chunk = std::min (n, chunkLength<T>()), piece = std::min (chunk, pieceLength<T>());
     const int inPieces = sweepsWithin (s, piece), inChunks = sweepsWithin (s, chunk);
@@ -541,19 +544,20 @@ void runForward (const FFTRealPlan<T>& plan, T* f, const T* x)
 }
 
 template <int W, int K, typename T>
-void runInverse (const FFTRealPlan<T>& plan, const T* f, T* x)
+void runInverse (const FFTRealPlan<T>& plan, const T* f, T* x, bool anyParity)
 {
-    const auto s = Schedule::make (plan.numBits, K);
+    const auto s = Schedule::make (plan.numBits, K, anyParity);
     if (s.sweeps == 0)
     {
         verticalInverse<W, K> (x, f, plan);
         return;
     }
     T* work = plan.work;
-    // The sweeps run from the last (longest) down; the k-th of them reads f (k = 0), then x and
-    // the work buffer in turn, and the last one (k odd in count) writes the work buffer.
-    const auto source = [&] (int k) -> const T* { return k == 0 ? f : (k % 2 == 1 ? work : x); };
-    const auto destination = [&] (int k) { return k % 2 == 0 ? work : x; };
+    // The sweeps run from the last (longest) down; the k-th of them reads f (k = 0), then the
+    // array the one before wrote; x and the work buffer alternate as destinations so that the last
+    // one (k = sweeps - 1) writes the work buffer, which the vertical stage reads.
+    const auto destination = [&] (int k) { return (s.sweeps - 1 - k) % 2 == 0 ? work : x; };
+    const auto source = [&] (int k) -> const T* { return k == 0 ? f : destination (k - 1); };
     const int n = plan.length;
     const int chunk = std::min (n, chunkLength<T>()), piece = std::min (chunk, pieceLength<T>());
     // Sweeps 0 .. inChunks - 1 (the shortest) run chunk by chunk, the first inPieces of them piece
@@ -594,30 +598,33 @@ constexpr int minVerticalBits (int w)
 }
 
 // Among vertical sizes kMin .. kMin + 2 that leave W whole columns, the one with the fewest
-// sweeps (the smallest on a tie). -1 when none fits.
-inline int chooseVerticalBits (int numBits, int w)
+// sweeps (the smallest on a tie); with any parity allowed, the one with the fewest single passes
+// (the smallest on a tie), since a larger vertical stage costs more than the sweep it saves.
+// -1 when none fits.
+inline int chooseVerticalBits (int numBits, int w, bool anyParity)
 {
     const int kMin = minVerticalBits (w);
-    int best = -1, bestSweeps = 0;
+    int best = -1, bestCost = 0;
     for (int k = kMin; k <= kMin + 2; ++k)
     {
         if (numBits - k < log2Of (w))
             break;
-        const int sweeps = Schedule::make (numBits, k).sweeps;
-        if (best < 0 || sweeps < bestSweeps)
+        const auto schedule = Schedule::make (numBits, k, anyParity);
+        const int cost = anyParity ? schedule.singles : schedule.sweeps;
+        if (best < 0 || cost < bestCost)
         {
             best = k;
-            bestSweeps = sweeps;
+            bestCost = cost;
         }
     }
     return best;
 }
 
 template <int W, typename T, typename Run>
-bool dispatchVertical (int numBits, Run&& run)
+bool dispatchVertical (int numBits, bool anyParity, Run&& run)
 {
     constexpr int kMin = minVerticalBits (W);
-    switch (chooseVerticalBits (numBits, W) - kMin)
+    switch (chooseVerticalBits (numBits, W, anyParity) - kMin)
     {
         case 0:
             run (std::integral_constant<int, W>(), std::integral_constant<int, kMin>());
@@ -635,31 +642,45 @@ bool dispatchVertical (int numBits, Run&& run)
 
 // Runs run (W, K) with the widest W that the length allows.
 template <typename T, int W, typename Run>
-void dispatch (int numBits, Run&& run)
+void dispatch (int numBits, bool anyParity, Run&& run)
 {
     if constexpr (W > 1)
     {
-        if (!dispatchVertical<W, T> (numBits, run))
-            dispatch<T, W / 2> (numBits, run);
+        if (!dispatchVertical<W, T> (numBits, anyParity, run))
+            dispatch<T, W / 2> (numBits, anyParity, run);
     }
     else
     {
-        dispatchVertical<1, T> (numBits, run);
+        dispatchVertical<1, T> (numBits, anyParity, run);
     }
+}
+
+// Long transforms out of place may take an even number of sweeps (Schedule); the short ones keep
+// the schedule they always had.
+template <typename T>
+bool mayTakeAnyParity (const FFTRealPlan<T>& plan, const void* out, const void* in)
+{
+    return out != in && plan.numBits >= panelBits;
 }
 
 template <typename T>
 void forwardEntry (const FFTRealPlan<T>& plan, T* f, const T* x) PELLMIX_NONBLOCKING
 {
-    dispatch<T, maxWidth<T>()> (plan.numBits, [&] (auto w, auto k)
-                                { runForward<decltype (w)::value, decltype (k)::value> (plan, f, x); });
+    const bool anyParity = mayTakeAnyParity (plan, f, x);
+    dispatch<T, maxWidth<T>()> (
+        plan.numBits, anyParity,
+        [&] (auto w, auto k)
+        { runForward<decltype (w)::value, decltype (k)::value> (plan, f, x, anyParity); });
 }
 
 template <typename T>
 void inverseEntry (const FFTRealPlan<T>& plan, const T* f, T* x) PELLMIX_NONBLOCKING
 {
-    dispatch<T, maxWidth<T>()> (plan.numBits, [&] (auto w, auto k)
-                                { runInverse<decltype (w)::value, decltype (k)::value> (plan, f, x); });
+    const bool anyParity = mayTakeAnyParity (plan, x, f);
+    dispatch<T, maxWidth<T>()> (
+        plan.numBits, anyParity,
+        [&] (auto w, auto k)
+        { runInverse<decltype (w)::value, decltype (k)::value> (plan, f, x, anyParity); });
 }
 
 template <typename T>
