@@ -9,10 +9,7 @@
 //
 // Threading:
 // - Everything but processBlock() runs on the message thread (prepareToPlay() and reset() also
-//   at device start, when no audio callback runs). Loading reads and converts files on worker
-//   threads (PellmixWorkers) while the message thread waits for them: they fill buffers of
-//   their own with the slots' readers and resamplers, and only the message thread puts the
-//   result into a slot.
+//   at device start, when no audio callback runs).
 // - processBlock() runs on the audio thread and holds `lock` for the block. It allocates
 //   nothing, makes no system call, reads no slot and no sum data: only the convolvers, the
 //   scratch buffers, the crossfade state and the atomic `playable` flag. It is a real-time
@@ -25,6 +22,10 @@
 //   the output spectrum's preparation hold it longer, but only at device start.
 // - The spectrum getters analyse the convolvers' analysers without `lock` (their hand-over is
 //   lock-free); currentPair is atomic for them.
+// - Loading (loadIr, prepareIrs) reads and converts files on worker threads (PellmixWorkers)
+//   while the message thread waits for them: they fill buffers of their own with the slots'
+//   readers and resamplers, touch nothing else of the engine, and only the message thread puts
+//   a result into its slot.
 #include "engine/PellmixConvolver.h"
 #include "engine/PellmixIrSlot.h"
 #include "engine/PellmixIrSum.h"
