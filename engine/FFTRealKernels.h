@@ -10,8 +10,9 @@
 //   all) run "vertically": W neighbouring input columns are loaded as vectors, one column per
 //   lane, the small FFT runs on whole vectors, and a transpose writes each lane's 2^K-point
 //   spectrum in place;
-// - each later pass runs "horizontally", W butterflies at a time, and two passes in a row are
-//   fused into one sweep (radix 4) wherever the buffer parity allows;
+// - each later pass runs "horizontally", W butterflies at a time, two passes in a row fused into
+//   one sweep (radix 4), and, in the forward transform, the passes too long for the cache three
+//   to a sweep (radix 8), each of these sweeps crossing the whole buffer (Schedule);
 // - passes whose blocks fit in the cache run block by block, so that long transforms sweep
 //   memory only for the few long passes.
 // In place, the vertical stage writes the work buffer and an odd number of sweeps follows, so the
@@ -410,33 +411,62 @@ void verticalInverse (T* x, const T* src, const FFTRealPlan<T>& plan)
 // ---------------------------------------------------------------------------------------------
 // Schedule and drivers.
 
-// The horizontal passes K .. b - 1 as sweeps of one or two passes, as few as possible, the single
-// passes first. In place, their number is odd, so that the vertical stage can use the work
-// buffer (the forward one reading the input, the inverse one writing the output); out of place
-// (anyParity) an even number may be taken, the vertical stage then using the output itself.
+// The horizontal passes K .. b - 1 as sweeps. The passes whose blocks fit in a chunk (below
+// longFrom) go in pairs, a single pass first when their number is odd; the longer ones, each
+// sweep of which runs over the whole buffer, go in threes where they can (two pairs for a
+// remainder of one), so that they sweep the buffer as few times as possible. In place, the
+// number of sweeps is odd, so that the vertical stage can use the work buffer (the forward one
+// reading the input, the inverse one writing the output): a pair of the short passes is split
+// where needed. Out of place (anyParity) it may be even, the vertical stage then using the
+// output itself. The grouping of the long passes depends on the length only, so that every
+// instruction set, in place or not, rounds their twiddles alike.
 struct Schedule
 {
+    static constexpr int maxSweeps = 32;
     int k = 0;
     int sweeps = 0;
-    int singles = 0;
+    int singles = 0; // single short passes
+    int first[maxSweeps] = {};
+    int width[maxSweeps] = {};
 
-    static Schedule make (int numBits, int k, bool anyParity)
+    static Schedule make (int numBits, int k, bool anyParity, int longFrom)
     {
         Schedule s;
         s.k = k;
-        const int passes = numBits - k;
-        if (passes <= 0)
+        if (numBits - k <= 0)
             return s;
-        s.sweeps = (passes + 1) / 2;
-        if (s.sweeps % 2 == 0 && !anyParity)
-            ++s.sweeps;
-        s.singles = 2 * s.sweeps - passes;
+        const int start = std::max (k, std::min (longFrom, numBits));
+        const int shortPasses = start - k;
+        int longWidths[maxSweeps] = {}, longSweeps = 0;
+        for (int left = numBits - start; left > 0; left -= longWidths[longSweeps++])
+            longWidths[longSweeps] = left == 4 || left == 2 ? 2 : left == 1 ? 1 : 3;
+        s.singles = shortPasses % 2;
+        // Splitting a pair of short passes fixes the parity: there is one whenever the count is
+        // even (with long passes, K is at most 8 and longFrom at least 15).
+        if (!anyParity && (shortPasses / 2 + s.singles + longSweeps) % 2 == 0 && shortPasses >= 2)
+            s.singles += 2;
+        int pass = k;
+        for (int i = 0; i < s.singles; ++i)
+            s.add (pass, 1);
+        while (pass < start)
+            s.add (pass, 2);
+        for (int i = 0; i < longSweeps; ++i)
+            s.add (pass, longWidths[i]);
         return s;
     }
 
     // Lowest pass of sweep i and the number of passes it runs.
-    int passOf (int i) const { return i < singles ? k + i : k + singles + 2 * (i - singles); }
-    int widthOf (int i) const { return i < singles ? 1 : 2; }
+    int passOf (int i) const { return first[i]; }
+    int widthOf (int i) const { return width[i]; }
+
+private:
+    void add (int& pass, int w)
+    {
+        first[sweeps] = pass;
+        width[sweeps] = w;
+        ++sweeps;
+        pass += w;
+    }
 };
 
 // Values per block of the passes that run block by block: chunks of about 512 kB (with their
@@ -454,6 +484,19 @@ constexpr int pieceLength()
     return (32 * 1024) / (int)sizeof (T);
 }
 
+// The first pass whose blocks do not fit in a chunk. Above the twiddle tables' limit, so that
+// the long sweeps all build their twiddles from products.
+// longFrom for a schedule of pairs throughout: the inverse transform's, whose long sweeps read
+// mirrored vectors, which cost more than the pass they would save.
+constexpr int noLongPasses = 64;
+
+template <typename T>
+constexpr int longFrom()
+{
+    static_assert (log2Of (chunkLength<T>()) > FFTRealPlan<T>::tableBitLimit, "long passes take products");
+    return log2Of (chunkLength<T>());
+}
+
 template <int W, typename T, typename Run>
 void withTwiddles (const FFTRealPlan<T>& plan, int pass, Run&& run)
 {
@@ -467,7 +510,10 @@ template <int W, typename T>
 void forwardSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst, const T* src, int count)
 {
     const int pass = s.passOf (i);
-    if (s.widthOf (i) == 1)
+    if (s.widthOf (i) == 3)
+        forwardPass8<W> (dst, src, count, pass, ProductTwiddles<T, W> (plan, pass),
+                         ProductTwiddles<T, W> (plan, pass + 1), ProductTwiddles<T, W> (plan, pass + 2));
+    else if (s.widthOf (i) == 1)
         withTwiddles<W> (plan, pass, [&] (const auto& tw) { forwardPass<W> (dst, src, count, pass, tw); });
     else
         withTwiddles<W> (plan, pass,
@@ -483,7 +529,10 @@ template <int W, typename T>
 void inverseSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst, const T* src, int count)
 {
     const int pass = s.passOf (i);
-    if (s.widthOf (i) == 1)
+    if (s.widthOf (i) == 3)
+        inversePass8<W> (dst, src, count, pass, ProductTwiddles<T, W> (plan, pass),
+                         ProductTwiddles<T, W> (plan, pass + 1), ProductTwiddles<T, W> (plan, pass + 2));
+    else if (s.widthOf (i) == 1)
         withTwiddles<W> (plan, pass, [&] (const auto& tw) { inversePass<W> (dst, src, count, pass, tw); });
     else
         withTwiddles<W> (plan, pass,
@@ -515,7 +564,7 @@ inline int sweepsWithin (const Schedule& s, int length)
 template <int W, int K, typename T>
 void runForward (const FFTRealPlan<T>& plan, T* f, const T* x, bool anyParity)
 {
-    const auto s = Schedule::make (plan.numBits, K, anyParity);
+    const auto s = Schedule::make (plan.numBits, K, anyParity, longFrom<T>());
     if (s.sweeps == 0)
     {
         verticalForward<W, K> (f, x, plan); // one group: read whole before it is written
@@ -546,7 +595,7 @@ void runForward (const FFTRealPlan<T>& plan, T* f, const T* x, bool anyParity)
 template <int W, int K, typename T>
 void runInverse (const FFTRealPlan<T>& plan, const T* f, T* x, bool anyParity)
 {
-    const auto s = Schedule::make (plan.numBits, K, anyParity);
+    const auto s = Schedule::make (plan.numBits, K, anyParity, noLongPasses);
     if (s.sweeps == 0)
     {
         verticalInverse<W, K> (x, f, plan);
@@ -601,7 +650,7 @@ constexpr int minVerticalBits (int w)
 // sweeps (the smallest on a tie); with any parity allowed, the one with the fewest single passes
 // (the smallest on a tie), since a larger vertical stage costs more than the sweep it saves.
 // -1 when none fits.
-inline int chooseVerticalBits (int numBits, int w, bool anyParity)
+inline int chooseVerticalBits (int numBits, int w, bool anyParity, int longFromBits)
 {
     const int kMin = minVerticalBits (w);
     int best = -1, bestCost = 0;
@@ -609,7 +658,7 @@ inline int chooseVerticalBits (int numBits, int w, bool anyParity)
     {
         if (numBits - k < log2Of (w))
             break;
-        const auto schedule = Schedule::make (numBits, k, anyParity);
+        const auto schedule = Schedule::make (numBits, k, anyParity, longFromBits);
         const int cost = anyParity ? schedule.singles : schedule.sweeps;
         if (best < 0 || cost < bestCost)
         {
@@ -621,10 +670,10 @@ inline int chooseVerticalBits (int numBits, int w, bool anyParity)
 }
 
 template <int W, typename T, typename Run>
-bool dispatchVertical (int numBits, bool anyParity, Run&& run)
+bool dispatchVertical (int numBits, bool anyParity, int longFromBits, Run&& run)
 {
     constexpr int kMin = minVerticalBits (W);
-    switch (chooseVerticalBits (numBits, W, anyParity) - kMin)
+    switch (chooseVerticalBits (numBits, W, anyParity, longFromBits) - kMin)
     {
         case 0:
             run (std::integral_constant<int, W>(), std::integral_constant<int, kMin>());
@@ -642,16 +691,16 @@ bool dispatchVertical (int numBits, bool anyParity, Run&& run)
 
 // Runs run (W, K) with the widest W that the length allows.
 template <typename T, int W, typename Run>
-void dispatch (int numBits, bool anyParity, Run&& run)
+void dispatch (int numBits, bool anyParity, int longFromBits, Run&& run)
 {
     if constexpr (W > 1)
     {
-        if (!dispatchVertical<W, T> (numBits, anyParity, run))
-            dispatch<T, W / 2> (numBits, anyParity, run);
+        if (!dispatchVertical<W, T> (numBits, anyParity, longFromBits, run))
+            dispatch<T, W / 2> (numBits, anyParity, longFromBits, run);
     }
     else
     {
-        dispatchVertical<1, T> (numBits, anyParity, run);
+        dispatchVertical<1, T> (numBits, anyParity, longFromBits, run);
     }
 }
 
@@ -668,7 +717,7 @@ void forwardEntry (const FFTRealPlan<T>& plan, T* f, const T* x) PELLMIX_NONBLOC
 {
     const bool anyParity = mayTakeAnyParity (plan, f, x);
     dispatch<T, maxWidth<T>()> (
-        plan.numBits, anyParity,
+        plan.numBits, anyParity, longFrom<T>(),
         [&] (auto w, auto k)
         { runForward<decltype (w)::value, decltype (k)::value> (plan, f, x, anyParity); });
 }
@@ -678,7 +727,7 @@ void inverseEntry (const FFTRealPlan<T>& plan, const T* f, T* x) PELLMIX_NONBLOC
 {
     const bool anyParity = mayTakeAnyParity (plan, x, f);
     dispatch<T, maxWidth<T>()> (
-        plan.numBits, anyParity,
+        plan.numBits, anyParity, noLongPasses,
         [&] (auto w, auto k)
         { runInverse<decltype (w)::value, decltype (k)::value> (plan, f, x, anyParity); });
 }

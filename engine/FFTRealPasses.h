@@ -169,6 +169,18 @@ struct ProductTwiddles
     }
 };
 
+// The twiddles of a vector at the mirrored indices j, j - 1, ..., j - (W - 1), lane by lane as
+// getScalar gives them (whatever W, so that every instruction set rounds them alike).
+template <int W, typename V, typename T, typename Tw>
+FFTREAL_INLINE inline void twiddlesDown (const Tw& tw, int j, V& cv, V& sv)
+{
+    T c[W], s[W];
+    for (int l = 0; l < W; ++l)
+        tw.getScalar (j - l, c[l], s[l]);
+    cv = load<V> (c);
+    sv = load<V> (s);
+}
+
 // Calls body (i) for vectors of W butterflies covering i = 1 .. h - 1 (h >= 2 W). The first
 // vector starts at 1 and overlaps the second; the passes write to another buffer than they
 // read, so a butterfly computed twice writes the same values twice.
@@ -424,5 +436,185 @@ void inversePass4 (T* dst, const T* src, int count, int pass, const Tw1& tw1, co
                               store (d + 3 * n + i, y.c);
                               store (d + 3 * n + h + i, y.d);
                           });
+    }
+}
+
+// Forward passes `pass` .. `pass` + 2 in one sweep: eight n-point spectra into an 8n-point one. For
+// each i the four butterflies of the first pass at i feed the second pass at i and n - i
+// (forwardButterfly4), and these the third at i, 2n - i, n - i and n + i. The terms at 0, h, n and
+// 3h of the block come from forwardEnds8.
+template <typename E, typename T>
+FFTREAL_INLINE inline void forwardEnds8 (E* d, const E* s, int n, T c2h, T s2h, T c3n, T s3n, T c3h, T s3h)
+{
+    const int h = n / 2;
+    forwardEnds4 (d, s, n, c2h, s2h);
+    forwardEnds4 (d + 4 * n, s + 4 * n, n, c2h, s2h);
+    E v[16];
+    for (int k = 0; k < 16; ++k)
+        v[k] = d[k * h];
+    d[0] = v[0] + v[8];
+    d[8 * h] = v[0] - v[8];
+    d[4 * h] = v[4];
+    d[12 * h] = v[12];
+    const auto atN = forwardButterfly (v[2], v[6], v[10], v[14], c3n, s3n);
+    d[2 * h] = atN.a;
+    d[6 * h] = atN.b;
+    d[10 * h] = atN.c;
+    d[14 * h] = atN.d;
+    const auto atH = forwardButterfly (v[1], v[5], v[9], v[13], c3h, s3h);
+    d[h] = atH.a;
+    d[7 * h] = atH.b;
+    d[9 * h] = atH.c;
+    d[15 * h] = atH.d;
+    const auto at3H = forwardButterfly (v[3], v[7], v[11], v[15], s3h, c3h);
+    d[3 * h] = at3H.a;
+    d[5 * h] = at3H.b;
+    d[11 * h] = at3H.c;
+    d[13 * h] = at3H.d;
+}
+
+template <int W, typename T, typename Tw>
+void forwardPass8 (T* dst, const T* src, int count, int pass, const Tw& tw1, const Tw& tw2, const Tw& tw3)
+{
+    using V = Vec<T, W>;
+    const int n = 1 << pass, h = n >> 1;
+    T c2h, s2h, c3n, s3n, c3h, s3h;
+    tw2.getScalar (h, c2h, s2h);
+    tw3.getScalar (n, c3n, s3n);
+    tw3.getScalar (h, c3h, s3h);
+    for (int c = 0; c < count; c += 8 * n)
+    {
+        const T* s = src + c;
+        T* d = dst + c;
+        forwardEnds8 (d, s, n, c2h, s2h, c3n, s3n, c3h, s3h);
+        forEachVector<W> (h,
+                          [=, &tw1, &tw2, &tw3] (int i) FFTREAL_INLINE
+                          {
+                              V c1, s1, c2, s2, c3, s3, c3m, s3m;
+                              tw1.get (i, c1, s1);
+                              tw2.get (i, c2, s2);
+                              tw3.get (i, c3, s3);
+                              twiddlesDown<W, V, T> (tw3, n - i, c3m, s3m);
+                              Quad<V> x[2], y[2];
+                              for (int half = 0; half < 2; ++half)
+                              {
+                                  const T* q = s + 4 * n * half;
+                                  const V in[8] = {load<V> (q + i),         load<V> (q + h + i),
+                                                   load<V> (q + n + i),     load<V> (q + n + h + i),
+                                                   load<V> (q + 2 * n + i), load<V> (q + 2 * n + h + i),
+                                                   load<V> (q + 3 * n + i), load<V> (q + 3 * n + h + i)};
+                                  forwardButterfly4 (in, c1, s1, c2, s2, x[half], y[half]);
+                              }
+                              const auto atI = forwardButterfly (x[0].a, x[0].c, x[1].a, x[1].c, c3, s3);
+                              const auto at2NmI = forwardButterfly (x[0].b, x[0].d, x[1].b, x[1].d, s3, c3);
+                              const auto atNmI = forwardButterfly (y[0].a, y[0].c, y[1].a, y[1].c, c3m, s3m);
+                              const auto atNpI = forwardButterfly (y[0].b, y[0].d, y[1].b, y[1].d, s3m, c3m);
+                              store (d + i, atI.a);
+                              storeDown<W> (d + 4 * n - i, atI.b);
+                              store (d + 4 * n + i, atI.c);
+                              storeDown<W> (d + 8 * n - i, atI.d);
+                              storeDown<W> (d + 2 * n - i, at2NmI.a);
+                              store (d + 2 * n + i, at2NmI.b);
+                              storeDown<W> (d + 6 * n - i, at2NmI.c);
+                              store (d + 6 * n + i, at2NmI.d);
+                              storeDown<W> (d + n - i, atNmI.a);
+                              store (d + 3 * n + i, atNmI.b);
+                              storeDown<W> (d + 5 * n - i, atNmI.c);
+                              store (d + 7 * n + i, atNmI.d);
+                              store (d + n + i, atNpI.a);
+                              storeDown<W> (d + 3 * n - i, atNpI.b);
+                              store (d + 5 * n + i, atNpI.c);
+                              storeDown<W> (d + 7 * n - i, atNpI.d);
+                          });
+    }
+}
+
+// Inverse passes `pass` + 2 .. `pass` in one sweep: an 8n-point spectrum into eight n-point ones,
+// forwardPass8 run backwards.
+template <typename E, typename T>
+FFTREAL_INLINE inline void inverseEnds8 (E* d, const E* s, int n, T c2h, T s2h, T c3n, T s3n, T c3h, T s3h)
+{
+    const int h = n / 2;
+    E v[16];
+    for (int k = 0; k < 16; ++k)
+        v[k] = s[k * h];
+    d[0] = v[0] + v[8];
+    d[8 * h] = v[0] - v[8];
+    d[4 * h] = twice (v[4]);
+    d[12 * h] = twice (v[12]);
+    const auto atN = inverseButterfly (v[2], v[6], v[10], v[14], c3n, s3n);
+    d[2 * h] = atN.a;
+    d[6 * h] = atN.b;
+    d[10 * h] = atN.c;
+    d[14 * h] = atN.d;
+    const auto atH = inverseButterfly (v[1], v[7], v[9], v[15], c3h, s3h);
+    d[h] = atH.a;
+    d[5 * h] = atH.b;
+    d[9 * h] = atH.c;
+    d[13 * h] = atH.d;
+    const auto at3H = inverseButterfly (v[3], v[5], v[11], v[13], s3h, c3h);
+    d[3 * h] = at3H.a;
+    d[7 * h] = at3H.b;
+    d[11 * h] = at3H.c;
+    d[15 * h] = at3H.d;
+    inverseEnds4 (d, d, n, c2h, s2h);
+    inverseEnds4 (d + 4 * n, d + 4 * n, n, c2h, s2h);
+}
+
+template <int W, typename T, typename Tw>
+void inversePass8 (T* dst, const T* src, int count, int pass, const Tw& tw1, const Tw& tw2, const Tw& tw3)
+{
+    using V = Vec<T, W>;
+    const int n = 1 << pass, h = n >> 1;
+    T c2h, s2h, c3n, s3n, c3h, s3h;
+    tw2.getScalar (h, c2h, s2h);
+    tw3.getScalar (n, c3n, s3n);
+    tw3.getScalar (h, c3h, s3h);
+    for (int c = 0; c < count; c += 8 * n)
+    {
+        const T* s = src + c;
+        T* d = dst + c;
+        inverseEnds8 (d, s, n, c2h, s2h, c3n, s3n, c3h, s3h);
+        forEachVector<W> (
+            h,
+            [=, &tw1, &tw2, &tw3] (int i) FFTREAL_INLINE
+            {
+                V c1, s1, c2, s2, c3, s3, c3m, s3m;
+                tw1.get (i, c1, s1);
+                tw2.get (i, c2, s2);
+                tw3.get (i, c3, s3);
+                twiddlesDown<W, V, T> (tw3, n - i, c3m, s3m);
+                const auto atI =
+                    inverseButterfly (load<V> (s + i), loadDown<W, V> (s + 4 * n - i),
+                                      load<V> (s + 4 * n + i), loadDown<W, V> (s + 8 * n - i), c3, s3);
+                const auto at2NmI =
+                    inverseButterfly (loadDown<W, V> (s + 2 * n - i), load<V> (s + 2 * n + i),
+                                      loadDown<W, V> (s + 6 * n - i), load<V> (s + 6 * n + i), s3, c3);
+                const auto atNmI =
+                    inverseButterfly (loadDown<W, V> (s + n - i), load<V> (s + 3 * n + i),
+                                      loadDown<W, V> (s + 5 * n - i), load<V> (s + 7 * n + i), c3m, s3m);
+                const auto atNpI =
+                    inverseButterfly (load<V> (s + n + i), loadDown<W, V> (s + 3 * n - i),
+                                      load<V> (s + 5 * n + i), loadDown<W, V> (s + 7 * n - i), s3m, c3m);
+                // Each half: the second and first passes (inverseButterfly4).
+                const Quad<V> first[2] = {{atI.a, at2NmI.a, atI.b, at2NmI.b},
+                                          {atI.c, at2NmI.c, atI.d, at2NmI.d}};
+                const Quad<V> second[2] = {{atNmI.a, atNpI.a, atNmI.b, atNpI.b},
+                                           {atNmI.c, atNpI.c, atNmI.d, atNpI.d}};
+                for (int half = 0; half < 2; ++half)
+                {
+                    Quad<V> x, y;
+                    inverseButterfly4 (first[half], second[half], c1, s1, c2, s2, x, y);
+                    T* q = d + 4 * n * half;
+                    store (q + i, x.a);
+                    store (q + h + i, x.b);
+                    store (q + n + i, x.c);
+                    store (q + n + h + i, x.d);
+                    store (q + 2 * n + i, y.a);
+                    store (q + 2 * n + h + i, y.b);
+                    store (q + 3 * n + i, y.c);
+                    store (q + 3 * n + h + i, y.d);
+                }
+            });
     }
 }
