@@ -484,12 +484,12 @@ constexpr int pieceLength()
     return (32 * 1024) / (int)sizeof (T);
 }
 
-// The first pass whose blocks do not fit in a chunk. Above the twiddle tables' limit, so that
-// the long sweeps all build their twiddles from products.
-// longFrom for a schedule of pairs throughout: the inverse transform's, whose long sweeps read
-// mirrored vectors, which cost more than the pass they would save.
+// longFrom for a schedule of pairs throughout: the inverse transform's. (Sweeps of three there
+// would read mirrored vectors, which costs more than the sweep of the buffer they save.)
 constexpr int noLongPasses = 64;
 
+// The first pass whose blocks do not fit in a chunk. Above the twiddle tables' limit, so that
+// the long sweeps all build their twiddles from products.
 template <typename T>
 constexpr int longFrom()
 {
@@ -528,11 +528,8 @@ void forwardSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst,
 template <int W, typename T>
 void inverseSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst, const T* src, int count)
 {
-    const int pass = s.passOf (i);
-    if (s.widthOf (i) == 3)
-        inversePass8<W> (dst, src, count, pass, ProductTwiddles<T, W> (plan, pass),
-                         ProductTwiddles<T, W> (plan, pass + 1), ProductTwiddles<T, W> (plan, pass + 2));
-    else if (s.widthOf (i) == 1)
+    const int pass = s.passOf (i); // the inverse schedule has no sweeps of three
+    if (s.widthOf (i) == 1)
         withTwiddles<W> (plan, pass, [&] (const auto& tw) { inversePass<W> (dst, src, count, pass, tw); });
     else
         withTwiddles<W> (plan, pass,

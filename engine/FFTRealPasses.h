@@ -439,6 +439,16 @@ void inversePass4 (T* dst, const T* src, int count, int pass, const Tw1& tw1, co
     }
 }
 
+// q.a .. q.d into d at a, b, c and e times h.
+template <typename E>
+FFTREAL_INLINE inline void storeAt (E* d, int h, const Quad<E>& q, int a, int b, int c, int e)
+{
+    d[a * h] = q.a;
+    d[b * h] = q.b;
+    d[c * h] = q.c;
+    d[e * h] = q.d;
+}
+
 // Forward passes `pass` .. `pass` + 2 in one sweep: eight n-point spectra into an 8n-point one. For
 // each i the four butterflies of the first pass at i feed the second pass at i and n - i
 // (forwardButterfly4), and these the third at i, 2n - i, n - i and n + i. The terms at 0, h, n and
@@ -456,21 +466,9 @@ FFTREAL_INLINE inline void forwardEnds8 (E* d, const E* s, int n, T c2h, T s2h, 
     d[8 * h] = v[0] - v[8];
     d[4 * h] = v[4];
     d[12 * h] = v[12];
-    const auto atN = forwardButterfly (v[2], v[6], v[10], v[14], c3n, s3n);
-    d[2 * h] = atN.a;
-    d[6 * h] = atN.b;
-    d[10 * h] = atN.c;
-    d[14 * h] = atN.d;
-    const auto atH = forwardButterfly (v[1], v[5], v[9], v[13], c3h, s3h);
-    d[h] = atH.a;
-    d[7 * h] = atH.b;
-    d[9 * h] = atH.c;
-    d[15 * h] = atH.d;
-    const auto at3H = forwardButterfly (v[3], v[7], v[11], v[15], s3h, c3h);
-    d[3 * h] = at3H.a;
-    d[5 * h] = at3H.b;
-    d[11 * h] = at3H.c;
-    d[13 * h] = at3H.d;
+    storeAt (d, h, forwardButterfly (v[2], v[6], v[10], v[14], c3n, s3n), 2, 6, 10, 14);
+    storeAt (d, h, forwardButterfly (v[1], v[5], v[9], v[13], c3h, s3h), 1, 7, 9, 15);
+    storeAt (d, h, forwardButterfly (v[3], v[7], v[11], v[15], s3h, c3h), 3, 5, 11, 13);
 }
 
 template <int W, typename T, typename Tw>
@@ -526,95 +524,5 @@ void forwardPass8 (T* dst, const T* src, int count, int pass, const Tw& tw1, con
                               store (d + 5 * n + i, atNpI.c);
                               storeDown<W> (d + 7 * n - i, atNpI.d);
                           });
-    }
-}
-
-// Inverse passes `pass` + 2 .. `pass` in one sweep: an 8n-point spectrum into eight n-point ones,
-// forwardPass8 run backwards.
-template <typename E, typename T>
-FFTREAL_INLINE inline void inverseEnds8 (E* d, const E* s, int n, T c2h, T s2h, T c3n, T s3n, T c3h, T s3h)
-{
-    const int h = n / 2;
-    E v[16];
-    for (int k = 0; k < 16; ++k)
-        v[k] = s[k * h];
-    d[0] = v[0] + v[8];
-    d[8 * h] = v[0] - v[8];
-    d[4 * h] = twice (v[4]);
-    d[12 * h] = twice (v[12]);
-    const auto atN = inverseButterfly (v[2], v[6], v[10], v[14], c3n, s3n);
-    d[2 * h] = atN.a;
-    d[6 * h] = atN.b;
-    d[10 * h] = atN.c;
-    d[14 * h] = atN.d;
-    const auto atH = inverseButterfly (v[1], v[7], v[9], v[15], c3h, s3h);
-    d[h] = atH.a;
-    d[5 * h] = atH.b;
-    d[9 * h] = atH.c;
-    d[13 * h] = atH.d;
-    const auto at3H = inverseButterfly (v[3], v[5], v[11], v[13], s3h, c3h);
-    d[3 * h] = at3H.a;
-    d[7 * h] = at3H.b;
-    d[11 * h] = at3H.c;
-    d[15 * h] = at3H.d;
-    inverseEnds4 (d, d, n, c2h, s2h);
-    inverseEnds4 (d + 4 * n, d + 4 * n, n, c2h, s2h);
-}
-
-template <int W, typename T, typename Tw>
-void inversePass8 (T* dst, const T* src, int count, int pass, const Tw& tw1, const Tw& tw2, const Tw& tw3)
-{
-    using V = Vec<T, W>;
-    const int n = 1 << pass, h = n >> 1;
-    T c2h, s2h, c3n, s3n, c3h, s3h;
-    tw2.getScalar (h, c2h, s2h);
-    tw3.getScalar (n, c3n, s3n);
-    tw3.getScalar (h, c3h, s3h);
-    for (int c = 0; c < count; c += 8 * n)
-    {
-        const T* s = src + c;
-        T* d = dst + c;
-        inverseEnds8 (d, s, n, c2h, s2h, c3n, s3n, c3h, s3h);
-        forEachVector<W> (
-            h,
-            [=, &tw1, &tw2, &tw3] (int i) FFTREAL_INLINE
-            {
-                V c1, s1, c2, s2, c3, s3, c3m, s3m;
-                tw1.get (i, c1, s1);
-                tw2.get (i, c2, s2);
-                tw3.get (i, c3, s3);
-                twiddlesDown<W, V, T> (tw3, n - i, c3m, s3m);
-                const auto atI =
-                    inverseButterfly (load<V> (s + i), loadDown<W, V> (s + 4 * n - i),
-                                      load<V> (s + 4 * n + i), loadDown<W, V> (s + 8 * n - i), c3, s3);
-                const auto at2NmI =
-                    inverseButterfly (loadDown<W, V> (s + 2 * n - i), load<V> (s + 2 * n + i),
-                                      loadDown<W, V> (s + 6 * n - i), load<V> (s + 6 * n + i), s3, c3);
-                const auto atNmI =
-                    inverseButterfly (loadDown<W, V> (s + n - i), load<V> (s + 3 * n + i),
-                                      loadDown<W, V> (s + 5 * n - i), load<V> (s + 7 * n + i), c3m, s3m);
-                const auto atNpI =
-                    inverseButterfly (load<V> (s + n + i), loadDown<W, V> (s + 3 * n - i),
-                                      load<V> (s + 5 * n + i), loadDown<W, V> (s + 7 * n - i), s3m, c3m);
-                // Each half: the second and first passes (inverseButterfly4).
-                const Quad<V> first[2] = {{atI.a, at2NmI.a, atI.b, at2NmI.b},
-                                          {atI.c, at2NmI.c, atI.d, at2NmI.d}};
-                const Quad<V> second[2] = {{atNmI.a, atNpI.a, atNmI.b, atNpI.b},
-                                           {atNmI.c, atNpI.c, atNmI.d, atNpI.d}};
-                for (int half = 0; half < 2; ++half)
-                {
-                    Quad<V> x, y;
-                    inverseButterfly4 (first[half], second[half], c1, s1, c2, s2, x, y);
-                    T* q = d + 4 * n * half;
-                    store (q + i, x.a);
-                    store (q + h + i, x.b);
-                    store (q + n + i, x.c);
-                    store (q + n + h + i, x.d);
-                    store (q + 2 * n + i, y.a);
-                    store (q + 2 * n + h + i, y.b);
-                    store (q + 3 * n + i, y.c);
-                    store (q + 3 * n + h + i, y.d);
-                }
-            });
     }
 }

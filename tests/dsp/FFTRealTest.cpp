@@ -253,16 +253,24 @@ TYPED_TEST (FFTRealProperties, InPlaceEqualsOutOfPlace)
     }
 }
 
-// The kernels of every instruction set this processor runs give bitwise the same results as the
-// baseline ones, so a transform's result does not depend on the machine.
-TYPED_TEST (FFTRealProperties, InstructionSetsAgreeBitwise)
+// The kernels of every instruction set this processor runs, the baseline ones first.
+template <typename T>
+std::vector<FFTRealKernels<T>> kernelSets()
 {
-    using T = TypeParam;
     std::vector<FFTRealKernels<T>> sets{fftreal_generic::kernels<T>()};
 #if defined(__x86_64__)
     if (__builtin_cpu_supports ("avx2"))
         sets.push_back (fftreal_avx2::kernels<T>());
 #endif
+    return sets;
+}
+
+// The kernels of every instruction set this processor runs give bitwise the same results as the
+// baseline ones, so a transform's result does not depend on the machine.
+TYPED_TEST (FFTRealProperties, InstructionSetsAgreeBitwise)
+{
+    using T = TypeParam;
+    const auto sets = kernelSets<T>();
     if (sets.size() < 2)
         GTEST_SKIP() << "only the baseline kernels run here";
 
@@ -294,11 +302,7 @@ TYPED_TEST (FFTRealProperties, InstructionSetsAgreeBitwise)
 TYPED_TEST (FFTRealProperties, LongTransformsHoldInPlaceAndOnEveryInstructionSet)
 {
     using T = TypeParam;
-    std::vector<FFTRealKernels<T>> sets{fftreal_generic::kernels<T>()};
-#if defined(__x86_64__)
-    if (__builtin_cpu_supports ("avx2"))
-        sets.push_back (fftreal_avx2::kernels<T>());
-#endif
+    const auto sets = kernelSets<T>();
     for (int bits : {19, 20, 21})
     {
         const int n = 1 << bits;
