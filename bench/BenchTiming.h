@@ -1,18 +1,35 @@
 // Timing helpers shared by the benchmarks that compare our code with a reference library on the
-// same input: time per call over a short span, and the best of alternating bursts of two runs.
+// same input: time per call over a short span, and the best of alternating bursts of two runs;
+// and the clocks of the measurement programs.
 #pragma once
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <utility>
 
 namespace pellmix_bench
 {
+using Clock = std::chrono::steady_clock;
+
+inline double microsecondsSince (Clock::time_point t)
+{
+    return std::chrono::duration<double, std::micro> (Clock::now() - t).count();
+}
+
+// CPU time of the calling thread: what the code itself spent, without the time the thread
+// waited for a processor (on a shared machine).
+inline double threadCpuMicroseconds()
+{
+    timespec ts{};
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &ts);
+    return (double)ts.tv_sec * 1e6 + (double)ts.tv_nsec / 1e3;
+}
+
 // Calls run repeatedly for at least span and returns the mean wall time of one call in seconds.
 template <typename Run>
 double secondsPerCall (Run& run, std::chrono::milliseconds span)
 {
-    using Clock = std::chrono::steady_clock;
     long calls = 0;
     const auto start = Clock::now();
     auto now = start;

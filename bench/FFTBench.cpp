@@ -1,11 +1,18 @@
 // Forward real FFT: FFTReal against FFTW (r2c) and kissfft (kiss_fftr; Debian ships it in single
 // precision only) on the same sizes. Each benchmark reports, as counters:
-//   vsFFTW  its time per transform divided by FFTW's at the same size and precision (FFTW
-//           planned with FFTW_MEASURE, with FFTW_ESTIMATE above 2^16 to keep planning short);
-//   relErr  RMS error over the packed spectrum divided by the reference's RMS, against a
-//           long-double FFT of the same input.
+//   vsFFTW          its time per transform divided by FFTW's at the same size and precision (FFTW
+//                   planned with FFTW_MEASURE up to 2^16, with FFTW_ESTIMATE above);
+//   vsFFTW_measure  above 2^16 (the double rows), the same against an FFTW_MEASURE plan;
+//   relErr          RMS error over the packed spectrum divided by the reference's RMS, against a
+//                   long-double FFT of the same input.
+// BM_FFTW_measure<double> is FFTW itself with the FFTW_MEASURE plans. Planning a long transform
+// with FFTW_MEASURE takes minutes, so the plans are kept as FFTW wisdom in the build folder
+// (PELLMIX_FFTW_WISDOM): only the first run plans. Planning is never timed.
+// The arrays of 4 MiB and more come from PellmixLargeMemory (2 MB pages) on both sides, as the
+// capture's deconvolution has them.
 #include "bench/BenchTiming.h"
 #include "engine/FFTReal.h"
+#include "engine/PellmixLargeMemory.h"
 #include "tests/support/TestSignals.h"
 
 #include <benchmark/benchmark.h>
@@ -14,6 +21,7 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <map>
 #include <utility>
 #include <vector>
@@ -75,8 +83,8 @@ const std::vector<long double>& reference (int n)
     return packed;
 }
 
-template <typename T>
-double relativeError (const std::vector<T>& packed, int n)
+template <typename Values>
+double relativeError (const Values& packed, int n)
 {
     const auto& ref = reference (n);
     long double err = 0, sum = 0;
@@ -108,17 +116,56 @@ std::vector<T> packComplex (const Cpx* bins, int n)
     return packed;
 }
 
+// The plans of the ESTIMATE rows: FFTW_MEASURE up to 2^16, FFTW_ESTIMATE above.
+unsigned defaultPlanFlags (int n)
+{
+    return n <= 65536 ? FFTW_MEASURE : FFTW_ESTIMATE;
+}
+
+// FFTW's wisdom for the double plans, in the build folder: read before the first plan, written
+// after each FFTW_MEASURE plan of a long transform (the short ones plan in moments).
+void beforeDoublePlan()
+{
+    static const bool imported = fftw_import_wisdom_from_filename (PELLMIX_FFTW_WISDOM) != 0;
+    (void)imported; // a missing file leaves FFTW planning afresh
+}
+
+void afterDoublePlan (unsigned flags, int n)
+{
+    if (flags == FFTW_MEASURE && n > 65536 && fftw_export_wisdom_to_filename (PELLMIX_FFTW_WISDOM) == 0)
+        std::fprintf (stderr, "FFTW wisdom could not be written to %s\n", PELLMIX_FFTW_WISDOM);
+}
+
+// FFTW's arrays: its own allocation, or PellmixLargeMemory from 4 MiB on.
+constexpr size_t largeBytes = size_t (4) << 20;
+
+template <typename T>
+T* allocateFor (size_t count)
+{
+    const size_t bytes = count * sizeof (T);
+    return static_cast<T*> (bytes >= largeBytes ? PellmixLargeMemory::allocate (bytes) : fftw_malloc (bytes));
+}
+
+template <typename T>
+void releaseFor (T* p, size_t count)
+{
+    if (count * sizeof (T) >= largeBytes)
+        PellmixLargeMemory::release (p, count * sizeof (T));
+    else
+        fftw_free (p);
+}
+
 template <typename T>
 struct Fftw;
 
 template <>
 struct Fftw<float>
 {
-    explicit Fftw (int n)
+    Fftw (int n, unsigned flags)
         : size (n)
-        , in (fftwf_alloc_real (size_t (n)))
-        , out (fftwf_alloc_complex (size_t (n / 2 + 1)))
-        , plan (fftwf_plan_dft_r2c_1d (n, in, out, n <= 65536 ? FFTW_MEASURE : FFTW_ESTIMATE))
+        , in (allocateFor<float> (size_t (n)))
+        , out (allocateFor<fftwf_complex> (size_t (n / 2 + 1)))
+        , plan (fftwf_plan_dft_r2c_1d (n, in, out, flags))
     {
         const auto x = input<float> (n);
         std::copy (x.begin(), x.end(), in);
@@ -126,8 +173,8 @@ struct Fftw<float>
     ~Fftw()
     {
         fftwf_destroy_plan (plan);
-        fftwf_free (in);
-        fftwf_free (out);
+        releaseFor (in, size_t (size));
+        releaseFor (out, size_t (size / 2 + 1));
     }
     void run() { fftwf_execute (plan); }
     std::vector<float> packed() const { return packComplex<float> (out, size); }
@@ -141,11 +188,11 @@ struct Fftw<float>
 template <>
 struct Fftw<double>
 {
-    explicit Fftw (int n)
+    Fftw (int n, unsigned flags)
         : size (n)
-        , in (fftw_alloc_real (size_t (n)))
-        , out (fftw_alloc_complex (size_t (n / 2 + 1)))
-        , plan (fftw_plan_dft_r2c_1d (n, in, out, n <= 65536 ? FFTW_MEASURE : FFTW_ESTIMATE))
+        , in (allocateFor<double> (size_t (n)))
+        , out (allocateFor<fftw_complex> (size_t (n / 2 + 1)))
+        , plan (makePlan (n, flags))
     {
         const auto x = input<double> (n);
         std::copy (x.begin(), x.end(), in);
@@ -153,11 +200,19 @@ struct Fftw<double>
     ~Fftw()
     {
         fftw_destroy_plan (plan);
-        fftw_free (in);
-        fftw_free (out);
+        releaseFor (in, size_t (size));
+        releaseFor (out, size_t (size / 2 + 1));
     }
     void run() { fftw_execute (plan); }
     std::vector<double> packed() const { return packComplex<double> (out, size); }
+
+    fftw_plan makePlan (int n, unsigned flags)
+    {
+        beforeDoublePlan();
+        auto p = fftw_plan_dft_r2c_1d (n, in, out, flags);
+        afterDoublePlan (flags, n);
+        return p;
+    }
 
     int size;
     double* in;
@@ -167,27 +222,30 @@ struct Fftw<double>
 
 // Time per call of run divided by FFTW's at the same size and precision. The two are timed in
 // alternating short bursts and the best burst of each is kept, so a busy machine affects both
-// sides alike.
+// sides alike (a burst of a long transform is a single call, hence more of them).
 template <typename T, typename Run>
-double ratioToFftw (int n, Run& run)
+double ratioToFftw (int n, Run& run, unsigned flags)
 {
-    Fftw<T> fftw (n);
+    Fftw<T> fftw (n, flags);
     auto reference = [&] { fftw.run(); };
     const auto [best, bestReference] =
-        pellmix_bench::alternateBursts (run, reference, n > (1 << 16) ? 3 : 15);
+        pellmix_bench::alternateBursts (run, reference, n > (1 << 16) ? 9 : 15);
     return best / bestReference;
 }
 
-// Runs the benchmark loop, then adds the ratio to FFTW and the item count.
+// Runs the benchmark loop, then adds the ratio to FFTW (and, where the default plan is
+// FFTW_ESTIMATE, the ratio to an FFTW_MEASURE plan) and the item count.
 template <typename T, typename Run>
-void measure (benchmark::State& state, int n, Run&& run)
+void measure (benchmark::State& state, int n, Run&& run, bool againstMeasure = false)
 {
     for (auto _ : state)
     {
         run();
         benchmark::ClobberMemory();
     }
-    state.counters["vsFFTW"] = ratioToFftw<T> (n, run);
+    state.counters["vsFFTW"] = ratioToFftw<T> (n, run, defaultPlanFlags (n));
+    if (againstMeasure && defaultPlanFlags (n) != FFTW_MEASURE)
+        state.counters["vsFFTW_measure"] = ratioToFftw<T> (n, run, FFTW_MEASURE);
     state.SetItemsProcessed (int64_t (state.iterations()) * n);
 }
 
@@ -196,23 +254,26 @@ void BM_FFTReal (benchmark::State& state)
 {
     const int n = int (state.range (0));
     FFTReal<T> fft (n);
-    const auto x = input<T> (n);
-    std::vector<T> f (static_cast<size_t> (n));
-    measure<T> (state, n,
-                [&]
-                {
-                    fft.forwardTransform (f.data(), x.data());
-                    benchmark::DoNotOptimize (f.data());
-                });
+    const auto signal = input<T> (n);
+    const PellmixLargeVector<T> x (signal.begin(), signal.end());
+    PellmixLargeVector<T> f (static_cast<size_t> (n));
+    measure<T> (
+        state, n,
+        [&]
+        {
+            fft.forwardTransform (f.data(), x.data());
+            benchmark::DoNotOptimize (f.data());
+        },
+        true);
     fft.forwardTransform (f.data(), x.data());
     state.counters["relErr"] = relativeError (f, n);
 }
 
-template <typename T>
+template <typename T, bool Measure = false>
 void BM_FFTW (benchmark::State& state)
 {
     const int n = int (state.range (0));
-    Fftw<T> fftw (n);
+    Fftw<T> fftw (n, Measure ? FFTW_MEASURE : defaultPlanFlags (n));
     measure<T> (state, n,
                 [&]
                 {
@@ -256,6 +317,19 @@ void doubleSizesArgs (benchmark::internal::Benchmark* b)
     for (int n : doubleSizes)
         b->Arg (n);
 }
+
+void longDoubleSizesArgs (benchmark::internal::Benchmark* b)
+{
+    for (int n : doubleSizes)
+        if (n > 65536)
+            b->Arg (n);
+}
+
+template <typename T>
+void BM_FFTW_measure (benchmark::State& state)
+{
+    BM_FFTW<T, true> (state);
+}
 } // namespace
 
 BENCHMARK (BM_FFTReal<float>)->Apply (floatSizes);
@@ -263,3 +337,4 @@ BENCHMARK (BM_FFTW<float>)->Apply (floatSizes);
 BENCHMARK (BM_KissFFT_float)->Apply (floatSizes);
 BENCHMARK (BM_FFTReal<double>)->Apply (doubleSizesArgs);
 BENCHMARK (BM_FFTW<double>)->Apply (doubleSizesArgs);
+BENCHMARK (BM_FFTW_measure<double>)->Apply (longDoubleSizesArgs);

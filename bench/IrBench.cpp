@@ -1,10 +1,16 @@
 // IR slot loading (WAV at 44.1 kHz, which is resampled; WAV at 96 kHz, taken as is; a spectral
 // vir file) and the vir writer. The files are made once, in a temporary folder.
 // BM_LoadWav44100Split times the parts of the 44.1 kHz load, each as a median over the
-// iterations: load_ms the whole load, resampler_setup_ms the converter's opening (libresample
-// designs its high-quality filter for the ratio), resampler_convert_ms the three bands' reset and
-// conversion (libresample), and rest_ms the remainder (reading and decoding the file, the
-// band low-pass filters, the checks and copies).
+// iterations: load_ms the whole load, resampler_setup_ms the converter's set-up (libresample's
+// filter for the ratio is designed at the first set-up only, then copied), resampler_convert_ms
+// the three bands' conversion as a load runs it (libresample, side by side), and rest_ms the
+// remainder (reading and decoding the file, the band low-pass filters, the checks and copies).
+// BM_LoadProjectEightWav44100 loads eight one-second 44.1 kHz WAV files, one per slot, with the
+// engine calls the IR blocks make when they take a loaded project (the eight files read and
+// converted side by side, then per slot mute, solo, the file, the record's parameters and a
+// blend with the EQ gains): the message thread's work from the project's records to the last
+// blend, with the device prepared at 48 kHz.
+#include "engine/PellmixEngine.h"
 #include "engine/PellmixIrSlot.h"
 #include "engine/PellmixResampler.h"
 #include "engine/PellmixVirFile.h"
@@ -35,12 +41,15 @@ struct Files
 {
     juce::TemporaryFile folder;
     juce::File wav44, wav96, vir;
+    std::vector<juce::File> project; // eight 44.1 kHz files
 
     Files()
     {
         folder.getFile().createDirectory();
         wav44 = writeWav ("ir44.wav", 44100.0);
         wav96 = writeWav ("ir96.wav", 96000.0);
+        for (unsigned s = 0; s < 8; ++s)
+            project.push_back (writeWav (("project" + std::to_string (s) + ".wav").c_str(), 44100.0, 10 + s));
         vir = folder.getFile().getChildFile ("ir.vir");
         const auto band = decayingNoise (PellmixVir::bandLength, 3);
         const float* bands[] = {band.data(), band.data(), band.data()};
@@ -50,10 +59,10 @@ struct Files
     ~Files() { folder.getFile().deleteRecursively(); }
 
     // One second of decaying noise, 24-bit mono.
-    juce::File writeWav (const char* name, double rate)
+    juce::File writeWav (const char* name, double rate, unsigned seed = 1)
     {
         const auto file = folder.getFile().getChildFile (name);
-        const auto samples = decayingNoise ((int)rate, 1);
+        const auto samples = decayingNoise ((int)rate, seed);
         const float* channels[] = {samples.data()};
         juce::WavAudioFormat format;
         std::unique_ptr<juce::AudioFormatWriter> writer (
@@ -102,7 +111,7 @@ void BM_LoadWav44100Split (benchmark::State& state)
     PellmixResampler resampler;
     const int inLength = 44100, outLength = 96000;
     const auto band = decayingNoise (inLength, 1);
-    std::vector<float> out ((size_t)outLength);
+    std::vector<std::vector<float>> out (3, std::vector<float> ((size_t)outLength));
     std::vector<double> load, setup, convert;
     for (auto _ : state)
     {
@@ -112,11 +121,9 @@ void BM_LoadWav44100Split (benchmark::State& state)
         const auto t1 = Clock::now();
         resampler.setup (44100.0, 96000.0, inLength, outLength);
         const auto t2 = Clock::now();
-        for (int b = 0; b < 3; ++b)
-        {
-            resampler.reset();
-            resampler.process (band.data(), out.data());
-        }
+        const float* in[] = {band.data(), band.data(), band.data()};
+        float* outs[] = {out[0].data(), out[1].data(), out[2].data()};
+        resampler.processEach (in, outs, 3);
         benchmark::DoNotOptimize (out.data());
         const auto t3 = Clock::now();
         load.push_back (ms (t0, t1));
@@ -138,6 +145,31 @@ void BM_LoadWav96000OneSecond (benchmark::State& state)
 void BM_LoadSpectralVir (benchmark::State& state)
 {
     loadInto (state, files().vir);
+}
+
+void BM_LoadProjectEightWav44100 (benchmark::State& state)
+{
+    PellmixEngine engine;
+    engine.initialise();
+    engine.prepareToPlay (512, 48000.0);
+    engine.reset();
+    float gains[31] = {};
+    std::vector<std::pair<int, juce::File>> project;
+    for (const auto& path : files().project)
+        project.emplace_back ((int)project.size(), path);
+    for (auto _ : state)
+    {
+        auto prepared = engine.prepareIrs (project);
+        for (int s = 0; s < (int)prepared.size(); ++s)
+        {
+            engine.setMute (s, false);
+            engine.setSolo (s, false);
+            if (!engine.loadPreparedIr (prepared[(size_t)s]))
+                state.SkipWithError ("load failed");
+            engine.setIrParameters (s, 2048, 0, 0.0f, false, 0.0f);
+            engine.blend (gains, true, true);
+        }
+    }
 }
 
 void BM_WriteVirFile (benchmark::State& state)
@@ -163,5 +195,6 @@ BENCHMARK (BM_LoadWav44100OneSecond)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_LoadWav44100Split)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_LoadWav96000OneSecond)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_LoadSpectralVir)->Unit (benchmark::kMillisecond);
+BENCHMARK (BM_LoadProjectEightWav44100)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (BM_WriteVirFile)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_EncodeSpectral)->Unit (benchmark::kMillisecond);

@@ -7,8 +7,8 @@
 // inverseTransform (forwardTransform (x)) gives N * x.
 //
 // The passes are radix-2 butterflies on this layout, with the bit reversal folded into the
-// first forward (last inverse) passes; they run vectorised, two passes per sweep where possible,
-// and block by block while the blocks fit in the cache (FFTRealKernels.h). Twiddles come from
+// first forward (last inverse) passes; they run vectorised, two or three passes per sweep, and
+// block by block while the blocks fit in the cache (FFTRealKernels.h). Twiddles come from
 // tables computed in double precision. The passes alternate between the work buffer and the
 // caller's output, so the result lands in the output without a copy.
 //

@@ -14,7 +14,9 @@
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx2")
+// Tuned for a processor with AVX2, not for GCC's generic target (which splits unaligned 32-byte
+// loads and stores in two); the instructions are the same set.
+#pragma GCC target("avx2,tune=skylake")
 #endif
 
 namespace fftreal_avx2

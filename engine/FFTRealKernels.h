@@ -10,13 +10,15 @@
 //   all) run "vertically": W neighbouring input columns are loaded as vectors, one column per
 //   lane, the small FFT runs on whole vectors, and a transpose writes each lane's 2^K-point
 //   spectrum in place;
-// - each later pass runs "horizontally", W butterflies at a time, and two passes in a row are
-//   fused into one sweep (radix 4) wherever the buffer parity allows;
+// - each later pass runs "horizontally", W butterflies at a time, two passes in a row fused into
+//   one sweep (radix 4), and, in the forward transform, the passes too long for the cache three
+//   to a sweep (radix 8), each of these sweeps crossing the whole buffer (Schedule);
 // - passes whose blocks fit in the cache run block by block, so that long transforms sweep
 //   memory only for the few long passes.
-// The vertical stage always writes the work buffer and an odd number of sweeps follows, so the
+// In place, the vertical stage writes the work buffer and an odd number of sweeps follows, so the
 // forward transform ends in f and reads x only in its first stage; the inverse mirrors this.
-// Hence f and x may be the same array.
+// Hence f and x may be the same array. Out of place, a long transform may take an even number of
+// sweeps, its vertical stage then writing f (reading f, for the inverse) itself.
 
 #ifndef FFTREAL_MAX_BYTES
 #error "define FFTREAL_MAX_BYTES before including FFTRealKernels.h"
@@ -278,22 +280,68 @@ struct ReversedIndices
 template <int K>
 inline constexpr ReversedIndices<K> reversedIndices{};
 
+// The 2^K rows of a long transform lie a power of two apart, so they all fall into the same
+// cache sets, more of them than a set holds: a row's line is gone before the next column vector
+// reads (or writes) its other half. From panelBits on, the vertical stages therefore copy a panel
+// of several cache lines of every row into (or out of) a small buffer at once, and work on the
+// buffer.
+constexpr int panelBits = 16;
+
+// Columns of one panel: a row's share of 16 kB, at least one cache line.
+template <int K, typename T>
+constexpr int panelColumns()
+{
+    return ((16384 >> K) > 64 ? (16384 >> K) : 64) / (int)sizeof (T);
+}
+
+// Calls column (row, base, group) for every vector of W columns, base = 0, W, 2W, ... with group =
+// reverse_M (base), where row (j) points at row j (in the order of the vertical FFT's inputs)
+// at column base. With a panel, fill (panel, first) runs before the panel's columns and drain
+// (panel, first) after them.
+template <int W, int K, typename T, typename Fill, typename Column, typename Drain>
+FFTREAL_INLINE inline void forEachColumn (const FFTRealPlan<T>& plan, T* panel, const Fill& fill,
+                                          const Column& column, const Drain& drain)
+{
+    constexpr int w = log2Of (W), C = panelColumns<K, T>();
+    const int M = plan.numBits - K;
+    const int rowLength = 1 << M;
+    int group = 0;
+    if (plan.numBits < panelBits || rowLength < C)
+    {
+        for (int base = 0; base < rowLength; base += W, group = nextReversed (group, M - w))
+            column (nullptr, base, group);
+        return;
+    }
+    for (int first = 0; first < rowLength; first += C)
+    {
+        fill (panel, first);
+        for (int base = first; base < first + C; base += W, group = nextReversed (group, M - w))
+            column (panel + (base - first), base, group);
+        drain (panel, first);
+    }
+}
+
 template <int W, int K, typename T>
 void verticalForward (T* dst, const T* x, const FFTRealPlan<T>& plan)
 {
     using V = Vec<T, W>;
-    constexpr int G = 1 << K, w = log2Of (W);
+    constexpr int G = 1 << K, w = log2Of (W), C = panelColumns<K, T>();
     const auto& revK = reversedIndices<K>;
     const auto& revW = reversedIndices<w>;
     const int M = plan.numBits - K;
     const int rowLength = 1 << M;
     const int laneStride = 1 << (M - w);
     V in[G], a[G], b[G];
-    int group = 0; // reverse_M (base)
-    for (int base = 0; base < rowLength; base += W)
+    T panel[G * C];
+    const auto fill = [&] (T* p, int first)
     {
         for (int j = 0; j < G; ++j)
-            in[j] = load<V> (x + revK.value[j] * rowLength + base);
+            __builtin_memcpy (p + j * C, x + revK.value[j] * rowLength + first, C * sizeof (T));
+    };
+    const auto column = [&] (const T* fromPanel, int base, int group) FFTREAL_INLINE
+    {
+        for (int j = 0; j < G; ++j)
+            in[j] = load<V> (fromPanel != nullptr ? fromPanel + j * C : x + revK.value[j] * rowLength + base);
         const V* out = smallForward<K> (in, a, b, plan);
         if constexpr (W == 1)
         {
@@ -312,23 +360,23 @@ void verticalForward (T* dst, const T* x, const FFTRealPlan<T>& plan)
                     store (dst + G * (group + revW.value[t] * laneStride) + m, rows[t]);
             }
         }
-        group = nextReversed (group, M - w);
-    }
+    };
+    forEachColumn<W, K> (plan, panel, fill, column, [] (T*, int) {});
 }
 
 template <int W, int K, typename T>
 void verticalInverse (T* x, const T* src, const FFTRealPlan<T>& plan)
 {
     using V = Vec<T, W>;
-    constexpr int G = 1 << K, w = log2Of (W);
+    constexpr int G = 1 << K, w = log2Of (W), C = panelColumns<K, T>();
     const auto& revK = reversedIndices<K>;
     const auto& revW = reversedIndices<w>;
     const int M = plan.numBits - K;
     const int rowLength = 1 << M;
     const int laneStride = 1 << (M - w);
     V in[G], a[G], out[G];
-    int group = 0;
-    for (int base = 0; base < rowLength; base += W)
+    T panel[G * C];
+    const auto column = [&] (T* toPanel, int base, int group) FFTREAL_INLINE
     {
         if constexpr (W == 1)
         {
@@ -349,47 +397,104 @@ void verticalInverse (T* x, const T* src, const FFTRealPlan<T>& plan)
         }
         smallInverse<K> (in, a, out, plan);
         for (int j = 0; j < G; ++j)
-            store (x + revK.value[j] * rowLength + base, out[j]);
-        group = nextReversed (group, M - w);
-    }
+            store (toPanel != nullptr ? toPanel + j * C : x + revK.value[j] * rowLength + base, out[j]);
+    };
+    const auto drain = [&] (T* p, int first)
+    {
+        for (int j = 0; j < G; ++j)
+            __builtin_memcpy (x + revK.value[j] * rowLength + first, p + j * C, C * sizeof (T));
+    };
+    forEachColumn<W, K> (
+        plan, panel, [] (T*, int) {}, column, drain);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Schedule and drivers.
 
-// The horizontal passes K .. b - 1 as sweeps of one or two passes: an odd number of sweeps (so
-// that the vertical stage can always use the work buffer), as few as possible, the single passes
-// first.
+// The horizontal passes K .. b - 1 as sweeps. The passes whose blocks fit in a chunk (below
+// longFrom) go in pairs, a single pass first when their number is odd; the longer ones, each
+// sweep of which runs over the whole buffer, go in threes where they can (two pairs for a
+// remainder of one), so that they sweep the buffer as few times as possible. In place, the
+// number of sweeps is odd, so that the vertical stage can use the work buffer (the forward one
+// reading the input, the inverse one writing the output): a pair of the short passes is split
+// where needed. Out of place (anyParity) it may be even, the vertical stage then using the
+// output itself. The grouping of the long passes depends on the length only, so that every
+// instruction set, in place or not, rounds their twiddles alike.
 struct Schedule
 {
+    static constexpr int maxSweeps = 32;
     int k = 0;
     int sweeps = 0;
-    int singles = 0;
+    int singles = 0; // single short passes
+    int first[maxSweeps] = {};
+    int width[maxSweeps] = {};
 
-    static Schedule make (int numBits, int k)
+    static Schedule make (int numBits, int k, bool anyParity, int longFrom)
     {
         Schedule s;
         s.k = k;
-        const int passes = numBits - k;
-        if (passes <= 0)
+        if (numBits - k <= 0)
             return s;
-        s.sweeps = (passes + 1) / 2;
-        if (s.sweeps % 2 == 0)
-            ++s.sweeps;
-        s.singles = 2 * s.sweeps - passes;
+        const int start = std::max (k, std::min (longFrom, numBits));
+        const int shortPasses = start - k;
+        int longWidths[maxSweeps] = {}, longSweeps = 0;
+        for (int left = numBits - start; left > 0; left -= longWidths[longSweeps++])
+            longWidths[longSweeps] = left == 4 || left == 2 ? 2 : left == 1 ? 1 : 3;
+        s.singles = shortPasses % 2;
+        // Splitting a pair of short passes fixes the parity: there is one whenever the count is
+        // even (with long passes, K is at most 8 and longFrom at least 15).
+        if (!anyParity && (shortPasses / 2 + s.singles + longSweeps) % 2 == 0 && shortPasses >= 2)
+            s.singles += 2;
+        int pass = k;
+        for (int i = 0; i < s.singles; ++i)
+            s.add (pass, 1);
+        while (pass < start)
+            s.add (pass, 2);
+        for (int i = 0; i < longSweeps; ++i)
+            s.add (pass, longWidths[i]);
         return s;
     }
 
     // Lowest pass of sweep i and the number of passes it runs.
-    int passOf (int i) const { return i < singles ? k + i : k + singles + 2 * (i - singles); }
-    int widthOf (int i) const { return i < singles ? 1 : 2; }
+    int passOf (int i) const { return first[i]; }
+    int widthOf (int i) const { return width[i]; }
+
+private:
+    void add (int& pass, int w)
+    {
+        first[sweeps] = pass;
+        width[sweeps] = w;
+        ++sweeps;
+        pass += w;
+    }
 };
 
-// Values per block of the passes that run block by block (about 256 kB).
+// Values per block of the passes that run block by block: chunks of about 512 kB (with their
+// destination, half of a 2 MB second-level cache), and within them pieces of 32 kB for the
+// shortest passes (near the first-level cache).
 template <typename T>
 constexpr int chunkLength()
 {
-    return (256 * 1024) / (int)sizeof (T);
+    return (512 * 1024) / (int)sizeof (T);
+}
+
+template <typename T>
+constexpr int pieceLength()
+{
+    return (32 * 1024) / (int)sizeof (T);
+}
+
+// longFrom for a schedule of pairs throughout: the inverse transform's. (Sweeps of three there
+// would read mirrored vectors, which costs more than the sweep of the buffer they save.)
+constexpr int noLongPasses = 64;
+
+// The first pass whose blocks do not fit in a chunk. Above the twiddle tables' limit, so that
+// the long sweeps all build their twiddles from products.
+template <typename T>
+constexpr int longFrom()
+{
+    static_assert (log2Of (chunkLength<T>()) > FFTRealPlan<T>::tableBitLimit, "long passes take products");
+    return log2Of (chunkLength<T>());
 }
 
 template <int W, typename T, typename Run>
@@ -405,7 +510,10 @@ template <int W, typename T>
 void forwardSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst, const T* src, int count)
 {
     const int pass = s.passOf (i);
-    if (s.widthOf (i) == 1)
+    if (s.widthOf (i) == 3)
+        forwardPass8<W> (dst, src, count, pass, ProductTwiddles<T, W> (plan, pass),
+                         ProductTwiddles<T, W> (plan, pass + 1), ProductTwiddles<T, W> (plan, pass + 2));
+    else if (s.widthOf (i) == 1)
         withTwiddles<W> (plan, pass, [&] (const auto& tw) { forwardPass<W> (dst, src, count, pass, tw); });
     else
         withTwiddles<W> (plan, pass,
@@ -420,7 +528,7 @@ void forwardSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst,
 template <int W, typename T>
 void inverseSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst, const T* src, int count)
 {
-    const int pass = s.passOf (i);
+    const int pass = s.passOf (i); // the inverse schedule has no sweeps of three
     if (s.widthOf (i) == 1)
         withTwiddles<W> (plan, pass, [&] (const auto& tw) { inversePass<W> (dst, src, count, pass, tw); });
     else
@@ -433,69 +541,89 @@ void inverseSweep (const FFTRealPlan<T>& plan, const Schedule& s, int i, T* dst,
                          });
 }
 
-// Sweeps whose blocks fit in a chunk run chunk by chunk: all of them on one chunk, then the next.
+// Sweeps whose blocks fit in a chunk run chunk by chunk: all of them on one chunk, then the next
+// (and those whose blocks fit in a piece likewise piece by piece within the chunk). A sweep of
+// `width` passes from pass p turns spectra of 2^p values into spectra of 2^(p + width).
 inline int blockBits (const Schedule& s, int i)
 {
-    return s.passOf (i) + s.widthOf (i) + 1;
+    return s.passOf (i) + s.widthOf (i);
+}
+
+// The number of sweeps, from the first, whose blocks fit in `length` values.
+inline int sweepsWithin (const Schedule& s, int length)
+{
+    int count = 0;
+    while (count < s.sweeps && (1 << blockBits (s, count)) <= length)
+        ++count;
+    return count;
 }
 
 template <int W, int K, typename T>
-void runForward (const FFTRealPlan<T>& plan, T* f, const T* x)
+void runForward (const FFTRealPlan<T>& plan, T* f, const T* x, bool anyParity)
 {
-    const auto s = Schedule::make (plan.numBits, K);
+    const auto s = Schedule::make (plan.numBits, K, anyParity, longFrom<T>());
     if (s.sweeps == 0)
     {
         verticalForward<W, K> (f, x, plan); // one group: read whole before it is written
         return;
     }
+    // The last sweep writes f, the others alternate back from it; the vertical stage writes what
+    // the first sweep reads (the work buffer whenever the sweeps are odd in number).
     T* work = plan.work;
-    verticalForward<W, K> (work, x, plan);
+    const auto destination = [&] (int i) { return (s.sweeps - 1 - i) % 2 == 0 ? f : work; };
+    const auto source = [&] (int i) { return destination (i) == f ? work : f; };
+    verticalForward<W, K> (source (0), x, plan);
 
-    // Sweep i reads the work buffer when i is even and f when it is odd.
-    const auto source = [&] (int i) { return i % 2 == 0 ? work : f; };
-    const auto destination = [&] (int i) { return i % 2 == 0 ? f : work; };
     const int n = plan.length;
-    const int chunk = std::min (n, chunkLength<T>());
-    int first = 0;
-    while (first < s.sweeps && (1 << blockBits (s, first)) <= chunk)
-        ++first;
-    for (int c = 0; c < n && first > 0; c += chunk)
-        for (int i = 0; i < first; ++i)
+    const int chunk = std::min (n, chunkLength<T>()), piece = std::min (chunk, pieceLength<T>());
+    const int inPieces = sweepsWithin (s, piece), inChunks = sweepsWithin (s, chunk);
+    for (int c = 0; c < n && inChunks > 0; c += chunk)
+    {
+        for (int p = c; p < c + chunk && inPieces > 0; p += piece)
+            for (int i = 0; i < inPieces; ++i)
+                forwardSweep<W> (plan, s, i, destination (i) + p, source (i) + p, piece);
+        for (int i = inPieces; i < inChunks; ++i)
             forwardSweep<W> (plan, s, i, destination (i) + c, source (i) + c, chunk);
-    for (int i = first; i < s.sweeps; ++i)
+    }
+    for (int i = inChunks; i < s.sweeps; ++i)
         forwardSweep<W> (plan, s, i, destination (i), source (i), n);
 }
 
 template <int W, int K, typename T>
-void runInverse (const FFTRealPlan<T>& plan, const T* f, T* x)
+void runInverse (const FFTRealPlan<T>& plan, const T* f, T* x, bool anyParity)
 {
-    const auto s = Schedule::make (plan.numBits, K);
+    const auto s = Schedule::make (plan.numBits, K, anyParity, noLongPasses);
     if (s.sweeps == 0)
     {
         verticalInverse<W, K> (x, f, plan);
         return;
     }
     T* work = plan.work;
-    // The sweeps run from the last (longest) down; the k-th of them reads f (k = 0), then x and
-    // the work buffer in turn, and the last one (k odd in count) writes the work buffer.
-    const auto source = [&] (int k) -> const T* { return k == 0 ? f : (k % 2 == 1 ? work : x); };
-    const auto destination = [&] (int k) { return k % 2 == 0 ? work : x; };
+    // The sweeps run from the last (longest) down; the k-th of them reads f (k = 0), then the
+    // array the one before wrote; x and the work buffer alternate as destinations so that the last
+    // one (k = sweeps - 1) writes the work buffer, which the vertical stage reads.
+    const auto destination = [&] (int k) { return (s.sweeps - 1 - k) % 2 == 0 ? work : x; };
+    const auto source = [&] (int k) -> const T* { return k == 0 ? f : destination (k - 1); };
     const int n = plan.length;
-    const int chunk = std::min (n, chunkLength<T>());
-    int first = 0; // sweeps 0 .. first - 1 (the shortest) run chunk by chunk
-    while (first < s.sweeps && (1 << blockBits (s, first)) <= chunk)
-        ++first;
-    for (int i = s.sweeps - 1; i >= first; --i)
+    const int chunk = std::min (n, chunkLength<T>()), piece = std::min (chunk, pieceLength<T>());
+    // Sweeps 0 .. inChunks - 1 (the shortest) run chunk by chunk, the first inPieces of them piece
+    // by piece.
+    const int inPieces = sweepsWithin (s, piece), inChunks = sweepsWithin (s, chunk);
+    const auto sweep = [&] (int i, int at, int count)
     {
         const int k = s.sweeps - 1 - i;
-        inverseSweep<W> (plan, s, i, destination (k), source (k), n);
+        inverseSweep<W> (plan, s, i, destination (k) + at, source (k) + at, count);
+    };
+    for (int i = s.sweeps - 1; i >= inChunks; --i)
+        sweep (i, 0, n);
+    for (int c = 0; c < n && inChunks > 0; c += chunk)
+    {
+        for (int i = inChunks - 1; i >= inPieces; --i)
+            sweep (i, c, chunk);
+        for (int p = c; p < c + chunk && inPieces > 0; p += piece)
+            for (int i = inPieces - 1; i >= 0; --i)
+                sweep (i, p, piece);
     }
-    for (int c = 0; c < n && first > 0; c += chunk)
-        for (int i = first - 1; i >= 0; --i)
-        {
-            const int k = s.sweeps - 1 - i;
-            inverseSweep<W> (plan, s, i, destination (k) + c, source (k) + c, chunk);
-        }
     verticalInverse<W, K> (x, work, plan);
 }
 
@@ -516,30 +644,33 @@ constexpr int minVerticalBits (int w)
 }
 
 // Among vertical sizes kMin .. kMin + 2 that leave W whole columns, the one with the fewest
-// sweeps (the smallest on a tie). -1 when none fits.
-inline int chooseVerticalBits (int numBits, int w)
+// sweeps (the smallest on a tie); with any parity allowed, the one with the fewest single passes
+// (the smallest on a tie), since a larger vertical stage costs more than the sweep it saves.
+// -1 when none fits.
+inline int chooseVerticalBits (int numBits, int w, bool anyParity, int longFromBits)
 {
     const int kMin = minVerticalBits (w);
-    int best = -1, bestSweeps = 0;
+    int best = -1, bestCost = 0;
     for (int k = kMin; k <= kMin + 2; ++k)
     {
         if (numBits - k < log2Of (w))
             break;
-        const int sweeps = Schedule::make (numBits, k).sweeps;
-        if (best < 0 || sweeps < bestSweeps)
+        const auto schedule = Schedule::make (numBits, k, anyParity, longFromBits);
+        const int cost = anyParity ? schedule.singles : schedule.sweeps;
+        if (best < 0 || cost < bestCost)
         {
             best = k;
-            bestSweeps = sweeps;
+            bestCost = cost;
         }
     }
     return best;
 }
 
 template <int W, typename T, typename Run>
-bool dispatchVertical (int numBits, Run&& run)
+bool dispatchVertical (int numBits, bool anyParity, int longFromBits, Run&& run)
 {
     constexpr int kMin = minVerticalBits (W);
-    switch (chooseVerticalBits (numBits, W) - kMin)
+    switch (chooseVerticalBits (numBits, W, anyParity, longFromBits) - kMin)
     {
         case 0:
             run (std::integral_constant<int, W>(), std::integral_constant<int, kMin>());
@@ -557,31 +688,45 @@ bool dispatchVertical (int numBits, Run&& run)
 
 // Runs run (W, K) with the widest W that the length allows.
 template <typename T, int W, typename Run>
-void dispatch (int numBits, Run&& run)
+void dispatch (int numBits, bool anyParity, int longFromBits, Run&& run)
 {
     if constexpr (W > 1)
     {
-        if (!dispatchVertical<W, T> (numBits, run))
-            dispatch<T, W / 2> (numBits, run);
+        if (!dispatchVertical<W, T> (numBits, anyParity, longFromBits, run))
+            dispatch<T, W / 2> (numBits, anyParity, longFromBits, run);
     }
     else
     {
-        dispatchVertical<1, T> (numBits, run);
+        dispatchVertical<1, T> (numBits, anyParity, longFromBits, run);
     }
+}
+
+// Long transforms out of place may take an even number of sweeps (Schedule); the short ones keep
+// the schedule they always had.
+template <typename T>
+bool mayTakeAnyParity (const FFTRealPlan<T>& plan, const void* out, const void* in)
+{
+    return out != in && plan.numBits >= panelBits;
 }
 
 template <typename T>
 void forwardEntry (const FFTRealPlan<T>& plan, T* f, const T* x) PELLMIX_NONBLOCKING
 {
-    dispatch<T, maxWidth<T>()> (plan.numBits, [&] (auto w, auto k)
-                                { runForward<decltype (w)::value, decltype (k)::value> (plan, f, x); });
+    const bool anyParity = mayTakeAnyParity (plan, f, x);
+    dispatch<T, maxWidth<T>()> (
+        plan.numBits, anyParity, longFrom<T>(),
+        [&] (auto w, auto k)
+        { runForward<decltype (w)::value, decltype (k)::value> (plan, f, x, anyParity); });
 }
 
 template <typename T>
 void inverseEntry (const FFTRealPlan<T>& plan, const T* f, T* x) PELLMIX_NONBLOCKING
 {
-    dispatch<T, maxWidth<T>()> (plan.numBits, [&] (auto w, auto k)
-                                { runInverse<decltype (w)::value, decltype (k)::value> (plan, f, x); });
+    const bool anyParity = mayTakeAnyParity (plan, x, f);
+    dispatch<T, maxWidth<T>()> (
+        plan.numBits, anyParity, noLongPasses,
+        [&] (auto w, auto k)
+        { runInverse<decltype (w)::value, decltype (k)::value> (plan, f, x, anyParity); });
 }
 
 template <typename T>

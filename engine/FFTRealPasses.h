@@ -169,6 +169,18 @@ struct ProductTwiddles
     }
 };
 
+// The twiddles of a vector at the mirrored indices j, j - 1, ..., j - (W - 1), lane by lane as
+// getScalar gives them (whatever W, so that every instruction set rounds them alike).
+template <int W, typename V, typename T, typename Tw>
+FFTREAL_INLINE inline void twiddlesDown (const Tw& tw, int j, V& cv, V& sv)
+{
+    T c[W], s[W];
+    for (int l = 0; l < W; ++l)
+        tw.getScalar (j - l, c[l], s[l]);
+    cv = load<V> (c);
+    sv = load<V> (s);
+}
+
 // Calls body (i) for vectors of W butterflies covering i = 1 .. h - 1 (h >= 2 W). The first
 // vector starts at 1 and overlaps the second; the passes write to another buffer than they
 // read, so a butterfly computed twice writes the same values twice.
@@ -423,6 +435,94 @@ void inversePass4 (T* dst, const T* src, int count, int pass, const Tw1& tw1, co
                               store (d + 2 * n + h + i, y.b);
                               store (d + 3 * n + i, y.c);
                               store (d + 3 * n + h + i, y.d);
+                          });
+    }
+}
+
+// q.a .. q.d into d at a, b, c and e times h.
+template <typename E>
+FFTREAL_INLINE inline void storeAt (E* d, int h, const Quad<E>& q, int a, int b, int c, int e)
+{
+    d[a * h] = q.a;
+    d[b * h] = q.b;
+    d[c * h] = q.c;
+    d[e * h] = q.d;
+}
+
+// Forward passes `pass` .. `pass` + 2 in one sweep: eight n-point spectra into an 8n-point one. For
+// each i the four butterflies of the first pass at i feed the second pass at i and n - i
+// (forwardButterfly4), and these the third at i, 2n - i, n - i and n + i. The terms at 0, h, n and
+// 3h of the block come from forwardEnds8.
+template <typename E, typename T>
+FFTREAL_INLINE inline void forwardEnds8 (E* d, const E* s, int n, T c2h, T s2h, T c3n, T s3n, T c3h, T s3h)
+{
+    const int h = n / 2;
+    forwardEnds4 (d, s, n, c2h, s2h);
+    forwardEnds4 (d + 4 * n, s + 4 * n, n, c2h, s2h);
+    E v[16];
+    for (int k = 0; k < 16; ++k)
+        v[k] = d[k * h];
+    d[0] = v[0] + v[8];
+    d[8 * h] = v[0] - v[8];
+    d[4 * h] = v[4];
+    d[12 * h] = v[12];
+    storeAt (d, h, forwardButterfly (v[2], v[6], v[10], v[14], c3n, s3n), 2, 6, 10, 14);
+    storeAt (d, h, forwardButterfly (v[1], v[5], v[9], v[13], c3h, s3h), 1, 7, 9, 15);
+    storeAt (d, h, forwardButterfly (v[3], v[7], v[11], v[15], s3h, c3h), 3, 5, 11, 13);
+}
+
+template <int W, typename T, typename Tw>
+void forwardPass8 (T* dst, const T* src, int count, int pass, const Tw& tw1, const Tw& tw2, const Tw& tw3)
+{
+    using V = Vec<T, W>;
+    const int n = 1 << pass, h = n >> 1;
+    T c2h, s2h, c3n, s3n, c3h, s3h;
+    tw2.getScalar (h, c2h, s2h);
+    tw3.getScalar (n, c3n, s3n);
+    tw3.getScalar (h, c3h, s3h);
+    for (int c = 0; c < count; c += 8 * n)
+    {
+        const T* s = src + c;
+        T* d = dst + c;
+        forwardEnds8 (d, s, n, c2h, s2h, c3n, s3n, c3h, s3h);
+        forEachVector<W> (h,
+                          [=, &tw1, &tw2, &tw3] (int i) FFTREAL_INLINE
+                          {
+                              V c1, s1, c2, s2, c3, s3, c3m, s3m;
+                              tw1.get (i, c1, s1);
+                              tw2.get (i, c2, s2);
+                              tw3.get (i, c3, s3);
+                              twiddlesDown<W, V, T> (tw3, n - i, c3m, s3m);
+                              Quad<V> x[2], y[2];
+                              for (int half = 0; half < 2; ++half)
+                              {
+                                  const T* q = s + 4 * n * half;
+                                  const V in[8] = {load<V> (q + i),         load<V> (q + h + i),
+                                                   load<V> (q + n + i),     load<V> (q + n + h + i),
+                                                   load<V> (q + 2 * n + i), load<V> (q + 2 * n + h + i),
+                                                   load<V> (q + 3 * n + i), load<V> (q + 3 * n + h + i)};
+                                  forwardButterfly4 (in, c1, s1, c2, s2, x[half], y[half]);
+                              }
+                              const auto atI = forwardButterfly (x[0].a, x[0].c, x[1].a, x[1].c, c3, s3);
+                              const auto at2NmI = forwardButterfly (x[0].b, x[0].d, x[1].b, x[1].d, s3, c3);
+                              const auto atNmI = forwardButterfly (y[0].a, y[0].c, y[1].a, y[1].c, c3m, s3m);
+                              const auto atNpI = forwardButterfly (y[0].b, y[0].d, y[1].b, y[1].d, s3m, c3m);
+                              store (d + i, atI.a);
+                              storeDown<W> (d + 4 * n - i, atI.b);
+                              store (d + 4 * n + i, atI.c);
+                              storeDown<W> (d + 8 * n - i, atI.d);
+                              storeDown<W> (d + 2 * n - i, at2NmI.a);
+                              store (d + 2 * n + i, at2NmI.b);
+                              storeDown<W> (d + 6 * n - i, at2NmI.c);
+                              store (d + 6 * n + i, at2NmI.d);
+                              storeDown<W> (d + n - i, atNmI.a);
+                              store (d + 3 * n + i, atNmI.b);
+                              storeDown<W> (d + 5 * n - i, atNmI.c);
+                              store (d + 7 * n + i, atNmI.d);
+                              store (d + n + i, atNpI.a);
+                              storeDown<W> (d + 3 * n - i, atNpI.b);
+                              store (d + 5 * n + i, atNpI.c);
+                              storeDown<W> (d + 7 * n - i, atNpI.d);
                           });
     }
 }

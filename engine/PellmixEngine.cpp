@@ -1,6 +1,7 @@
 #include "engine/PellmixEngine.h"
 
 #include "engine/PellmixRamp.h"
+#include "engine/PellmixWorkers.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,13 +34,43 @@ void PellmixEngine::initialise()
 
 bool PellmixEngine::loadIr (int slot, const juce::File& file)
 {
-    if (!juce::isPositiveAndBelow (slot, slots.size()))
+    auto prepared = prepareIrs ({{slot, file}});
+    return loadPreparedIr (prepared.front());
+}
+
+std::vector<PellmixEngine::PreparedIr>
+PellmixEngine::prepareIrs (const std::vector<std::pair<int, juce::File>>& files)
+{
+    std::vector<PreparedIr> prepared (files.size());
+    std::vector<size_t> toRead; // one entry per slot: a slot's reader serves one read at a time
+    for (size_t i = 0; i < files.size(); ++i)
+    {
+        const int slot = files[i].first;
+        prepared[i].slot = slot;
+        const bool listed =
+            std::any_of (toRead.begin(), toRead.end(), [&] (size_t k) { return files[k].first == slot; });
+        if (juce::isPositiveAndBelow (slot, slots.size()) && !listed)
+            toRead.push_back (i);
+    }
+    PellmixWorkers::forEach ((int)toRead.size(),
+                             [&] (int k)
+                             {
+                                 const auto i = toRead[(size_t)k];
+                                 auto& p = prepared[i];
+                                 p.read = slots[p.slot]->readFile (files[i].second, workingRate, p.data);
+                             });
+    return prepared;
+}
+
+bool PellmixEngine::loadPreparedIr (PreparedIr& prepared)
+{
+    if (!prepared.read || !juce::isPositiveAndBelow (prepared.slot, slots.size()))
         return false;
-    auto* s = slots[slot];
-    if (!s->loadFile (file, workingRate))
-        return false;
+    prepared.read = false; // taken once
+    auto* s = slots[prepared.slot];
+    s->take (prepared.data, workingRate);
     s->allocateWorkBuffers();
-    loaded[(size_t)slot] = true;
+    loaded[(size_t)prepared.slot] = true;
     updateActiveSlots();
     return true;
 }

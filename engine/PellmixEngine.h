@@ -30,6 +30,10 @@
 //   preparation hold it longer, but only at device start.
 // - The spectrum getters analyse the convolvers' analysers without `lock` (their hand-over is
 //   lock-free); currentPair is atomic for them.
+// - Loading (loadIr, prepareIrs) reads and converts files on worker threads (PellmixWorkers)
+//   while the message thread waits for them: they fill buffers of their own with the slots'
+//   readers and resamplers, touch nothing else of the engine, and only the message thread puts
+//   a result into its slot.
 #include "engine/PellmixConvolver.h"
 #include "engine/PellmixIrSlot.h"
 #include "engine/PellmixIrSum.h"
@@ -39,6 +43,7 @@
 
 #include <array>
 #include <atomic>
+#include <utility>
 #include <vector>
 
 class PellmixEngine
@@ -64,6 +69,21 @@ public:
     // Reads a file into a slot. False when the file cannot be read: the slot then stays as it
     // was (a fresh slot unloaded and silent, a loaded slot keeps its IR).
     bool loadIr (int slot, const juce::File& file);
+
+    // loadIr in two steps, so that several slots' files are read and converted side by side.
+    // prepareIrs reads and converts each (slot, file) pair into a PreparedIr, on worker threads,
+    // and returns once all are done; it changes nothing that the blend, the audio thread or the
+    // user interface reads (only each listed slot's reader and resampler are used, and a slot
+    // listed twice is read once). loadPreparedIr then does the rest of loadIr with it: exactly
+    // what loadIr (slot, file) would have done with the file as it was read.
+    struct PreparedIr
+    {
+        int slot = -1;
+        bool read = false;
+        PellmixIrData::Loaded data;
+    };
+    std::vector<PreparedIr> prepareIrs (const std::vector<std::pair<int, juce::File>>& files);
+    bool loadPreparedIr (PreparedIr& prepared);
     void removeIr (int slot);
     void setMute (int slot, bool shouldMute);
     void setSolo (int slot, bool shouldSolo);

@@ -151,13 +151,17 @@ void PellmixIrData::resampleBands (Loaded& data, double fromRate, double toRate,
     }
 
     resampler->setup (fromRate, toRate, inputLength, outputLength);
-    for (auto& band : data.bands)
+    Bands converted;
+    const float* in[numBands];
+    float* out[numBands];
+    for (size_t b = 0; b < (size_t)numBands; ++b)
     {
-        resampler->reset();
-        std::vector<float> converted ((size_t)outputLength);
-        resampler->process (band.data(), converted.data());
-        band = std::move (converted);
+        converted[b].resize ((size_t)outputLength);
+        in[b] = data.bands[b].data();
+        out[b] = converted[b].data();
     }
+    resampler->processEach (in, out, numBands);
+    data.bands = std::move (converted);
 }
 
 void PellmixIrData::take (Loaded& data, double rate)

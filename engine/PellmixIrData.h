@@ -9,8 +9,11 @@
 // A load that fails leaves everything as it was: files are read into a separate set of bands,
 // which replaces the current one only once the whole read succeeded.
 //
-// Threading: message thread only, no locks. The audio thread may read `length` (atomic), nothing
-// else. Loading allocates and does file I/O.
+// Threading: message thread only, no locks, except that a read (the readers, lowPassBands and
+// resampleBands, which fill a Loaded and use only `fft` and `resampler` of this object) may run
+// on another thread while the message thread leaves this object alone; take() is the message
+// thread's. The audio thread may read `length` (atomic), nothing else. Loading allocates and does
+// file I/O; resampleBands converts the bands side by side on worker threads.
 #include <juce_core/juce_core.h>
 
 #include <array>
@@ -44,14 +47,18 @@ public:
     // The lowest file rate taken for an IR; below it a file is refused.
     static constexpr double minFileRate = 1000.0;
 
-protected:
-    // A read in progress: replaces bands and length only when complete.
+    // A read in progress, or one complete but not yet taken: it replaces bands and length only
+    // through take().
     struct Loaded
     {
         Bands bands;
         int length = 0;
     };
 
+    // Commits a complete read whose bands are at `rate`.
+    void take (Loaded& data, double rate);
+
+protected:
     // Each returns false, leaving `out` unusable, when the file cannot be read as its kind or
     // holds samples that are not finite or lie more than 120 dB above full scale. A WAV or AIFF
     // file is opened once, through PellmixAudioOpener (which refuses what is not a regular file,
@@ -65,9 +72,7 @@ protected:
     // Where the 5000 Hz cut-off is not below that rate's Nyquist frequency both stay copies.
     static void lowPassBands (Loaded& data, double rate, int n);
 
-    // Converts every band from one rate to the other; nothing when the rates are equal.
+    // Converts every band from one rate to the other, side by side; nothing when the rates are
+    // equal.
     void resampleBands (Loaded& data, double fromRate, double toRate, int inputLength, int outputLength);
-
-    // Commits a complete read.
-    void take (Loaded& data, double rate);
 };

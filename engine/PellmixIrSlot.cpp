@@ -23,6 +23,15 @@ PellmixIrSlot::PellmixIrSlot()
 
 bool PellmixIrSlot::loadFile (const juce::File& file, double targetRate)
 {
+    Loaded loaded;
+    if (!readFile (file, targetRate, loaded))
+        return false;
+    take (loaded, targetRate);
+    return true;
+}
+
+bool PellmixIrSlot::readFile (const juce::File& file, double targetRate, Loaded& loaded)
+{
     if (!file.existsAsFile() || !std::isfinite (targetRate) || targetRate <= 0.0)
         return false;
 
@@ -33,7 +42,6 @@ bool PellmixIrSlot::loadFile (const juce::File& file, double targetRate)
         return false;
 
     double fileRate = 0.0;
-    Loaded loaded;
     if (isAudio)
     {
         if (!readAudioFile (file, loaded, fileRate))
@@ -51,8 +59,6 @@ bool PellmixIrSlot::loadFile (const juce::File& file, double targetRate)
     for (const auto& band : loaded.bands)
         if (!std::all_of (band.begin(), band.end(), [] (float v) { return std::isfinite (v); }))
             return false;
-
-    take (loaded, targetRate);
     return true;
 }
 

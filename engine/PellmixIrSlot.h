@@ -6,9 +6,9 @@
 // The working buffers exist, zeroed, from construction, so a slot never reads or writes through
 // absent buffers; shaping an empty IR leaves them zero.
 //
-// Threading: everything runs on the message thread without locks, except that the audio thread
-// may read `active` and `length` (both atomic). Loading and allocateWorkBuffers allocate; the
-// shaping steps and analyse do not.
+// Threading: everything runs on the message thread without locks, except readFile (see there) and
+// that the audio thread may read `active` and `length` (both atomic). Loading and
+// allocateWorkBuffers allocate; the shaping steps and analyse do not.
 #include "engine/PellmixIrData.h"
 #include "engine/PellmixSpectrum.h"
 
@@ -26,6 +26,11 @@ public:
     // it to targetRate. False, with the slot unchanged, when the file is missing, its extension
     // or content is not accepted, or it cannot be read whole.
     bool loadFile (const juce::File& file, double targetRate);
+    // The two halves of loadFile: readFile reads and converts the file into `out` and changes
+    // nothing of the slot (it uses only the slot's reader FFT and resampler, so it may run on a
+    // worker thread while the message thread leaves this slot alone); take() then puts a read
+    // that succeeded into the slot, with targetRate as its rate.
+    bool readFile (const juce::File& file, double targetRate, Loaded& out);
 
     // New zeroed working buffers of workLength samples.
     void allocateWorkBuffers();

@@ -1,10 +1,13 @@
 #include "engine/PellmixResampler.h"
 
 #include "engine/PellmixFIRFilters.h"
+#include "engine/PellmixWorkers.h"
 
 #include <algorithm>
 #include <cmath>
 #include <libresample.h>
+#include <mutex>
+#include <utility>
 
 namespace
 {
@@ -14,6 +17,44 @@ void closeConverter (void*& handle)
         resample_close (handle);
     handle = nullptr;
 }
+
+// The designed converters of the ratios set up last, the most recent first. A resampler holds a
+// share of its ratio's converter, so one dropped from here stays alive while a resampler uses it.
+// An open that fails is not kept: the next setup of that ratio tries again.
+class DesignedConverters
+{
+public:
+    std::shared_ptr<void> get (double factor)
+    {
+        std::lock_guard<std::mutex> hold (mutex);
+        auto found =
+            std::find_if (kept.begin(), kept.end(), [=] (const auto& e) { return e.first == factor; });
+        if (found != kept.end())
+        {
+            std::rotate (kept.begin(), found, found + 1);
+            return kept.front().second;
+        }
+
+        void* opened = resample_open (1, factor, factor);
+        if (opened == nullptr)
+            return {};
+        std::shared_ptr<void> designed (opened, [] (void* h) { resample_close (h); });
+        if ((int)kept.size() == PellmixResampler::designedRatiosKept)
+            kept.pop_back();
+        kept.insert (kept.begin(), {factor, designed});
+        return designed;
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<std::pair<double, std::shared_ptr<void>>> kept;
+};
+
+DesignedConverters& designedConverters()
+{
+    static DesignedConverters store;
+    return store;
+}
 } // namespace
 
 PellmixResampler::PellmixResampler() = default;
@@ -21,7 +62,6 @@ PellmixResampler::PellmixResampler() = default;
 PellmixResampler::~PellmixResampler()
 {
     closeConverter (converter);
-    closeConverter (pristineConverter);
 }
 
 void PellmixResampler::setup (double newInputRate, double newOutputRate, int newInputBlock,
@@ -49,12 +89,10 @@ void PellmixResampler::setup (double newInputRate, double newOutputRate, int new
         outputBuffer.assign (static_cast<size_t> (outputBufferLength), 0.0f);
     }
 
-    // One untouched converter per ratio; the working one is a copy of it, remade by reset().
-    // Copying costs microseconds where opening (designing the filter) costs milliseconds.
     closeConverter (converter);
-    closeConverter (pristineConverter);
+    designedConverter.reset();
     if (std::isfinite (factor) && factor > 0.0)
-        pristineConverter = resample_open (1, factor, factor);
+        designedConverter = designedConverters().get (factor);
     mode = 2;
     resetConverter();
 }
@@ -75,8 +113,8 @@ void PellmixResampler::reset()
 void PellmixResampler::resetConverter()
 {
     closeConverter (converter);
-    if (pristineConverter != nullptr)
-        converter = resample_dup (pristineConverter);
+    if (designedConverter != nullptr)
+        converter = resample_dup (designedConverter.get());
 }
 
 void PellmixResampler::process (const float* in, float* out)
@@ -96,20 +134,51 @@ void PellmixResampler::process (const float* in, float* out)
         return;
     }
 
-    if (mode != 2)
-        return;
+    if (mode == 2)
+        runConverter (converter, factor, in, converterInputLength, outputBuffer.data(), outputBufferLength,
+                      out);
+}
 
+int PellmixResampler::runConverter (void* handle, double factor, const float* in, int inLength, float* buffer,
+                                    int bufferLength, float* out)
+{
     int written = 0;
-    if (converter != nullptr)
+    if (handle != nullptr)
     {
         int used = 0;
         // libresample only reads its input buffer; its interface is not const-qualified.
-        written = resample_process (converter, factor, const_cast<float*> (in), converterInputLength, 1,
-                                    &used, outputBuffer.data(), outputBufferLength);
-        written = std::clamp (written, 0, outputBufferLength);
-        std::copy (outputBuffer.begin(), outputBuffer.begin() + written, out);
+        written = resample_process (handle, factor, const_cast<float*> (in), inLength, 1, &used, buffer,
+                                    bufferLength);
+        written = std::clamp (written, 0, bufferLength);
+        std::copy (buffer, buffer + written, out);
     }
     // A converter that failed to open, or that wrote less than a block, leaves silence rather
     // than samples of an earlier signal.
-    std::fill (out + written, out + outputBufferLength, 0.0f);
+    std::fill (out + written, out + bufferLength, 0.0f);
+    return written;
+}
+
+void PellmixResampler::processEach (const float* const* in, float* const* out, int count)
+{
+    if (mode != 2)
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            reset();
+            process (in[i], out[i]);
+        }
+        reset();
+        return;
+    }
+    PellmixWorkers::forEach (count, [&] (int i) { convertIndependently (in[i], out[i]); });
+    reset();
+}
+
+void PellmixResampler::convertIndependently (const float* in, float* out) const
+{
+    std::vector<float> buffer ((size_t)outputBufferLength);
+    std::unique_ptr<void, void (*) (void*)> copy (
+        designedConverter != nullptr ? resample_dup (designedConverter.get()) : nullptr,
+        [] (void* h) { closeConverter (h); });
+    runConverter (copy.get(), factor, in, converterInputLength, buffer.data(), outputBufferLength, out);
 }

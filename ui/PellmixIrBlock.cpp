@@ -5,7 +5,9 @@
 #include "ui/PellmixFileChooser.h"
 #include "ui/PellmixLookAndFeel.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -184,11 +186,17 @@ bool PellmixIrBlock::slotHasFile() const
 //==============================================================================
 PellmixIrBlock::LoadResult PellmixIrBlock::reloadAndBlend()
 {
+    return loadAndBlend (nullptr);
+}
+
+PellmixIrBlock::LoadResult PellmixIrBlock::loadAndBlend (PellmixEngine::PreparedIr* prepared)
+{
     if (!slotHasFile())
         return LoadResult::noFile;
 
     const auto r = record();
-    const bool read = engine().loadIr (slotIndex, r.path);
+    const bool read =
+        prepared != nullptr ? engine().loadPreparedIr (*prepared) : engine().loadIr (slotIndex, r.path);
     engine().setIrParameters (slotIndex, r.length, r.offset, r.phase, r.invert, r.gain);
     engine().blend (project().eqGainsDb, true, project().eqOn);
     return read ? LoadResult::loaded : LoadResult::unreadable;
@@ -402,7 +410,7 @@ void PellmixIrBlock::setInvertLook (bool inverted)
 void PellmixIrBlock::timerCallback()
 {
     if (record().changed)
-        takeProjectRecord();
+        takeMarkedRecords();
 
     for (auto* s : {offsetSlider.get(), gainSlider.get(), lengthSlider.get(), phaseSlider.get()})
         s->setValueShown (false);
@@ -425,7 +433,34 @@ void PellmixIrBlock::timerCallback()
     leaveBlendIfEmpty();
 }
 
-void PellmixIrBlock::takeProjectRecord()
+void PellmixIrBlock::takeMarkedRecords()
+{
+    std::vector<PellmixIrBlock*> marked;
+    if (auto* parent = getParentComponent())
+        for (auto* child : parent->getChildren())
+            if (auto* block = dynamic_cast<PellmixIrBlock*> (child);
+                block != nullptr && block->record().changed)
+                marked.push_back (block);
+    if (std::find (marked.begin(), marked.end(), this) == marked.end())
+        marked.push_back (this);
+    std::sort (marked.begin(), marked.end(),
+               [] (const PellmixIrBlock* a, const PellmixIrBlock* b) { return a->slotIndex < b->slotIndex; });
+
+    std::vector<std::pair<int, juce::File>> files;
+    for (auto* block : marked)
+        if (block->slotHasFile())
+            files.emplace_back (block->slotIndex, block->record().path);
+    auto prepared = engine().prepareIrs (files);
+
+    for (auto* block : marked)
+    {
+        const auto found = std::find_if (prepared.begin(), prepared.end(),
+                                         [=] (const auto& p) { return p.slot == block->slotIndex; });
+        block->takeProjectRecord (found != prepared.end() ? &*found : nullptr);
+    }
+}
+
+void PellmixIrBlock::takeProjectRecord (PellmixEngine::PreparedIr* prepared)
 {
     const auto r = record();
     gainSlider->setValue (r.gain, juce::dontSendNotification);
@@ -439,7 +474,7 @@ void PellmixIrBlock::takeProjectRecord()
     setInvertLook (r.invert);
     project().setIrChanged (slotIndex, false);
 
-    if (reloadAndBlend() == LoadResult::unreadable)
+    if (loadAndBlend (prepared) == LoadResult::unreadable)
     {
         // The project names a file the engine cannot read: the slot turns empty rather than
         // showing that name over whatever it held before. The project's load report tells it,

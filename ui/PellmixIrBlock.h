@@ -13,7 +13,10 @@
 // The slot's settings live in its record of the project, the audio in the engine's slot. Every
 // user action writes the record first, then applies it to the engine and blends. A 250 ms timer
 // pulls what is shown from the record and the engine, takes over records that a project load
-// marked changed, and completes the capture hand-off for its slot.
+// marked changed, and completes the capture hand-off for its slot. A project load marks several
+// records at once: the first block whose tick sees its mark takes the marked records of all the
+// blocks beside it (its parent's) in that tick, in slot order, their files read and converted
+// side by side beforehand (PellmixEngine::prepareIrs).
 //
 // Three looks, chosen at every tick: loaded (the record names an existing file: every control
 // but the capture button, the curve), capturing (no file, a capture pending for this slot:
@@ -107,7 +110,10 @@ private:
     void takeFile (const juce::File& file);
     void requestCapture();
     void completeCapture();
-    void takeProjectRecord();
+    void takeMarkedRecords();
+    // prepared: the record's file as the engine read it beforehand, or null to read it now.
+    void takeProjectRecord (PellmixEngine::PreparedIr* prepared);
+    LoadResult loadAndBlend (PellmixEngine::PreparedIr* prepared);
     void showLook (Look newLook);
     void leaveBlendIfEmpty();
     void computeCurves();

@@ -10,6 +10,7 @@
 // PellmixEngine::processBlock), the JACK xruns the device saw, and the message-thread time of each
 // drag event that changed a value (the slider's listener writes the record and re-blends inside
 // it). Run through scripts/irpanel-load.sh; not a test.
+#include "bench/BenchTiming.h"
 #include "engine/EngineTestHelpers.h"
 #include "engine/PlayerTestHelpers.h"
 #include "ui/PellmixIrPanel.h"
@@ -23,21 +24,9 @@
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
-
-double microsecondsSince (Clock::time_point t)
-{
-    return std::chrono::duration<double, std::micro> (Clock::now() - t).count();
-}
-
-// CPU time of the calling thread: what the code itself spent, without the time the thread
-// waited for a processor (the dummy server runs without real-time scheduling on a shared machine).
-double threadCpuMicroseconds()
-{
-    timespec ts{};
-    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &ts);
-    return (double)ts.tv_sec * 1e6 + (double)ts.tv_nsec / 1e3;
-}
+using pellmix_bench::Clock;
+using pellmix_bench::microsecondsSince;
+using pellmix_bench::threadCpuMicroseconds;
 
 // Times every callback of the playback callback it wraps, in wall-clock and in thread CPU time;
 // the durations go into buffers sized up front (nothing allocates on the audio thread).

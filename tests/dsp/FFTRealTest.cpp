@@ -253,16 +253,24 @@ TYPED_TEST (FFTRealProperties, InPlaceEqualsOutOfPlace)
     }
 }
 
-// The kernels of every instruction set this processor runs give bitwise the same results as the
-// baseline ones, so a transform's result does not depend on the machine.
-TYPED_TEST (FFTRealProperties, InstructionSetsAgreeBitwise)
+// The kernels of every instruction set this processor runs, the baseline ones first.
+template <typename T>
+std::vector<FFTRealKernels<T>> kernelSets()
 {
-    using T = TypeParam;
     std::vector<FFTRealKernels<T>> sets{fftreal_generic::kernels<T>()};
 #if defined(__x86_64__)
     if (__builtin_cpu_supports ("avx2"))
         sets.push_back (fftreal_avx2::kernels<T>());
 #endif
+    return sets;
+}
+
+// The kernels of every instruction set this processor runs give bitwise the same results as the
+// baseline ones, so a transform's result does not depend on the machine.
+TYPED_TEST (FFTRealProperties, InstructionSetsAgreeBitwise)
+{
+    using T = TypeParam;
+    const auto sets = kernelSets<T>();
     if (sets.size() < 2)
         GTEST_SKIP() << "only the baseline kernels run here";
 
@@ -284,6 +292,43 @@ TYPED_TEST (FFTRealProperties, InstructionSetsAgreeBitwise)
         {
             EXPECT_TRUE (bitwiseEqual (forward[s], forward[0])) << "forward, set " << s;
             EXPECT_TRUE (bitwiseEqual (inverse[s], inverse[0])) << "inverse, set " << s;
+        }
+    }
+}
+
+// Long forward transforms run their longest passes three to a sweep (two passes per sweep
+// elsewhere): there too the inverse brings back N times the signal, in place equals out of place,
+// and every instruction set agrees bitwise (2^20 and 2^21 have such sweeps in both precisions).
+TYPED_TEST (FFTRealProperties, LongTransformsHoldInPlaceAndOnEveryInstructionSet)
+{
+    using T = TypeParam;
+    const auto sets = kernelSets<T>();
+    for (int bits : {19, 20, 21})
+    {
+        const int n = 1 << bits;
+        SCOPED_TRACE ("N = " + std::to_string (n));
+        const FFTRealTables<T> tables (n);
+        const auto x = randomValues<T> (n, 91u + static_cast<unsigned> (bits));
+        std::vector<T> f (x.size()), y (x.size());
+        sets[0].forward (tables.getPlan(), f.data(), x.data());
+        sets[0].inverse (tables.getPlan(), f.data(), y.data());
+        std::vector<double> scaled (x.size());
+        for (size_t i = 0; i < x.size(); ++i)
+            scaled[i] = static_cast<double> (x[i]) * n;
+        EXPECT_LE (relativeError (y, scaled), 2.0 * tolerance<T> (n));
+
+        for (size_t k = 0; k < sets.size(); ++k)
+        {
+            std::vector<T> out (x.size()), inPlace = x;
+            sets[k].forward (tables.getPlan(), out.data(), x.data());
+            sets[k].forward (tables.getPlan(), inPlace.data(), inPlace.data());
+            EXPECT_TRUE (bitwiseEqual (out, f)) << "forward, set " << k;
+            EXPECT_TRUE (bitwiseEqual (inPlace, f)) << "forward in place, set " << k;
+            inPlace = f;
+            sets[k].inverse (tables.getPlan(), f.data(), out.data());
+            sets[k].inverse (tables.getPlan(), inPlace.data(), inPlace.data());
+            EXPECT_TRUE (bitwiseEqual (out, y)) << "inverse, set " << k;
+            EXPECT_TRUE (bitwiseEqual (inPlace, y)) << "inverse in place, set " << k;
         }
     }
 }

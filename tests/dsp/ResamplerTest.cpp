@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <dlfcn.h>
 #include <libresample.h>
+#include <thread>
 
 using namespace pellmix_test;
 
@@ -24,6 +26,7 @@ namespace
 {
 std::atomic<int> liveConverters{0};
 std::atomic<int> opens{0};
+std::atomic<int> dups{0};
 std::atomic<bool> failOpen{false};
 
 template <typename Fn>
@@ -46,6 +49,7 @@ extern "C" void* resample_open (int highQuality, double minFactor, double maxFac
 extern "C" void* resample_dup (const void* handle)
 {
     static auto real = realFunction<void* (*)(const void*)> ("resample_dup");
+    ++dups;
     void* h = real (handle);
     if (h != nullptr)
         ++liveConverters;
@@ -164,12 +168,12 @@ TEST (Resampler, EachRatioTakesItsPathAndFillsTheWholeBlock)
         EXPECT_EQ (c.outBlock, int (std::floor (c.inBlock * c.outRate / c.inRate)));
 
         const auto in = testSignal (c.inBlock, c.inRate, c.outRate, 1);
-        const int opensBefore = opens;
+        const int convertersBefore = opens + dups;
         PellmixResampler r;
         r.setup (c.inRate, c.outRate, c.inBlock, c.outBlock);
         r.reset();
         const auto out = convert (r, in, c.outBlock);
-        EXPECT_EQ (opens - opensBefore, c.path == Path::converter ? 1 : 0);
+        EXPECT_EQ (opens + dups > convertersBefore, c.path == Path::converter);
 
         if (c.path != Path::converter)
         {
@@ -208,6 +212,64 @@ TEST (Resampler, ResetMakesEverySignalIndependent)
     }
 }
 
+TEST (Resampler, ProcessEachIsResetThenProcessForEverySignal)
+{
+    for (const auto& c : rateCases)
+    {
+        SCOPED_TRACE (describe (c));
+        std::vector<std::vector<float>> ins, expected, outs;
+        PellmixResampler r;
+        r.setup (c.inRate, c.outRate, c.inBlock, c.outBlock);
+        for (unsigned k = 0; k < 3; ++k)
+        {
+            ins.push_back (testSignal (c.inBlock, c.inRate, c.outRate, 10 + k));
+            r.reset();
+            expected.push_back (convert (r, ins.back(), c.outBlock));
+            outs.emplace_back (size_t (c.outBlock), sentinel);
+        }
+        const float* in[] = {ins[0].data(), ins[1].data(), ins[2].data()};
+        float* out[] = {outs[0].data(), outs[1].data(), outs[2].data()};
+        r.processEach (in, out, 3);
+        EXPECT_EQ (outs, expected);
+        // ... and leaves the resampler reset.
+        EXPECT_EQ (convert (r, ins[0], c.outBlock), expected[0]);
+    }
+}
+
+TEST (ResamplerConcurrency, ResamplersOnSeveralThreadsShareTheDesignedFilters)
+{
+    // Each thread converts with resamplers of ratios that the others set up at the same time,
+    // while enough further ratios pass through to push the first ones out of the kept store.
+    const RateCase& shared = rateCases[4]; // 44100 -> 96000
+    const auto in = testSignal (shared.inBlock, shared.inRate, shared.outRate, 20);
+    PellmixResampler reference;
+    reference.setup (shared.inRate, shared.outRate, shared.inBlock, shared.outBlock);
+    reference.reset();
+    const auto expected = convert (reference, in, shared.outBlock);
+
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back (
+            [&, t]
+            {
+                PellmixResampler held, churn;
+                held.setup (shared.inRate, shared.outRate, shared.inBlock, shared.outBlock);
+                std::vector<float> out (size_t (shared.outBlock));
+                for (int k = 0; k < 3 * PellmixResampler::designedRatiosKept; ++k)
+                {
+                    churn.setup (44100, 60000 + 1000 * (k + t), 500, 500);
+                    held.reset();
+                    held.process (in.data(), out.data());
+                    if (out != expected)
+                        ++mismatches;
+                }
+            });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ (mismatches.load(), 0);
+}
+
 TEST (Resampler, SetupAgainSwitchesPathsCleanly)
 {
     // One resampler set up in turn for each case gives what a fresh one gives.
@@ -229,14 +291,16 @@ TEST (Resampler, SetupAgainSwitchesPathsCleanly)
 
 TEST (Resampler, ConvertersDoNotAccumulate)
 {
+    // Each ratio's filter is designed once and kept for the last few ratios; a resampler adds only
+    // its working copy.
     const int before = liveConverters;
     {
         PellmixResampler r;
         EXPECT_EQ (liveConverters, before);
         r.setup (44100, 96000, 1000, 2176);
-        const int perRatio = liveConverters - before;
-        EXPECT_GE (perRatio, 1);
-        EXPECT_LE (perRatio, 2); // the untouched converter and its working copy
+        const int afterSetup = liveConverters;
+        EXPECT_GE (afterSetup - before, 1);
+        EXPECT_LE (afterSetup - before, 2); // the designed converter (unless kept already) and its copy
 
         const std::vector<float> in (2048, 0.25f);
         std::vector<float> out (4458);
@@ -245,20 +309,34 @@ TEST (Resampler, ConvertersDoNotAccumulate)
             r.reset();
             r.process (in.data(), out.data());
         }
-        EXPECT_EQ (liveConverters - before, perRatio);
+        EXPECT_EQ (liveConverters, afterSetup);
+        const float* ins[] = {in.data(), in.data(), in.data()};
+        std::vector<float> each (3 * 2176);
+        float* outs[] = {each.data(), each.data() + 2176, each.data() + 2 * 2176};
+        r.processEach (ins, outs, 3);
+        EXPECT_EQ (liveConverters, afterSetup);
 
-        r.setup (96000, 44100, 2048, 940);
-        r.setup (88200, 192000, 2048, 4458);
-        r.reset();
-        EXPECT_EQ (liveConverters - before, perRatio);
+        // Setting up the same ratio again designs nothing.
+        const int opensBefore = opens;
+        PellmixResampler other;
+        other.setup (44100, 96000, 500, 1088);
+        EXPECT_EQ (opens, opensBefore);
+        EXPECT_EQ (liveConverters, afterSetup + 1);
+
+        // Many ratios in turn: the kept ones stay, besides the two working copies and the
+        // designed 44.1 kHz one that `other` still holds.
+        for (int k = 0; k < 3 * PellmixResampler::designedRatiosKept; ++k)
+            r.setup (44100, 50000 + 1000 * k, 1000, 1000);
+        EXPECT_LE (liveConverters - before, PellmixResampler::designedRatiosKept + 3);
 
         // A 2x setup keeps the converter idle, and the next general setup replaces it.
+        const int general = liveConverters;
         r.setup (48000, 96000, 512, 1024);
-        EXPECT_EQ (liveConverters - before, perRatio);
+        EXPECT_EQ (liveConverters, general);
         r.setup (44100, 96000, 1000, 2176);
-        EXPECT_EQ (liveConverters - before, perRatio);
+        EXPECT_LE (liveConverters, general + 1);
     }
-    EXPECT_EQ (liveConverters, before);
+    EXPECT_LE (liveConverters - before, PellmixResampler::designedRatiosKept);
 }
 
 TEST (Resampler, NoConverterLeavesSilence)
@@ -271,7 +349,8 @@ TEST (Resampler, NoConverterLeavesSilence)
         bool openFails;
     };
     const Case cases[] = {
-        {"open fails", 44100, 96000, 1000, 2176, true},
+        // A ratio no other case sets up, so that it is not designed already.
+        {"open fails", 44100, 96017, 1000, 2177, true},
         {"zero output rate", 44100, 0, 1000, 16, false},
         {"negative ratio", 44100, -96000, 1000, 64, false},
         {"zero input rate", 0, 96000, 1000, 64, false},
@@ -287,6 +366,13 @@ TEST (Resampler, NoConverterLeavesSilence)
         const std::vector<float> in (size_t (c.inBlock), 0.5f);
         EXPECT_EQ (convert (r, in, c.outBlock), std::vector<float> (size_t (c.outBlock), 0.0f));
     }
+
+    // A failed open is not kept: the ratio's next setup designs it.
+    PellmixResampler again;
+    again.setup (44100, 96017, 1000, 2177);
+    again.reset();
+    const auto out = convert (again, std::vector<float> (1000, 0.5f), 2177);
+    EXPECT_GT (*std::max_element (out.begin(), out.end()), 0.4f);
 }
 
 TEST (Resampler, NotSetUpDoesNothing)

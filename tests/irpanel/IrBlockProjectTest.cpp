@@ -52,6 +52,40 @@ TEST_F (IrPanelTest, LoadedProjectIsTakenOverByTheTimers)
         EXPECT_EQ (block (i).getLook(), Look::empty) << i;
 }
 
+TEST_F (IrPanelTest, OneTickTakesEveryMarkedRecordOfTheProject)
+{
+    // Slot 6 names a file that does not exist and slot 7 none; the others files at 44.1 kHz.
+    for (int i = 0; i < 6; ++i)
+        project().setIrRecord (i,
+                               wav ("p" + std::to_string (i) + ".wav",
+                                    engine_test::decayingIr (4000, 44100.0, 1.0 + 0.2 * i), 44100.0),
+                               false, false, 1200 + 100 * i, i, 3.0f * (float)i, false, -(float)i);
+    project().setIrRecord (6, file ("gone.wav"), false, false, 2048, 0, 0.0f, false, 0.0f);
+    ASSERT_TRUE (config->saveProject (file ("eight.vmp")));
+    for (int i = 0; i < 8; ++i)
+        project().setIrRecord (i, {}, false, false, 2048, 0, 0.0f, false, 0.0f);
+
+    ASSERT_TRUE (config->loadProject (file ("eight.vmp")));
+    tick (3); // any block: the first to tick takes them all
+
+    for (int i = 0; i < 8; ++i)
+    {
+        SCOPED_TRACE (i);
+        const auto r = record (i);
+        EXPECT_FALSE (r.changed);
+        EXPECT_EQ (engine().isLoaded (i), i < 6);
+        if (i < 6)
+        {
+            EXPECT_EQ (block (i).getLengthSlider().getValue(), r.length);
+            EXPECT_EQ (band0 (engine(), i), shapedBand0 (r.path, r));
+        }
+    }
+    const auto blended = sumBand0 (engine());
+    pump (600); // the other blocks' own ticks find nothing marked
+    EXPECT_EQ (sumBand0 (engine()), blended);
+    EXPECT_TRUE (alerts.boxes.empty());
+}
+
 TEST_F (IrPanelTest, InvertButtonFollowsTheRecordOfALoadedProject)
 {
     const auto f = someIr ("inv.wav");
