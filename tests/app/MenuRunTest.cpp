@@ -164,9 +164,9 @@ TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
     ASSERT_TRUE (project.save (product.getChildFile ("demo.vmp")));
     ASSERT_TRUE (product.getChildFile ("notes.vmp").replaceWithText ("not a project"));
 
-    auto jack = startJackServer();
-    ASSERT_TRUE (jack->started()) << jack->logText();
-    mainWindow = startWithMainWindow (app, layout, *jack, home.path());
+    pellmix_test::JackServer jack;
+    ASSERT_TRUE (jack.started()) << jack.logText();
+    mainWindow = startWithMainWindow (app, layout, jack, home.path());
     ASSERT_FALSE (mainWindow.empty()) << appOutput();
     origin = windowGeometry (mainWindow);
     std::this_thread::sleep_for (1500ms);

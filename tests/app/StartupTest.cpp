@@ -19,7 +19,7 @@ const std::string hyphens = "--------------------------------------";
 
 std::string jackPorts (const JackServer& server)
 {
-    return server.tool ({"jack_lsp"}).output;
+    return server.ports().listing();
 }
 
 void writeFile (const std::string& path, const std::string& text)
@@ -53,8 +53,7 @@ protected:
 
 TEST_F (Startup, FreshHomeGivesWindowFoldersAndDeviceReportThenSigintEndsCleanly)
 {
-    auto jack = startJackServer();
-    auto& server = *jack;
+    JackServer server;
     ASSERT_TRUE (server.started()) << server.logText();
     auto window = startWithWindow (server);
     ASSERT_FALSE (window.empty());
@@ -83,8 +82,7 @@ TEST_F (Startup, FreshHomeGivesWindowFoldersAndDeviceReportThenSigintEndsCleanly
 // With a window manager, its close command reaches the window's close button.
 TEST_F (Startup, WindowManagerCloseEndsCleanly)
 {
-    auto jack = startJackServer();
-    auto& server = *jack;
+    JackServer server;
     ASSERT_TRUE (server.started()) << server.logText();
     pellmix_test::Process windowManager ({"openbox"}, {{"HOME", layout.home}}, home.child ("openbox.txt"));
     ASSERT_TRUE (waitUntil (
@@ -131,8 +129,7 @@ std::pair<int, int> maximumSizeHint (const std::string& window)
 // content shows: the content's 1289 x 818 and the menu bar, whatever frame a window manager adds.
 TEST_F (Startup, SizeLimitsComeWithTheFirstMapAndFitTheContent)
 {
-    auto jack = startJackServer();
-    auto& server = *jack;
+    JackServer server;
     ASSERT_TRUE (server.started()) << server.logText();
 
     auto window = startWithWindow (server);
@@ -177,8 +174,7 @@ TEST_F (Startup, SizeLimitsComeWithTheFirstMapAndFitTheContent)
 
 TEST_F (Startup, SecondCopyRunsBesideTheFirst)
 {
-    auto jack = startJackServer();
-    auto& server = *jack;
+    JackServer server;
     ASSERT_TRUE (server.started()) << server.logText();
     ASSERT_FALSE (startWithWindow (server).empty());
     TempDir secondOutput{"pellmix-app2"};
@@ -287,8 +283,7 @@ class SavedDeviceState : public Startup, public ::testing::WithParamInterface<Sa
 
 TEST_P (SavedDeviceState, LogHoldsTheRetryBlocksThenTheReport)
 {
-    auto jack = startJackServer();
-    auto& server = *jack;
+    JackServer server;
     ASSERT_TRUE (server.started()) << server.logText();
     writeFile (layout.deviceStateFile(), GetParam().stateText);
     ASSERT_FALSE (startWithWindow (server).empty());

@@ -1,0 +1,184 @@
+#include "JackPorts.h"
+
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <thread>
+#include <unistd.h>
+
+namespace pellmix_test
+{
+namespace
+{
+// libjack reports every failed open (no server yet, say) through one process-wide function;
+// polls for a server that is still starting keep those reports out of the test's output.
+thread_local bool quietJack = false;
+
+void printJackError (const char* message)
+{
+    if (!quietJack)
+        std::fprintf (stderr, "%s\n", message);
+}
+
+class Client
+{
+public:
+    Client (const std::string& server, bool quiet)
+    {
+        static std::once_flag installed;
+        std::call_once (installed, [] { jack_set_error_function (printJackError); });
+        static std::atomic<int> counter{0};
+        const auto name = "pellmix-" + std::to_string (getpid()) + "-" + std::to_string (++counter);
+        quietJack = quiet;
+        jack_status_t status{};
+        client = jack_client_open (name.c_str(),
+                                   (jack_options_t)(JackNoStartServer | JackServerName | JackUseExactName),
+                                   &status, server.c_str());
+        quietJack = false;
+    }
+    ~Client()
+    {
+        if (client != nullptr)
+            jack_client_close (client);
+    }
+    Client (const Client&) = delete;
+    Client& operator= (const Client&) = delete;
+
+    jack_client_t* get() const { return client; }
+
+private:
+    jack_client_t* client = nullptr;
+};
+
+std::vector<std::string> portsOf (jack_client_t* client, const std::string& pattern)
+{
+    std::vector<std::string> names;
+    if (client == nullptr)
+        return names;
+    if (const char** found = jack_get_ports (client, pattern.empty() ? nullptr : pattern.c_str(), nullptr, 0))
+    {
+        for (const char** p = found; *p != nullptr; ++p)
+            names.emplace_back (*p);
+        jack_free (found);
+    }
+    std::sort (names.begin(), names.end());
+    return names;
+}
+
+template <typename Condition>
+bool pollUntil (Condition condition, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for (20ms);
+    }
+    return true;
+}
+} // namespace
+
+JackPorts::JackPorts (std::string serverName)
+    : server (std::move (serverName))
+{
+}
+
+bool JackPorts::answers() const
+{
+    return Client (server, true).get() != nullptr;
+}
+
+std::vector<std::string> JackPorts::ports (const std::string& pattern) const
+{
+    Client client (server, false);
+    return portsOf (client.get(), pattern);
+}
+
+std::vector<std::string> JackPorts::waitForPorts (const std::string& pattern, size_t count,
+                                                  std::chrono::milliseconds timeout) const
+{
+    std::vector<std::string> found;
+    pollUntil ([&] { return (found = ports (pattern)).size() >= count; }, timeout);
+    if (found.size() < count)
+        found.clear();
+    return found;
+}
+
+std::string JackPorts::waitForClient (const std::string& clientPattern,
+                                      const std::vector<std::string>& portNames,
+                                      std::chrono::milliseconds timeout) const
+{
+    const std::regex wanted (clientPattern, std::regex::extended);
+    std::string found;
+    pollUntil (
+        [&]
+        {
+            std::map<std::string, std::set<std::string>> byClient;
+            for (const auto& full : ports())
+            {
+                const auto colon = full.find (':');
+                const auto client = full.substr (0, colon);
+                if (colon != std::string::npos && std::regex_match (client, wanted))
+                    byClient[client].insert (full.substr (colon + 1));
+            }
+            for (const auto& [client, names] : byClient)
+                if (std::all_of (portNames.begin(), portNames.end(),
+                                 [&] (auto& n) { return names.count (n) > 0; }))
+                {
+                    found = client;
+                    return true;
+                }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
+bool JackPorts::waitForNoPorts (const std::string& pattern, std::chrono::milliseconds timeout) const
+{
+    return pollUntil ([&] { return ports (pattern).empty(); }, timeout);
+}
+
+bool JackPorts::connect (const std::string& from, const std::string& to) const
+{
+    Client client (server, false);
+    if (client.get() == nullptr)
+        return false;
+    const int result = jack_connect (client.get(), from.c_str(), to.c_str());
+    return result == 0 || result == EEXIST;
+}
+
+bool JackPorts::setBufferSize (int frames) const
+{
+    Client client (server, false);
+    return client.get() != nullptr && jack_set_buffer_size (client.get(), (jack_nframes_t)frames) == 0;
+}
+
+std::string JackPorts::listing() const
+{
+    Client client (server, false);
+    if (client.get() == nullptr)
+        return "(no client could be opened on JACK server \"" + server + "\")\n";
+    std::string text;
+    for (const auto& name : portsOf (client.get(), {}))
+    {
+        text += name + "\n";
+        if (const char** connections =
+                jack_port_get_all_connections (client.get(), jack_port_by_name (client.get(), name.c_str())))
+        {
+            for (const char** c = connections; *c != nullptr; ++c)
+                text += std::string ("   ") + *c + "\n";
+            jack_free (connections);
+        }
+    }
+    return text;
+}
+} // namespace pellmix_test
