@@ -48,8 +48,9 @@ struct JackOptions
     // jackd --sync: every cycle ends only when all clients have finished it, so a client that
     // reads another's output never sees a half-written buffer.
     bool synchronous = false;
-    // Real-time scheduling for the server and its clients' process threads (measurements only;
-    // the tests run without it).
+    // Real-time scheduling for the server and its clients' process threads: for measurements, and
+    // for the few tests whose outside clients must keep pace on a busy machine (jconvolver works
+    // its longer partitions in threads of its own, which busy processes would otherwise hold up).
     bool realtime = false;
 };
 
