@@ -2,6 +2,7 @@
 // Helpers for the process-level tests of the application binary: a prepared HOME, the binary
 // started as a child, and X windows found and measured from outside with xdotool and xprop.
 #include "support/Fixtures.h"
+#include "support/WaitUntil.h"
 
 #include <chrono>
 #include <csignal>
@@ -98,17 +99,5 @@ std::vector<std::string> linesAfterWelcome (const std::string& logText);
 // 4 playback ports, all active).
 std::vector<std::string> jackDummyReport();
 
-// Polls `condition` every 50 ms until it holds or `timeout` passes.
-template <typename Condition>
-bool waitUntil (Condition condition, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition())
-    {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for (50ms);
-    }
-    return true;
-}
+using pellmix_test::waitUntil;
 } // namespace app_test

@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "WaitUntil.h"
 
 #include <algorithm>
 #include <csignal>
@@ -109,17 +110,13 @@ bool contains (const std::string& text, const char* part)
     return text.find (part) != std::string::npos;
 }
 
-// Polls `condition` every 20 ms while the process runs, until `end`.
-bool answersWhileRunning (Process& process, const std::function<bool()>& condition,
-                          std::chrono::steady_clock::time_point end)
+// Waits until the process answers, while it runs; true when it answered and still runs.
+bool answersWhileRunning (Process& process, const std::function<bool()>& answers,
+                          std::chrono::milliseconds timeout)
 {
-    while (process.running() && std::chrono::steady_clock::now() < end)
-    {
-        if (condition())
-            return process.running();
-        std::this_thread::sleep_for (std::chrono::milliseconds (20));
-    }
-    return false;
+    return waitUntil ([&] { return !process.running() || answers(); }, timeout,
+                      std::chrono::milliseconds (20)) &&
+           process.running();
 }
 } // namespace
 
@@ -135,7 +132,8 @@ std::unique_ptr<Process> startJackDaemon (const std::vector<std::string>& argv, 
     while (clock::now() < end)
     {
         auto process = std::make_unique<Process> (argv, env, logPath);
-        if (answersWhileRunning (*process, answers, std::min (end, clock::now() + std::chrono::seconds (15))))
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (end - clock::now());
+        if (answersWhileRunning (*process, answers, std::min (left, std::chrono::milliseconds (15000))))
             return process;
         if (process->running())
         {

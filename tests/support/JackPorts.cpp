@@ -1,4 +1,5 @@
 #include "JackPorts.h"
+#include "WaitUntil.h"
 
 #include <jack/jack.h>
 
@@ -10,7 +11,6 @@
 #include <mutex>
 #include <regex>
 #include <set>
-#include <thread>
 #include <unistd.h>
 
 namespace pellmix_test
@@ -72,18 +72,6 @@ std::vector<std::string> portsOf (jack_client_t* client, const std::string& patt
     return names;
 }
 
-template <typename Condition>
-bool pollUntil (Condition condition, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition())
-    {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for (20ms);
-    }
-    return true;
-}
 } // namespace
 
 JackPorts::JackPorts (std::string serverName)
@@ -106,7 +94,7 @@ std::vector<std::string> JackPorts::waitForPorts (const std::string& pattern, si
                                                   std::chrono::milliseconds timeout) const
 {
     std::vector<std::string> found;
-    pollUntil ([&] { return (found = ports (pattern)).size() >= count; }, timeout);
+    waitUntil ([&] { return (found = ports (pattern)).size() >= count; }, timeout, 20ms);
     if (found.size() < count)
         found.clear();
     return found;
@@ -118,7 +106,7 @@ std::string JackPorts::waitForClient (const std::string& clientPattern,
 {
     const std::regex wanted (clientPattern, std::regex::extended);
     std::string found;
-    pollUntil (
+    waitUntil (
         [&]
         {
             std::map<std::string, std::set<std::string>> byClient;
@@ -138,13 +126,13 @@ std::string JackPorts::waitForClient (const std::string& clientPattern,
                 }
             return false;
         },
-        timeout);
+        timeout, 20ms);
     return found;
 }
 
 bool JackPorts::waitForNoPorts (const std::string& pattern, std::chrono::milliseconds timeout) const
 {
-    return pollUntil ([&] { return ports (pattern).empty(); }, timeout);
+    return waitUntil ([&] { return ports (pattern).empty(); }, timeout, 20ms);
 }
 
 bool JackPorts::connect (const std::string& from, const std::string& to) const
