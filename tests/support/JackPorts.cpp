@@ -117,13 +117,16 @@ std::string JackPorts::waitForClient (const std::string& clientPattern,
                 if (colon != std::string::npos && std::regex_match (client, wanted))
                     byClient[client].insert (full.substr (colon + 1));
             }
-            for (const auto& [client, names] : byClient)
+            for (const auto& entry : byClient)
+            {
+                const auto& names = entry.second;
                 if (std::all_of (portNames.begin(), portNames.end(),
                                  [&] (auto& n) { return names.count (n) > 0; }))
                 {
-                    found = client;
+                    found = entry.first;
                     return true;
                 }
+            }
             return false;
         },
         timeout, 20ms);
