@@ -185,9 +185,15 @@ JackServer::JackServer (JackOptions o)
     argv.insert (argv.end(), {"-n", serverName, "-d", "dummy", "-r", std::to_string (o.sampleRate), "-p",
                               std::to_string (o.period), "-C", std::to_string (o.capturePorts), "-P",
                               std::to_string (o.playbackPorts)});
-    const JackPorts server (serverName);
-    process = startJackDaemon (
-        argv, {}, logPath, [&] { return server.answers(); }, startLog);
+    // Asked by jack_wait in a process of its own: libjack keeps the clients of one process in
+    // shared tables, and probes of a server that is still starting stay out of this one's. A probe
+    // that met another test's probe of the same client name fails, and is made again.
+    const auto answers = [this]
+    {
+        const auto r = run ({"jack_wait", "-s", serverName, "-c"}, {}, std::chrono::milliseconds (5000));
+        return r.exitCode == 0 && contains (r.output, "running") && !contains (r.output, "not running");
+    };
+    process = startJackDaemon (argv, {}, logPath, answers, startLog);
     ok = process != nullptr;
     if (ok)
         env = std::make_unique<ScopedEnv> ("JACK_DEFAULT_SERVER", serverName);

@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <map>
-#include <mutex>
 #include <regex>
 #include <set>
 #include <unistd.h>
@@ -17,31 +15,17 @@ namespace pellmix_test
 {
 namespace
 {
-// libjack reports every failed open (no server yet, say) through one process-wide function;
-// polls for a server that is still starting keep those reports out of the test's output.
-thread_local bool quietJack = false;
-
-void printJackError (const char* message)
-{
-    if (!quietJack)
-        std::fprintf (stderr, "%s\n", message);
-}
-
 class Client
 {
 public:
-    Client (const std::string& server, bool quiet)
+    explicit Client (const std::string& server)
     {
-        static std::once_flag installed;
-        std::call_once (installed, [] { jack_set_error_function (printJackError); });
         static std::atomic<int> counter{0};
         const auto name = "pellmix-" + std::to_string (getpid()) + "-" + std::to_string (++counter);
-        quietJack = quiet;
         jack_status_t status{};
         client = jack_client_open (name.c_str(),
                                    (jack_options_t)(JackNoStartServer | JackServerName | JackUseExactName),
                                    &status, server.c_str());
-        quietJack = false;
     }
     ~Client()
     {
@@ -79,14 +63,9 @@ JackPorts::JackPorts (std::string serverName)
 {
 }
 
-bool JackPorts::answers() const
-{
-    return Client (server, true).get() != nullptr;
-}
-
 std::vector<std::string> JackPorts::ports (const std::string& pattern) const
 {
-    Client client (server, false);
+    Client client (server);
     return portsOf (client.get(), pattern);
 }
 
@@ -140,7 +119,7 @@ bool JackPorts::waitForNoPorts (const std::string& pattern, std::chrono::millise
 
 bool JackPorts::connect (const std::string& from, const std::string& to) const
 {
-    Client client (server, false);
+    Client client (server);
     if (client.get() == nullptr)
         return false;
     const int result = jack_connect (client.get(), from.c_str(), to.c_str());
@@ -149,13 +128,13 @@ bool JackPorts::connect (const std::string& from, const std::string& to) const
 
 bool JackPorts::setBufferSize (int frames) const
 {
-    Client client (server, false);
+    Client client (server);
     return client.get() != nullptr && jack_set_buffer_size (client.get(), (jack_nframes_t)frames) == 0;
 }
 
 std::string JackPorts::listing() const
 {
-    Client client (server, false);
+    Client client (server);
     if (client.get() == nullptr)
         return "(no client could be opened on JACK server \"" + server + "\")\n";
     std::string text;

@@ -20,9 +20,6 @@ class JackPorts
 public:
     explicit JackPorts (std::string serverName);
 
-    // True when a client can be opened on the server now.
-    bool answers() const;
-
     // The full names ("client:port") of the ports whose full names match `pattern` (an extended
     // regular expression, as jack_get_ports takes it; empty: every port), sorted.
     std::vector<std::string> ports (const std::string& pattern = {}) const;
