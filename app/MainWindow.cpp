@@ -16,7 +16,7 @@ constexpr int minimumHeight = 600;
 } // namespace
 
 MainWindow::MainWindow (const juce::String& name)
-    : juce::DocumentWindow (name, juce::Colours::lightgrey, juce::DocumentWindow::allButtons, true)
+    : juce::DocumentWindow (name, juce::Colours::lightgrey, juce::DocumentWindow::allButtons, false)
 {
     setResizable (true, true);
 
@@ -33,6 +33,10 @@ MainWindow::MainWindow (const juce::String& name)
         bar->setLookAndFeel (PellmixLookAndFeel::getInstance());
     setTitleBarHeight (22);
     setTopLeftPosition (10, 36);
+    // The native window is made only once everything that shapes it is set: the framework maps a
+    // window on the desktop whenever it changes its kind (the native title bar above), which would
+    // show it before its limits, menu bar and position.
+    addToDesktop();
     startSize = {getWidth(), getHeight()};
     updateSizeLimits();
     setVisible (true);

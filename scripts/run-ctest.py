@@ -9,7 +9,13 @@ it prints when two clients of one name register at the same moment on the dummy 
 parallel tests (the fixtures retry that themselves; this covers what is left). A case whose output
 holds a sanitizer report, or that failed for any other reason, fails the run at once, and every
 rerun is named in the summary.
+
+The cases that start a JACK server run no more at once than the build folder's resource spec
+(jack-resources.json, written by tests/CMakeLists.txt) has "jack" slots. With PELLMIX_CTEST_REPORT
+set to a file name, the run's cases that failed at first, those run again and those that failed
+in the end are written there as JSON (scripts/soak.sh reads it).
 """
+import json
 import os
 import re
 import subprocess
@@ -24,7 +30,11 @@ RERUNS = 2
 def run_ctest(build, args, junit):
     if os.path.exists(junit):
         os.remove(junit)
-    command = ["ctest", "--output-on-failure", "--no-tests=error", "--output-junit", junit] + args
+    command = ["ctest", "--output-on-failure", "--no-tests=error", "--output-junit", junit]
+    spec = os.path.join(build, "jack-resources.json")
+    if os.path.exists(spec) and not any(a.startswith("--resource-spec-file") for a in args):
+        command += ["--resource-spec-file", spec]
+    command += args
     status = subprocess.call(command, cwd=build)
     cases = []
     if os.path.exists(junit):
@@ -52,6 +62,13 @@ def exact(names):
     return "^(" + "|".join(re.escape(n) for n in names) + ")$"
 
 
+def write_report(ran, failed_first, rerun, fatal):
+    path = os.environ.get("PELLMIX_CTEST_REPORT")
+    if path:
+        with open(path, "w") as out:
+            json.dump({"ran": len(ran), "failed": failed_first, "rerun": rerun, "fatal": fatal}, out, indent=1)
+
+
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
@@ -62,10 +79,13 @@ def main():
     ran = [c for c in cases if c[1] in ("run", "fail")]
     skipped = len(cases) - len(ran)
     if not ran:
+        write_report(ran, [], [], ["(no test ran)"])
         print("ctest: no test ran in %s" % build)
         return 1
     failed = [c for c in cases if c[1] == "fail"]
+    failed_first = [n for n, _, _ in failed]
     if status != 0 and not failed:
+        write_report(ran, [], [], ["(ctest status %d with no failed case)" % status])
         print("ctest: failed (status %d) with no failed case to show; see the output above" % status)
         return 1
 
@@ -86,6 +106,7 @@ def main():
             fatal = names
             break
 
+    write_report(ran, failed_first, rerun, fatal)
     summary = "ctest: %d tests ran, %d skipped" % (len(ran), skipped)
     if rerun:
         summary += "; run again after a JACK client-name collision: %s" % ", ".join(rerun)

@@ -21,6 +21,7 @@
 #include "app/MainContentComponent.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
+#include "support/JackPorts.h"
 #include "ui/PellmixCapture.h"
 #include "ui/PellmixFileChooser.h"
 #include "ui/PellmixIrBlock.h"
@@ -30,6 +31,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 
@@ -87,16 +89,11 @@ bool pumpUntil (const std::function<bool()>& condition, double timeoutMs)
     return true;
 }
 
-juce::String juceClient()
+// The server the measurement runs on (scripts/measure_capture.sh names it).
+pellmix_test::JackPorts server()
 {
-    juce::ChildProcess lsp;
-    if (!lsp.start ("jack_lsp"))
-        return "JUCEJack";
-    const auto ports = lsp.readAllProcessOutput();
-    const auto at = ports.indexOf (":out_1");
-    if (at < 0)
-        return "JUCEJack";
-    return ports.substring (0, at).fromLastOccurrenceOf ("\n", false, false);
+    const char* name = std::getenv ("JACK_DEFAULT_SERVER");
+    return pellmix_test::JackPorts (name != nullptr ? name : "default");
 }
 
 int measure()
@@ -116,12 +113,11 @@ int measure()
     config->captureAudioIn = 0;
     config->captureAudioOut = 0;
 
-    const auto client = juceClient();
-    juce::ChildProcess connect;
-    if (!connect.start (juce::StringArray{"jack_connect", client + ":out_1", client + ":in_1"}) ||
-        !connect.waitForProcessToFinish (5000) || connect.getExitCode() != 0)
+    // The application's client, once it has registered the loop's ports.
+    const auto client = server().waitForClient ("JUCEJack(-[0-9]+)?", {"in_1", "out_1"});
+    if (client.empty() || !server().connect (client + ":out_1", client + ":in_1"))
     {
-        std::printf ("error=the loop could not be connected (%s)\n", client.toRawUTF8());
+        std::printf ("error=the loop could not be connected (%s)\n", client.c_str());
         return 1;
     }
 

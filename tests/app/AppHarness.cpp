@@ -33,20 +33,6 @@ pellmix_test::ProcessResult RunningApp::interrupt()
     return result;
 }
 
-std::unique_ptr<pellmix_test::JackServer> startJackServer (pellmix_test::JackOptions options)
-{
-    std::unique_ptr<pellmix_test::JackServer> server;
-    for (int attempt = 0; attempt < 3; ++attempt)
-    {
-        server.reset();
-        server = std::make_unique<pellmix_test::JackServer> (options);
-        if (server->started())
-            break;
-        std::cerr << "The JACK server did not answer; starting it again.\n" << server->logText() << "\n";
-    }
-    return server;
-}
-
 std::string startWithMainWindow (std::unique_ptr<RunningApp>& app, const HomeLayout& layout,
                                  const pellmix_test::JackServer& server, const std::string& outputDir,
                                  long long addressSpaceLimit, const std::function<void()>& prepare)
@@ -93,34 +79,46 @@ int takeLock (const char* path)
 }
 } // namespace
 
-// One fixed name: JACK reclaims the table entry of a server that died only when the same name
-// registers again.
+// One fixed name: JACK reclaims the table entry of a server that died without unregistering only
+// when a server of the same name and user registers again. The lock comes before the slot, so a
+// test holding a slot never waits for the lock.
 UnprivilegedJackServer::UnprivilegedJackServer()
     : lockFd (takeLock ("/tmp/pellmix-nobody-jack.lock"))
     , serverName ("pellmix-nobody")
+    , logPath ("/tmp/pellmix-nobody.jackd.log")
 {
-    process = std::make_unique<pellmix_test::Process> (
+    if (!slot.held())
+    {
+        startLog = "no JACK server slot became free";
+        return;
+    }
+    process = pellmix_test::startJackDaemon (
         pellmix_test::asUnprivilegedUser ({"jackd", "--no-realtime", "-n", serverName, "-d", "dummy", "-r",
                                            "44100", "-p", "512", "-C", "2", "-P", "4"}),
-        pellmix_test::Environment{{"HOME", "/tmp"}}, "/dev/null");
-    auto r = pellmix_test::run (
-        pellmix_test::asUnprivilegedUser ({"jack_wait", "-s", serverName, "-w", "-t", "10"}),
-        {{"HOME", "/tmp"}}, 15s);
-    ok = r.exitCode == 0 && process->running();
+        {{"HOME", "/tmp"}}, logPath, [this] { return !ports().empty(); }, startLog);
+    ok = process != nullptr;
 }
 
 UnprivilegedJackServer::~UnprivilegedJackServer()
 {
-    process->stop (5s);
+    if (process)
+        process->stop (5s);
+    std::error_code ec;
+    std::filesystem::remove (logPath, ec);
     if (lockFd >= 0)
         close (lockFd);
 }
 
 std::string UnprivilegedJackServer::ports() const
 {
-    return pellmix_test::run (pellmix_test::asUnprivilegedUser ({"jack_lsp", "-s", serverName}),
-                              {{"HOME", "/tmp"}}, 15s)
-        .output;
+    const auto result = pellmix_test::run (pellmix_test::asUnprivilegedUser ({"jack_lsp", "-s", serverName}),
+                                           {{"HOME", "/tmp"}}, 15s);
+    return result.exitCode == 0 ? result.output : std::string();
+}
+
+std::string UnprivilegedJackServer::logText() const
+{
+    return startLog + pellmix_test::readTextFile (logPath);
 }
 
 bool xdotool (std::vector<std::string> args)

@@ -2,6 +2,7 @@
 // Helpers for the process-level tests of the application binary: a prepared HOME, the binary
 // started as a child, and X windows found and measured from outside with xdotool and xprop.
 #include "support/Fixtures.h"
+#include "support/WaitUntil.h"
 
 #include <chrono>
 #include <csignal>
@@ -41,12 +42,6 @@ private:
     std::unique_ptr<pellmix_test::Process> child;
 };
 
-// JACK names a client's socket by the client's name and user only, so clients of one name
-// (JUCE's "JuceJackDummy" and "JUCEJack", jack_wait's "wait") registering at the same moment
-// on two servers of one user now and then fail. A server whose start check failed that way is
-// started again (up to three times); the result may still not have started.
-std::unique_ptr<pellmix_test::JackServer> startJackServer (pellmix_test::JackOptions options = {});
-
 // Starts the application against `server` into `app` and waits for its main window; returns the
 // window's id, empty (with a test failure) when none came. JACK names client sockets by client
 // name and user only, so a client of another test's server may take JUCE's at the same moment;
@@ -60,7 +55,8 @@ std::string startWithMainWindow (std::unique_ptr<RunningApp>& app, const HomeLay
 
 // A dummy JACK server run as user 65534, for the application run as that user (JACK servers
 // are per user). One at a time, held by a lock file, so that its clients never meet clients of
-// the same name on another server of that user. JACK_DEFAULT_SERVER is not changed here.
+// the same name on another server of that user; it takes one of the machine's JACK server slots
+// like every test server. JACK_DEFAULT_SERVER is not changed here.
 class UnprivilegedJackServer
 {
 public:
@@ -68,12 +64,15 @@ public:
     ~UnprivilegedJackServer();
     bool started() const { return ok; }
     pellmix_test::Environment environment() const { return {{"JACK_DEFAULT_SERVER", serverName}}; }
-    // jack_lsp's output, run as the same user.
+    // jack_lsp's output, run as the same user; empty when it failed.
     std::string ports() const;
+    // jackd's output, and why it did not start when it did not.
+    std::string logText() const;
 
 private:
     int lockFd = -1;
-    std::string serverName;
+    pellmix_test::JackSlot slot;
+    std::string serverName, logPath, startLog;
     std::unique_ptr<pellmix_test::Process> process;
     bool ok = false;
 };
@@ -106,17 +105,5 @@ std::vector<std::string> linesAfterWelcome (const std::string& logText);
 // 4 playback ports, all active).
 std::vector<std::string> jackDummyReport();
 
-// Polls `condition` every 50 ms until it holds or `timeout` passes.
-template <typename Condition>
-bool waitUntil (Condition condition, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition())
-    {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for (50ms);
-    }
-    return true;
-}
+using pellmix_test::waitUntil;
 } // namespace app_test

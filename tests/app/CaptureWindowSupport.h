@@ -15,7 +15,7 @@
 #include <cmath>
 #include <functional>
 #include <optional>
-#include <regex>
+#include <unistd.h>
 #include <vector>
 
 namespace capture_window_test
@@ -133,7 +133,8 @@ private:
 
 using ui_test::ChooserStub;
 
-// jconvolver with one input "in" and one output "out" on the test's JACK server.
+// jconvolver with one input "in" and one output "out" on the test's JACK server, under a client
+// name of this process's own.
 class Jconvolver
 {
 public:
@@ -148,13 +149,7 @@ public:
         process = std::make_unique<pellmix_test::Process> (
             std::vector<std::string>{"jconvolver", "-N", name, config}, server.environment(),
             folder + "/jconvolver.log");
-        const auto end = juce::Time::getMillisecondCounter() + 10000;
-        while (!ok && juce::Time::getMillisecondCounter() < end)
-        {
-            ok = server.tool ({"jack_lsp"}).output.find (name + ":out") != std::string::npos;
-            if (!ok)
-                juce::Thread::sleep (100);
-        }
+        ok = server.ports().waitForClient (name, {"in", "out"}, std::chrono::seconds (10)) == name;
     }
     ~Jconvolver()
     {
@@ -163,7 +158,7 @@ public:
     }
 
     bool started() const { return ok; }
-    const std::string name = "pellmix_jconv";
+    const std::string name = "pellmix_jconv_" + std::to_string (getpid());
 
 private:
     std::unique_ptr<pellmix_test::Process> process;
@@ -217,19 +212,17 @@ private:
     bool ok = false;
 };
 
-// The JUCE client's port names on the server: "<client>:out_<n>" and "<client>:in_<n>".
+// The JUCE client of this process's device on the server ("JUCEJack", or "JUCEJack-01" when a
+// client of that name was still registered), once it has registered the ports the tests use;
+// empty when it did not come.
 inline std::string juceClient (const pellmix_test::JackServer& server)
 {
-    const auto ports = server.tool ({"jack_lsp"}).output;
-    std::smatch m;
-    if (std::regex_search (ports, m, std::regex ("(JUCEJack[^:\\n]*):out_1")))
-        return m[1];
-    return "JUCEJack";
+    return server.ports().waitForClient ("JUCEJack(-[0-9]+)?", {"in_1", "out_1"});
 }
 
 inline bool connect (const pellmix_test::JackServer& server, const std::string& from, const std::string& to)
 {
-    return server.tool ({"jack_connect", from, to}).exitCode == 0;
+    return server.ports().connect (from, to);
 }
 
 // The main content on the display as the user works with it, and its capture window; click() aims
@@ -272,6 +265,7 @@ protected:
         config->settings.bufferSize = options.period;
         temp().createDirectory();
         client = juceClient (*jack);
+        ASSERT_FALSE (client.empty()) << jack->ports().listing();
     }
 
     void makeWindow (int sweepSeconds = PellmixCapture::sweepSeconds)

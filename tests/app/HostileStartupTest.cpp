@@ -100,7 +100,7 @@ protected:
 TEST_P (HostileStartup, WindowMapsTheProgramAnswersAndQuitsCleanly)
 {
     const auto& file = GetParam();
-    auto jack = startJackServer();
+    auto jack = std::make_unique<pellmix_test::JackServer>();
     ASSERT_TRUE (jack->started()) << jack->logText();
     const auto nested = nestedDocument();
 

@@ -58,12 +58,12 @@ class InProcessDevice : public ::testing::Test
 protected:
     // Starts the server and builds the configuration with its menu model, as the application's
     // start-up does. When a client of the same name on another test's server took JUCE's JACK
-    // client at that moment (see startJackServer), the device is opened again by a new manager.
-    // Call it inside ASSERT_NO_FATAL_FAILURE.
+    // client at that moment, the device is opened again by a new manager (see
+    // openSharedDeviceForTests). Call it inside ASSERT_NO_FATAL_FAILURE.
     void startConfiguration (pellmix_test::JackOptions options = {})
     {
         ASSERT_TRUE (processDisplay().started());
-        jack = startJackServer (options);
+        jack = std::make_unique<pellmix_test::JackServer> (options);
         ASSERT_TRUE (jack->started()) << jack->logText();
         config = PellmixConfig::getInstance();
         config->menu = std::make_unique<PellmixMenu>();

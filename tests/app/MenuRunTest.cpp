@@ -7,8 +7,10 @@
 #include "AppHarness.h"
 #include "settings/PellmixProject.h"
 #include "ui/ResultTestSupport.h"
+#include "ui/UiTestSupport.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <juce_graphics/juce_graphics.h>
 
@@ -28,11 +30,6 @@ std::vector<juce::uint8> bytesOf (const juce::File& file)
     file.loadFileAsData (block);
     const auto* data = static_cast<const juce::uint8*> (block.getData());
     return {data, data + block.getSize()};
-}
-
-juce::Image loadShot (const std::string& path)
-{
-    return juce::ImageFileFormat::loadFrom (juce::File (path));
 }
 
 // Pixels of IR block `slot` that differ between two screenshots (the blocks lie in a 4 x 2 grid of
@@ -82,8 +79,10 @@ protected:
         return path;
     }
 
-    // Opens a top-level menu by a click on its name, then picks its item `downs` places down.
-    void chooseMenuItem (int nameX, int downs, const std::string& menuShot = {})
+    // Opens a top-level menu by a click on its name, then picks its item `downs` places down. With
+    // `menuShot`, the open menu is kept as that screenshot once it `shows` what the test looks for.
+    void chooseMenuItem (int nameX, int downs, const std::string& menuShot = {},
+                         const std::function<bool (const juce::Image&)>& shows = {})
     {
         const int before = visibleAppWindows();
         bool open = false;
@@ -99,9 +98,11 @@ protected:
         if (!open)
             shot ("failed-menu");
         ASSERT_TRUE (open) << "the menu did not open";
-        std::this_thread::sleep_for (500ms); // drawn
         if (!menuShot.empty())
-            shot (menuShot);
+            ASSERT_TRUE (
+                ui_test::screenshotShowing (display, "menu-run-" + menuShot + ".png", shows).isValid());
+        else
+            std::this_thread::sleep_for (500ms); // drawn
         for (int i = 0; i < downs; ++i)
             ASSERT_TRUE (xdotool ({"key", "Down"}));
         ASSERT_TRUE (xdotool ({"key", "Return"}));
@@ -156,30 +157,52 @@ TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
     ASSERT_TRUE (project.save (product.getChildFile ("demo.vmp")));
     ASSERT_TRUE (product.getChildFile ("notes.vmp").replaceWithText ("not a project"));
 
-    auto jack = startJackServer();
-    ASSERT_TRUE (jack->started()) << jack->logText();
-    mainWindow = startWithMainWindow (app, layout, *jack, home.path());
+    pellmix_test::JackServer jack;
+    ASSERT_TRUE (jack.started()) << jack.logText();
+    mainWindow = startWithMainWindow (app, layout, jack, home.path());
     ASSERT_FALSE (mainWindow.empty()) << appOutput();
     origin = windowGeometry (mainWindow);
-    std::this_thread::sleep_for (1500ms);
-    shot ("1-started");
+    const juce::Point<int> content (origin.x, origin.y + origin.height - 818); // below the bar
+    // Drawn and settled: the plots show the empty blend's flat lines.
+    const auto started = ui_test::screenshotShowing (
+        display, "menu-run-1-started.png",
+        [&] (const juce::Image& s)
+        {
+            for (int left : {78, 456, 834})
+                if (curveRows (s, content, left) == 0)
+                    return false;
+            return true;
+        },
+        true);
+    ASSERT_TRUE (started.isValid());
 
     // "File" > "Open project" on a file that is not a project: a box says so.
     const int fileX = 20;
-    ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 1, "2-file-menu"));
+    // The open menu as drawn: mostly the menus' dark background, below the bar at the left, with
+    // light item names.
+    const auto menuPixels = [&] (const juce::Image& image)
     {
-        // The open menu as drawn: mostly the menus' dark background, below the bar at the left.
-        const auto image = juce::ImageFileFormat::loadFrom (
-            juce::File (pellmix_test::screenshotFolder() + "/menu-run-2-file-menu.png"));
-        ASSERT_TRUE (image.isValid());
-        int dark = 0, light = 0;
+        std::pair<int, int> darkAndLight;
         for (int y = origin.y + 30; y < origin.y + 150; ++y)
             for (int x = origin.x + 5; x < origin.x + 120; ++x)
             {
                 const auto c = image.getPixelAt (x, y);
-                dark += isMenuBackground (c) ? 1 : 0;
-                light += c.getBrightness() > 0.75f ? 1 : 0;
+                darkAndLight.first += isMenuBackground (c) ? 1 : 0;
+                darkAndLight.second += c.getBrightness() > 0.75f ? 1 : 0;
             }
+        return darkAndLight;
+    };
+    ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 1, "2-file-menu",
+                                             [&] (const juce::Image& image)
+                                             {
+                                                 const auto [dark, light] = menuPixels (image);
+                                                 return dark > 115 * 120 / 2 && light > 100;
+                                             }));
+    {
+        const auto image = juce::ImageFileFormat::loadFrom (
+            juce::File (pellmix_test::screenshotFolder() + "/menu-run-2-file-menu.png"));
+        ASSERT_TRUE (image.isValid());
+        const auto [dark, light] = menuPixels (image);
         EXPECT_GT (dark, 115 * 120 / 2) << "the menu is drawn in the window's dark look";
         EXPECT_GT (light, 100) << "with light item names";
     }
@@ -196,14 +219,22 @@ TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
     EXPECT_FALSE (windowExists ("Open project")) << "no refusal for a project";
     // The pointer off the panels (no tooltip, no hovered control), then the panels' timers.
     ASSERT_TRUE (xdotool ({"mousemove", std::to_string (origin.x + 400), std::to_string (origin.y + 10)}));
-    std::this_thread::sleep_for (1000ms);
     {
         // The blocks of slots 0 and 3 show their curves, the others still invite a drop; the
         // plots leave the empty blend's flat lines.
-        const auto started = loadShot (pellmix_test::screenshotFolder() + "/menu-run-1-started.png");
-        const auto opened = loadShot (shot ("6-project-opened"));
-        ASSERT_TRUE (started.isValid() && opened.isValid());
-        const juce::Point<int> content (origin.x, origin.y + origin.height - 818); // below the bar
+        const auto opened = ui_test::screenshotShowing (
+            display, "menu-run-6-project-opened.png",
+            [&] (const juce::Image& s)
+            {
+                for (int slot : {0, 3})
+                    if (changedBlockPixels (started, s, content, slot) <= 303 * 180 / 4)
+                        return false;
+                for (int left : {78, 456, 834})
+                    if (curveRows (s, content, left) <= 10)
+                        return false;
+                return true;
+            });
+        ASSERT_TRUE (opened.isValid());
         for (int slot = 0; slot < 8; ++slot)
         {
             SCOPED_TRACE (slot);

@@ -19,7 +19,7 @@ TEST (ShutdownWithOpenBox, ProgramEndsCleanly)
 {
     pellmix_test::VirtualDisplay display;
     ASSERT_TRUE (display.started());
-    auto jack = startJackServer();
+    auto jack = std::make_unique<pellmix_test::JackServer>();
     ASSERT_TRUE (jack->started()) << jack->logText();
     pellmix_test::TempDir home{"pellmix-open-box"};
 

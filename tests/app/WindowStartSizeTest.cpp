@@ -116,7 +116,7 @@ TEST_P (WindowStartSize, TwentyStartsInARowOpenWhole)
     std::unique_ptr<pellmix_test::JackServer> jack;
     if (GetParam().device)
     {
-        jack = startJackServer();
+        jack = std::make_unique<pellmix_test::JackServer>();
         ASSERT_TRUE (jack->started()) << jack->logText();
     }
 

@@ -85,13 +85,6 @@ std::optional<juce::Point<int>> findContent (const juce::Image& shot)
     return std::nullopt;
 }
 
-juce::Image takeScreenshot (const pellmix_test::VirtualDisplay& display, const std::string& name)
-{
-    const auto path = display.keepScreenshot (name);
-    EXPECT_FALSE (path.empty());
-    return juce::ImageFileFormat::loadFrom (juce::File (path));
-}
-
 // Pixels of the display area (x 26-249, y 20-140) of a block that are nearly white: the curve.
 int curvePixels (const juce::Image& shot, juce::Point<int> block)
 {
@@ -128,14 +121,6 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
     auto& app = startApp (PELLMIX_APP_PATH);
     const auto window = waitForWindow ("Vantrel Melvane", 40s);
     ASSERT_FALSE (window.empty()) << appOutput();
-    std::this_thread::sleep_for (1500ms); // first paint and the blocks' first ticks
-
-    // --- After start: eight empty blocks and the EQ strip.
-    const auto start = takeScreenshot (display, "irpanel-start.png");
-    ASSERT_TRUE (start.isValid());
-    const auto found = findContent (start);
-    ASSERT_TRUE (found.has_value()) << "the main window is not on the screen";
-    const auto origin = *found;
 
     auto emptyBlock =
         picture (BinaryData::ir_block_empty_background_jpg, BinaryData::ir_block_empty_background_jpgSize)
@@ -143,13 +128,36 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
     juce::Graphics (emptyBlock)
         .drawImageAt (picture (BinaryData::ir_drop_png, BinaryData::ir_drop_pngSize), 30, 25);
     const juce::Rectangle<int> dropArea (30, 25, 122, 136);
-    for (int slot = 0; slot < 8; ++slot)
+    auto dropPixels = [&] (const juce::Image& shot, juce::Point<int> origin, int slot)
     {
         const auto b = blockOrigin (slot);
-        EXPECT_EQ (samePixels (start, origin, emptyBlock, dropArea + b, b),
-                   dropArea.getWidth() * dropArea.getHeight())
+        return samePixels (shot, origin, emptyBlock, dropArea + b, b);
+    };
+    const int wholeDropArea = dropArea.getWidth() * dropArea.getHeight();
+
+    // --- After start, once drawn and settled (the first paint and the blocks' first ticks): eight
+    // empty blocks and the EQ strip.
+    const auto start = ui_test::screenshotShowing (
+        display, "irpanel-start.png",
+        [&] (const juce::Image& shot)
+        {
+            const auto at = findContent (shot);
+            if (!at.has_value())
+                return false;
+            for (int slot = 0; slot < 8; ++slot)
+                if (dropPixels (shot, *at, slot) != wholeDropArea)
+                    return false;
+            return true;
+        },
+        true);
+    ASSERT_TRUE (start.isValid());
+    const auto found = findContent (start);
+    ASSERT_TRUE (found.has_value()) << "the main window is not on the screen";
+    const auto origin = *found;
+
+    for (int slot = 0; slot < 8; ++slot)
+        EXPECT_EQ (dropPixels (start, origin, slot), wholeDropArea)
             << "block " << slot << " shows the drop picture";
-    }
     const auto eqBackground = picture (BinaryData::eq_background_jpg, BinaryData::eq_background_jpgSize);
     const juce::Rectangle<int> eqMargin (1182, 4, 26, 112); // right of the help text
     const juce::Point<int> eqOrigin (panelX, panelY + 360);
@@ -163,7 +171,7 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
         clickAt (origin + blockOrigin (slot) + juce::Point<int> (12, 100));
         const auto menu = waitForWindow ("menu");
         ASSERT_FALSE (menu.empty());
-        std::this_thread::sleep_for (300ms);
+        std::this_thread::sleep_for (300ms); // the menu takes no click in its first 250 ms
         clickAt (windowBounds (menu).getTopLeft() + juce::Point<int> (30, 12)); // "Load Impulse file"
         const auto dialog = waitForWindow ("Select the folder");
         ASSERT_FALSE (dialog.empty());
@@ -178,7 +186,6 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
         const auto end = std::chrono::steady_clock::now() + 10s;
         while (!waitForWindow ("Select the folder", 100ms).empty() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for (100ms);
-        std::this_thread::sleep_for (700ms); // the block's next tick
     };
     load (0, cab);
     load (5, room);
@@ -189,9 +196,36 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
     for (int i = 0; i < 6; ++i)
         xdotool ({"click", "5"});
     xdotool ({"mousemove", "5", "5"});
-    std::this_thread::sleep_for (1000ms);
 
-    const auto loaded = takeScreenshot (display, "irpanel-loaded.png");
+    // The moved gain slider: its thumb sits lower in block 0 than in block 5.
+    auto faderDifference = [&] (const juce::Image& shot)
+    {
+        const juce::Rectangle<int> fader (275, 20, 16, 120);
+        int differing = 0;
+        for (int y = fader.getY(); y < fader.getBottom(); ++y)
+            for (int x = fader.getX(); x < fader.getRight(); ++x)
+                if (!samePixel (
+                        shot.getPixelAt (origin.x + blockOrigin (0).x + x, origin.y + blockOrigin (0).y + y),
+                        shot.getPixelAt (origin.x + blockOrigin (5).x + x, origin.y + blockOrigin (5).y + y)))
+                    ++differing;
+        return differing;
+    };
+    // Once the blocks' ticks have drawn both files and the gain, and the pointer's tooltip is gone.
+    const auto loaded = ui_test::screenshotShowing (
+        display, "irpanel-loaded.png",
+        [&] (const juce::Image& shot)
+        {
+            for (int slot = 0; slot < 8; ++slot)
+            {
+                const auto b = origin + blockOrigin (slot);
+                const bool loadedSlot = slot == 0 || slot == 5;
+                if (loadedSlot ? curvePixels (shot, b) <= 100
+                               : curvePixels (shot, b) != curvePixels (start, b))
+                    return false;
+            }
+            return faderDifference (shot) > 100;
+        },
+        true);
     ASSERT_TRUE (loaded.isValid());
     for (int slot = 0; slot < 8; ++slot)
     {
@@ -200,25 +234,14 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
         if (slot == 0 || slot == 5)
         {
             EXPECT_GT (curvePixels (loaded, b), 100) << "the white curve";
-            EXPECT_LT (
-                samePixels (loaded, origin, emptyBlock, dropArea + blockOrigin (slot), blockOrigin (slot)),
-                dropArea.getWidth() * dropArea.getHeight() / 2);
+            EXPECT_LT (dropPixels (loaded, origin, slot), wholeDropArea / 2);
         }
         else
         {
             EXPECT_EQ (curvePixels (loaded, b), curvePixels (start, b));
         }
     }
-    // The moved gain slider: its thumb sits lower in block 0 than in block 5.
-    const juce::Rectangle<int> fader (275, 20, 16, 120);
-    int differing = 0;
-    for (int y = fader.getY(); y < fader.getBottom(); ++y)
-        for (int x = fader.getX(); x < fader.getRight(); ++x)
-            if (!samePixel (
-                    loaded.getPixelAt (origin.x + blockOrigin (0).x + x, origin.y + blockOrigin (0).y + y),
-                    loaded.getPixelAt (origin.x + blockOrigin (5).x + x, origin.y + blockOrigin (5).y + y)))
-                ++differing;
-    EXPECT_GT (differing, 100);
+    EXPECT_GT (faderDifference (loaded), 100);
 
     app.signal (SIGINT);
     EXPECT_EQ (app.wait (15000ms).exitCode, 0);

@@ -37,8 +37,10 @@ struct JackConfigEnvironment
     PellmixConfig* config = nullptr;
 };
 
-// Answers the next pop-up menu: records the texts of its items and sends it keys through its
-// window's peer (Down n times then Return picks item n; no Down then Escape dismisses it).
+// Answers the next pop-up menu: records the texts of its items, then picks item n (1 is the first)
+// through that item's own press action, or dismisses the menu with Escape through its window's
+// peer (n = 0). The menu highlights the item under the pointer on its own timer, so keys that
+// move the highlight would land on an item that depends on when that timer ran.
 class MenuAnswer : private juce::Timer
 {
 public:
@@ -58,28 +60,30 @@ private:
         auto* modal = juce::Component::getCurrentlyModalComponent();
         if (modal == nullptr || answered || modal->getPeer() == nullptr)
             return;
-        collectTexts (*modal);
+        std::vector<juce::AccessibilityHandler*> items;
+        collectItems (*modal, items);
         answered = true;
         stopTimer();
-        auto* peer = modal->getPeer();
         if (item <= 0)
         {
-            peer->handleKeyPress (juce::KeyPress (juce::KeyPress::escapeKey));
+            modal->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::escapeKey));
             return;
         }
-        for (int i = 0; i < item; ++i)
-            peer->handleKeyPress (juce::KeyPress (juce::KeyPress::downKey));
-        peer->handleKeyPress (juce::KeyPress (juce::KeyPress::returnKey));
+        if (item <= (int)items.size())
+            items[(size_t)item - 1]->getActions().invoke (juce::AccessibilityActionType::press);
     }
 
-    void collectTexts (juce::Component& c)
+    void collectItems (juce::Component& c, std::vector<juce::AccessibilityHandler*>& items)
     {
         for (auto* child : c.getChildren())
         {
             if (auto* handler = child->getAccessibilityHandler())
                 if (handler->getRole() == juce::AccessibilityRole::menuItem)
+                {
                     itemTexts.add (handler->getTitle());
-            collectTexts (*child);
+                    items.push_back (handler);
+                }
+            collectItems (*child, items);
         }
     }
 

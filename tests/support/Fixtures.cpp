@@ -1,9 +1,12 @@
 #include "Fixtures.h"
+#include "WaitUntil.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/prctl.h>
@@ -68,59 +71,130 @@ bool fileExists (const std::string& path)
     return fs::exists (path);
 }
 
-namespace
-{
-// JACK allows only a few servers per user at once; test processes share four slots, taken with
-// flock on slot files, so parallel test runs wait for a slot instead of failing.
-int acquireJackSlot (int& slotIndex)
+JackSlot::JackSlot()
 {
     const char* dir = "/tmp/pellmix-jack-slots";
     mkdir (dir, 0777);
-    for (int attempt = 0; attempt < 3000; ++attempt)
+    chmod (dir, 0777);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes (5);
+    while (std::chrono::steady_clock::now() < end)
     {
-        for (int slot = 0; slot < 4; ++slot)
+        for (int slot = 0; slot < jackServerSlots; ++slot)
         {
-            auto path = std::string (dir) + "/slot-" + std::to_string (slot) + ".lock";
-            int fd = open (path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-            if (fd < 0)
+            const auto path = std::string (dir) + "/slot-" + std::to_string (slot) + ".lock";
+            const int file = open (path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+            if (file < 0)
                 continue;
-            if (flock (fd, LOCK_EX | LOCK_NB) == 0)
+            if (flock (file, LOCK_EX | LOCK_NB) == 0)
             {
+                fd = file;
                 slotIndex = slot;
-                return fd;
+                return;
             }
-            close (fd);
+            close (file);
         }
         std::this_thread::sleep_for (std::chrono::milliseconds (100));
     }
-    return -1;
+}
+
+JackSlot::~JackSlot()
+{
+    if (fd >= 0)
+        close (fd);
+}
+
+namespace
+{
+bool contains (const std::string& text, const char* part)
+{
+    return text.find (part) != std::string::npos;
+}
+
+// Waits until the process answers, while it runs; true when it answered and still runs.
+bool answersWhileRunning (Process& process, const std::function<bool()>& answers,
+                          std::chrono::milliseconds timeout)
+{
+    return waitUntil ([&] { return !process.running() || answers(); }, timeout,
+                      std::chrono::milliseconds (20)) &&
+           process.running();
 }
 } // namespace
 
-JackServer::JackServer (JackOptions o)
-    : slotFd (acquireJackSlot (slotIndex))
+std::unique_ptr<Process> startJackDaemon (const std::vector<std::string>& argv, const Environment& env,
+                                          const std::string& logPath, const std::function<bool()>& answers,
+                                          std::string& log)
 {
-    // The server's name belongs to its slot: JACK keeps a small per-user table of server names
-    // and reclaims an entry of a server that died only when the same name registers again.
-    serverName = "pellmix-slot-" + std::to_string (slotIndex);
+    using clock = std::chrono::steady_clock;
+    const auto end = clock::now() + std::chrono::minutes (1);
+    int unanswered = 0, otherEnds = 0;
+    bool toldFull = false;
+    log.clear();
+    while (clock::now() < end)
+    {
+        auto process = std::make_unique<Process> (argv, env, logPath);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (end - clock::now());
+        if (answersWhileRunning (*process, answers, std::min (left, std::chrono::milliseconds (15000))))
+            return process;
+        if (process->running())
+        {
+            // Running but silent: stopped, and started afresh.
+            process->stop (std::chrono::milliseconds (5000));
+            log += "jackd did not answer in 15 s:\n" + readTextFile (logPath);
+            if (++unanswered == 3)
+                break;
+            continue;
+        }
+        const auto text = readTextFile (logPath);
+        // The table has no free entry, or the server of this slot that a test which ended left
+        // behind is still shutting down: either frees itself, so the start is tried again.
+        const bool full = contains (text, "Too many servers already active");
+        if (full || contains (text, "server already active"))
+        {
+            if (!toldFull)
+                std::cerr << "The JACK server waits to start: "
+                          << (full ? "the server table is full" : "a server of its name is still active")
+                          << "\n";
+            toldFull = true;
+            std::this_thread::sleep_for (std::chrono::milliseconds (200));
+            continue;
+        }
+        log += "jackd ended:\n" + text;
+        if (++otherEnds == 3)
+            break;
+    }
+    if (toldFull)
+        log +=
+            "the JACK server table stayed full, or a server of the same name stayed active, for a minute\n";
+    return nullptr;
+}
+
+JackServer::JackServer (JackOptions o)
+{
+    if (!slot.held())
+    {
+        startLog = "no JACK server slot became free";
+        return;
+    }
+    // The server's name belongs to its slot: JACK reclaims the table entry of a server that died
+    // without unregistering only when a server of the same name and user registers again.
+    serverName = "pellmix-slot-" + std::to_string (slot.index());
     logPath = "/tmp/" + serverName + ".jackd.log";
-    std::vector<std::string> argv{"jackd", o.realtime ? "--realtime" : "--no-realtime", "-n", serverName};
+    std::vector<std::string> argv{"jackd", o.realtime ? "--realtime" : "--no-realtime"};
     if (o.synchronous)
         argv.push_back ("--sync");
-    argv.insert (argv.end(),
-                 {"-d", "dummy", "-r", std::to_string (o.sampleRate), "-p", std::to_string (o.period), "-C",
-                  std::to_string (o.capturePorts), "-P", std::to_string (o.playbackPorts)});
-    // JACK clients of one name on the servers of other tests (jack_wait's own among them) can
-    // collide while they register, so a server that does not answer is started again.
-    for (int attempt = 0; attempt < 3 && !ok; ++attempt)
+    argv.insert (argv.end(), {"-n", serverName, "-d", "dummy", "-r", std::to_string (o.sampleRate), "-p",
+                              std::to_string (o.period), "-C", std::to_string (o.capturePorts), "-P",
+                              std::to_string (o.playbackPorts)});
+    // Asked by jack_wait in a process of its own: libjack keeps the clients of one process in
+    // shared tables, and probes of a server that is still starting stay out of this one's. A probe
+    // that met another test's probe of the same client name fails, and is made again.
+    const auto answers = [this]
     {
-        if (process)
-            process->stop (std::chrono::milliseconds (5000));
-        process = std::make_unique<Process> (argv, Environment{}, logPath);
-        auto r =
-            run ({"jack_wait", "-s", serverName, "-w", "-t", "10"}, {}, std::chrono::milliseconds (15000));
-        ok = r.exitCode == 0 && process->running();
-    }
+        const auto r = run ({"jack_wait", "-s", serverName, "-c"}, {}, std::chrono::milliseconds (5000));
+        return r.exitCode == 0 && contains (r.output, "running") && !contains (r.output, "not running");
+    };
+    process = startJackDaemon (argv, {}, logPath, answers, startLog);
+    ok = process != nullptr;
     if (ok)
         env = std::make_unique<ScopedEnv> ("JACK_DEFAULT_SERVER", serverName);
 }
@@ -131,19 +205,13 @@ JackServer::~JackServer()
     if (process)
         process->stop (std::chrono::milliseconds (5000));
     std::error_code ec;
-    fs::remove (logPath, ec);
-    if (slotFd >= 0)
-        close (slotFd);
-}
-
-ProcessResult JackServer::tool (std::vector<std::string> argv) const
-{
-    return run (std::move (argv), environment(), std::chrono::milliseconds (15000));
+    if (!logPath.empty())
+        fs::remove (logPath, ec);
 }
 
 std::string JackServer::logText() const
 {
-    return readTextFile (logPath);
+    return startLog + (logPath.empty() ? std::string() : readTextFile (logPath));
 }
 
 VirtualDisplay::VirtualDisplay (int width, int height)

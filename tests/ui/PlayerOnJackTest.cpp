@@ -31,7 +31,7 @@ protected:
         std::string error;
         ASSERT_TRUE (recorder.open ("pellmix_player_recorder_" + std::to_string (getpid()), error)) << error;
         const auto outputs = recorder.findOutputs ("^JUCEJack[^:]*:out_");
-        ASSERT_EQ (outputs.size(), 4u) << env.jack.tool ({"jack_lsp"}).output;
+        ASSERT_EQ (outputs.size(), 4u) << env.jack.ports().listing();
         ASSERT_TRUE (recorder.connect (outputs));
     }
 

@@ -103,9 +103,49 @@ TEST_F (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
         id = windowId();
     }
     ASSERT_FALSE (id.empty()) << appOutput();
-    std::this_thread::sleep_for (1500ms); // first paint
     const auto origin = contentOrigin (id);
     const juce::Point<int> player = origin + juce::Point<int> (38, 38);
+    auto at = [&] (int x, int y, int w, int h)
+    { return juce::Rectangle<int> (player.x + x, player.y + y, w, h); };
+
+    // Both lists show rows of dark text on white; the first source row is selected (light blue).
+    const auto dark = [] (juce::Colour c) { return c.getBrightness() < 0.3f; };
+    const auto listsShown = [&] (const juce::Image& shot)
+    {
+        for (int listX : {12, 200})
+            for (int r = 0; r < 3; ++r)
+                if (countPixels (shot, at (listX + 4, 28 + 18 * r, 160, 18), dark) <= 20)
+                    return false;
+        return true;
+    };
+    const auto rowSelected = [&] (const juce::Image& shot)
+    {
+        return countPixels (shot, at (16, 28, 160, 18),
+                            [] (juce::Colour c) { return c == juce::Colours::lightblue; }) > 500;
+    };
+    // The file name is shown in white; the curves are drawn above the floor: coloured pixels in
+    // the upper half of the view.
+    const auto nameShown = [&] (const juce::Image& shot)
+    {
+        return countPixels (shot, at (414, 38, 250, 20),
+                            [] (juce::Colour c) { return c.getBrightness() > 0.9f; }) > 50;
+    };
+    const auto curvesShown = [&] (const juce::Image& shot)
+    {
+        return countPixels (shot, at (812, 20, 300, 40),
+                            [] (juce::Colour c) { return c.getRed() > 150 && c.getBlue() < 100; }) > 20;
+    };
+    // Moving: the spectrum view and the source position bar change between two screenshots.
+    const auto spectrum = at (810, 7, 364, 108), bar = at (404, 11, 364, 20);
+    const auto movedSince = [&] (const juce::Image& before, const juce::Image& shot)
+    {
+        return ui_test::differingPixels (before.getClippedImage (spectrum), shot.getClippedImage (spectrum)) >
+                   100 &&
+               ui_test::differingPixels (before.getClippedImage (bar), shot.getClippedImage (bar)) > 10;
+    };
+
+    // The window's first paint, with both lists filled.
+    ASSERT_TRUE (listsShown (ui_test::screenshotShowing (display, "player-start.png", listsShown)));
 
     // A double click on the first source row plays it.
     const auto row = player + juce::Point<int> (12 + 80, 26 + 2 + 9);
@@ -113,44 +153,23 @@ TEST_F (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
                                    "click", "--repeat", "2", "--delay", "80", "1"})
                    .exitCode,
                0);
-    std::this_thread::sleep_for (2000ms);
 
-    const auto first = display.keepScreenshot ("player.png");
-    ASSERT_FALSE (first.empty());
-    std::this_thread::sleep_for (700ms);
-    const auto second = display.keepScreenshot ("player-later.png");
-    ASSERT_FALSE (second.empty());
+    const auto a =
+        ui_test::screenshotShowing (display, "player.png",
+                                    [&] (const juce::Image& shot)
+                                    { return rowSelected (shot) && nameShown (shot) && curvesShown (shot); });
+    ASSERT_TRUE (a.isValid());
+    const auto b = ui_test::screenshotShowing (
+        display, "player-later.png", [&] (const juce::Image& shot) { return movedSince (a, shot); });
+    ASSERT_TRUE (b.isValid());
     app.signal (SIGINT);
     EXPECT_EQ (app.wait (15000ms).exitCode, 0);
 
-    const auto a = juce::ImageFileFormat::loadFrom (juce::File (first));
-    const auto b = juce::ImageFileFormat::loadFrom (juce::File (second));
-    ASSERT_TRUE (a.isValid() && b.isValid());
-    auto at = [&] (int x, int y, int w, int h)
-    { return juce::Rectangle<int> (player.x + x, player.y + y, w, h); };
-
-    // Both lists show rows of dark text on white; the first source row is selected (light blue).
-    const auto dark = [] (juce::Colour c) { return c.getBrightness() < 0.3f; };
-    for (int listX : {12, 200})
-        for (int r = 0; r < 3; ++r)
-            EXPECT_GT (countPixels (a, at (listX + 4, 28 + 18 * r, 160, 18), dark), 20)
-                << "list at " << listX << ", row " << r;
-    EXPECT_GT (
-        countPixels (a, at (16, 28, 160, 18), [] (juce::Colour c) { return c == juce::Colours::lightblue; }),
-        500);
-    // The file name is shown in white.
-    EXPECT_GT (
-        countPixels (a, at (414, 38, 250, 20), [] (juce::Colour c) { return c.getBrightness() > 0.9f; }), 50);
-
-    // Moving: the spectrum view and the source position bar change between the two screenshots.
-    const auto spectrum = at (810, 7, 364, 108), bar = at (404, 11, 364, 20);
-    EXPECT_GT (ui_test::differingPixels (a.getClippedImage (spectrum), b.getClippedImage (spectrum)), 100);
-    EXPECT_GT (ui_test::differingPixels (a.getClippedImage (bar), b.getClippedImage (bar)), 10);
-    // The curves are drawn above the floor: coloured pixels in the upper half of the view.
-    EXPECT_GT (countPixels (a, at (812, 20, 300, 40),
-                            [] (juce::Colour c) { return c.getRed() > 150 && c.getBlue() < 100; }),
-               20);
-
+    EXPECT_TRUE (listsShown (a));
+    EXPECT_TRUE (rowSelected (a));
+    EXPECT_TRUE (nameShown (a));
+    EXPECT_TRUE (movedSince (a, b));
+    EXPECT_TRUE (curvesShown (a));
     // The lists were written back at exit.
     const auto saved = maker.getChildFile ("playlist.xml").loadFileAsString();
     EXPECT_EQ (saved.length() > 0, true);

@@ -9,6 +9,7 @@
 #include "ui/PellmixFileChooser.h"
 #include "ui/PellmixMenu.h"
 #include "support/Fixtures.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -99,6 +100,29 @@ inline int opaquePixels (const juce::Image& image)
 inline std::string argb (juce::Colour c)
 {
     return c.toDisplayString (true).toStdString();
+}
+
+// Screenshots of the display, each kept as `name`, until one shows what `shows` looks for (the
+// state the test needs, such as the window's first paint) and, when `settled`, is the same as the
+// one before it (nothing left to draw or fade), within `timeout`; returns the last one (invalid
+// when none could be taken), so that the test's own checks then say what was missing.
+template <typename Shows>
+juce::Image screenshotShowing (const pellmix_test::VirtualDisplay& display, const std::string& name,
+                               Shows shows, bool settled = false,
+                               std::chrono::milliseconds timeout = std::chrono::seconds (20))
+{
+    juce::Image shot, previous;
+    pellmix_test::waitUntil (
+        [&]
+        {
+            const auto path = display.keepScreenshot (name);
+            previous = shot;
+            shot = path.empty() ? juce::Image() : juce::ImageFileFormat::loadFrom (juce::File (path));
+            return shot.isValid() && shows (shot) &&
+                   (!settled || (previous.isValid() && differingPixels (previous, shot) == 0));
+        },
+        timeout, std::chrono::milliseconds (100));
+    return shot;
 }
 
 // The virtual display of this test process, started by the first call (before anything opens
