@@ -48,10 +48,12 @@ private:
 // the device then does not open and the first-run dialog comes up instead: that start is made
 // again (three starts at most, the log of the failed one removed). `prepare`, when given, runs
 // before each start (to lay out again what a start changes). The application's output goes to
-// `outputDir`.
+// `outputDir`. With `otherCopies` copies already running in the same HOME, the start waits for a
+// main window beside theirs, and their log is left as it is.
 std::string startWithMainWindow (std::unique_ptr<RunningApp>& app, const HomeLayout& layout,
                                  const pellmix_test::JackServer& server, const std::string& outputDir,
-                                 long long addressSpaceLimit = 0, const std::function<void()>& prepare = {});
+                                 long long addressSpaceLimit = 0, const std::function<void()>& prepare = {},
+                                 int otherCopies = 0);
 
 // A dummy JACK server run as user 65534, for the application run as that user (JACK servers
 // are per user). One at a time, held by a lock file, so that its clients never meet clients of
@@ -82,6 +84,8 @@ struct Geometry
     int x = 0, y = 0, width = 0, height = 0;
 };
 
+// The shown windows whose title is exactly `title`, as xdotool lists them.
+std::vector<std::string> shownWindowsWithTitle (const std::string& title);
 // The first shown window whose title is exactly `title`, waited for up to `timeout`; empty if
 // none.
 std::string waitForWindow (const std::string& title, std::chrono::milliseconds timeout = 30s);

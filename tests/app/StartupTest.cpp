@@ -189,18 +189,13 @@ TEST_F (Startup, SecondCopyRunsBesideTheFirst)
     ASSERT_TRUE (server.started()) << server.logText();
     ASSERT_FALSE (startWithWindow (server).empty());
     TempDir secondOutput{"pellmix-app2"};
-    RunningApp second (layout, server.environment(), secondOutput.path());
-
-    auto bothWindows = []
-    {
-        auto r = pellmix_test::run ({"xdotool", "search", "--onlyvisible", "--name", "^Vantrel Melvane$"});
-        return std::count (r.output.begin(), r.output.end(), '\n') == 2;
-    };
-    EXPECT_TRUE (waitUntil (bothWindows, 15s));
+    std::unique_ptr<RunningApp> second;
+    ASSERT_FALSE (startWithMainWindow (second, layout, server, secondOutput.path(), 0, {}, 1).empty());
+    EXPECT_EQ (shownWindowsWithTitle ("Vantrel Melvane").size(), 2u);
     EXPECT_TRUE (
         waitUntil ([&] { return jackPorts (server).find ("JUCEJack-01:") != std::string::npos; }, 10s));
 
-    EXPECT_EQ (second.interrupt().exitCode, 0);
+    EXPECT_EQ (second->interrupt().exitCode, 0);
     EXPECT_TRUE (app->process().running());
     EXPECT_TRUE (windowExists ("Vantrel Melvane"));
     EXPECT_NE (jackPorts (server).find ("JUCEJack:"), std::string::npos);
