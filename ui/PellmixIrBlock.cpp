@@ -135,6 +135,9 @@ PellmixIrBlock::PellmixIrBlock()
     backgroundImage = PELLMIX_PICTURE (ir_block_background_jpg);
     emptyBackgroundImage = PELLMIX_PICTURE (ir_block_empty_background_jpg);
     dropImage = PELLMIX_PICTURE (ir_drop_png);
+    // A block starts empty; its first paint shows the empty look whole (the capture key too), before
+    // its timer first looks at the slot.
+    showLook (Look::empty);
     config().addListener (this);
     startTimer (timerIntervalMs);
     setSize (blockWidth, blockHeight);

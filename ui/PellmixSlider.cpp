@@ -57,6 +57,8 @@ void PellmixSlider::lookAndFeelChanged()
 {
     boxLookAndFeel = &getLookAndFeel();
     juce::Slider::lookAndFeelChanged();
+    // The framework makes every value box it builds visible; it shows only as the rules above say.
+    updateValueBoxVisibility();
 }
 
 void PellmixSlider::parentHierarchyChanged()

@@ -485,6 +485,10 @@ TEST_F (IrPanelTest, CaptionLineIsDrawnWholeAndCoversNoControl)
 TEST_F (IrPanelTest, EmptyLookShowsNoSocketsAndNothingOverlaps)
 {
     auto& b = block (0);
+    // The first paint, before the block's timer has looked at the slot, already shows the empty
+    // look whole.
+    EXPECT_EQ (b.getLook(), PellmixIrBlock::Look::empty);
+    EXPECT_TRUE (b.getCaptureButton().isVisible());
     tick (0);
     ASSERT_EQ (b.getLook(), PellmixIrBlock::Look::empty);
     const auto shot = ui_test::snapshot (b);

@@ -176,10 +176,9 @@ TEST_F (SliderWindow, ValueBoxShowsOnHoverAndHidesAtTheOwnersCall)
 {
     auto* box = slider.getValueBox();
     ASSERT_NE (box, nullptr);
-    EXPECT_TRUE (box->isVisible()); // the framework creates it visible
-
+    // The framework makes every box it builds visible: here it is hidden until shown, so a panel's
+    // first paint shows no value box.
     screen->move (away());
-    slider.setValueShown (false);
     EXPECT_FALSE (box->isVisible());
 
     screen->move (inSlider());
@@ -262,6 +261,7 @@ TEST (PellmixSliderBox, BoxComesFromTheLookAndFeelOfTheParent)
         EXPECT_EQ (box->getJustificationType(), juce::Justification (juce::Justification::centred));
         EXPECT_EQ (box->findColour (juce::TextEditor::highlightColourId).getARGB(), 0xffffffffu);
         EXPECT_EQ (box->getText(), slider->getTextFromValue (0.0)); // the text survives the rebuild
+        EXPECT_FALSE (box->isVisible()) << "a rebuilt box shows only when asked";
 
         // Set elsewhere, the box follows again; taken out, it is the framework's once more.
         panel.removeChildComponent (slider.get());
