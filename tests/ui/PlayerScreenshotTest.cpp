@@ -108,14 +108,19 @@ TEST_F (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
     auto at = [&] (int x, int y, int w, int h)
     { return juce::Rectangle<int> (player.x + x, player.y + y, w, h); };
 
-    // Both lists show rows of dark text on white; the first source row is selected (light blue).
+    // Both lists show rows of dark text on white (a screen not painted yet is all dark); the first
+    // source row is selected (light blue).
     const auto dark = [] (juce::Colour c) { return c.getBrightness() < 0.3f; };
+    const auto light = [] (juce::Colour c) { return c.getBrightness() > 0.8f; };
     const auto listsShown = [&] (const juce::Image& shot)
     {
         for (int listX : {12, 200})
             for (int r = 0; r < 3; ++r)
-                if (countPixels (shot, at (listX + 4, 28 + 18 * r, 160, 18), dark) <= 20)
+            {
+                const auto rowArea = at (listX + 4, 28 + 18 * r, 160, 18);
+                if (countPixels (shot, rowArea, dark) <= 20 || countPixels (shot, rowArea, light) <= 1000)
                     return false;
+            }
         return true;
     };
     const auto rowSelected = [&] (const juce::Image& shot)
