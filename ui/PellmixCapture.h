@@ -28,8 +28,10 @@
 //
 // A capture that the worker would refuse (a recording too long for memory, an output file that
 // cannot be written) is refused before its sweep. A recording with dropouts (the device's own
-// count, skipped samples in the block time stamps, device restarts) is not handed to the worker:
-// the user is told how many there were and to capture again. When the device goes away the
+// count, which tells late blocks; skipped samples in the block time stamps of a device that gives
+// them, blocks shorter than the device's block size from one that does not, as the framework's
+// JACK and ALSA devices; device restarts) is not handed to the worker: the user is told how many
+// there were and to capture again. When the device goes away the
 // capture stops with a message saying so, and the input meter falls to silence once no device
 // feeds it.
 //
