@@ -24,7 +24,8 @@
 // "sinus.wav", "inverse.raw"), the recording and the worker's files live in this copy's own
 // folder below the temporary folder (PellmixCaptureFolder), so that copies of the program running
 // at once keep apart; the test signals are read back and played from memory. The destructor
-// removes that folder; "test.raw" of "Extraction" lies in the temporary folder itself and stays.
+// removes that folder once the worker has ended; "test.raw" of "Extraction" lies in the temporary
+// folder itself and stays.
 //
 // A capture that the worker would refuse (a recording too long for memory, an output file that
 // cannot be written) is refused before its sweep. A recording with dropouts (the device's own
@@ -64,7 +65,8 @@ public:
     static constexpr double toneFrequency = 1000.0;
     static constexpr int fastTimerMs = 50;
     static constexpr int slowTimerMs = 200;
-    // Longest wait at destruction for a busy worker to reach its next stopping point.
+    // How long destruction waits for a busy worker to reach its next stopping point before the log
+    // says that it goes on waiting.
     static constexpr int workerStopWaitMs = 20000;
     // No block for this long: no device feeds the input meter any more.
     static constexpr int silentAfterMs = 500;
