@@ -28,13 +28,12 @@
 // folder itself and stays.
 //
 // A capture that the worker would refuse (a recording too long for memory, an output file that
-// cannot be written) is refused before its sweep. A recording with dropouts (the device's own
-// count, which tells late blocks; skipped samples in the block time stamps of a device that gives
-// them, blocks shorter than the device's block size from one that does not, as the framework's
-// JACK and ALSA devices; device restarts) is not handed to the worker: the user is told how many
-// there were and to capture again. When the device goes away the
-// capture stops with a message saying so, and the input meter falls to silence once no device
-// feeds it.
+// cannot be written) is refused before its sweep. A recording with dropouts is not handed to the
+// worker: the user is told how many there were and to capture again. Dropouts are the device's own
+// count (which tells late blocks), device restarts, and lost samples: skipped in the block time
+// stamps where the device gives them, blocks shorter than the device's block size where it does
+// not (the framework's JACK and ALSA devices). When the device goes away the capture stops with a
+// message saying so, and the input meter falls to silence once no device feeds it.
 //
 // The close button sets PellmixConfig::captureState to 2. While a recording or the worker is
 // active the close is held instead: the window hides (the main content asks isCloseHeld()) and
