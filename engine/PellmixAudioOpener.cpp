@@ -43,30 +43,40 @@ bool isChunk (const char* id, const char* name)
     return std::memcmp (id, name, 4) == 0;
 }
 
-// Walks the chunks of a RIFF, RF64 (WAV) or FORM (AIFF) file with the lengths the framework's
-// readers take, and checks that each ends within the file. In an RF64 file the "ds64" chunk comes
-// first; it holds the sizes of the whole file and of the "data" chunk, whose own length field is
-// then a placeholder. Chunks of odd length are followed by a pad byte, which a file's last chunk
-// may lack. True for any other file. Leaves the stream at its start.
-bool chunksLieWithinTheFile (juce::InputStream& in)
+// What the chunk walk found.
+struct Chunks
+{
+    bool inside = true;        // every chunk the readers visit ends within the file
+    bool hasSoundData = false; // a "data" (WAV) or "SSND" (AIFF) chunk is among them
+};
+
+// Walks the chunks of a RIFF, RF64 (WAV) or FORM (AIFF) file as the framework's readers do, with
+// the lengths they take, and checks that each ends within the file. The readers stop at the end
+// of the container (its declared size + 8), so bytes after it (an ID3 tag, say) are not chunks;
+// a container that declares more than the file holds is walked to the file's end. In an RF64
+// file the "ds64" chunk comes first; it holds the sizes of the whole file and of the "data"
+// chunk, whose own length field is then a placeholder. Chunks of odd length are followed by a pad
+// byte, which a file's last chunk may lack. Leaves the stream at its start.
+Chunks walkChunks (juce::InputStream& in)
 {
     const auto size = in.getTotalLength();
     char kind[4] = {};
     const bool got = in.read (kind, 4) == 4;
     const bool rf64 = got && isChunk (kind, "RF64");
     const bool form = got && isChunk (kind, "FORM");
+    Chunks found;
     if (!rf64 && !form && !(got && isChunk (kind, "RIFF")))
     {
         in.setPosition (0);
-        return true;
+        return found;
     }
 
     auto readLength = [&in, form]
     { return (juce::int64) (juce::uint32) (form ? in.readIntBigEndian() : in.readInt()); };
     char id[4] = {};
     juce::int64 at = 12;
+    juce::int64 end = readLength() + 8;
     juce::int64 rf64DataSize = 0;
-    bool inside = true;
     if (rf64)
     {
         in.setPosition (at);
@@ -74,27 +84,32 @@ bool chunksLieWithinTheFile (juce::InputStream& in)
         const auto length = readLength();
         const auto riffSize = in.readInt64();
         rf64DataSize = in.readInt64();
-        inside = hasDs64 && length >= 28 && at + 8 + length <= size && riffSize >= 0 &&
-                 riffSize <= size - 8 && rf64DataSize >= 0 && rf64DataSize <= size;
+        found.inside = hasDs64 && length >= 28 && at + 8 + length <= size && riffSize >= 0 &&
+                       riffSize <= size - 8 && rf64DataSize >= 0 && rf64DataSize <= size;
+        end = riffSize + 8;
         at += 8 + length + (length & 1);
     }
-    while (inside && at + 8 <= size)
+    while (found.inside && at < end && at + 8 <= size)
     {
         in.setPosition (at);
         in.read (id, 4);
         auto length = readLength();
         if (rf64 && isChunk (id, "data") && rf64DataSize > 0)
             length = rf64DataSize;
-        const auto end = at + 8 + length;
-        inside = end <= size;
-        at = end + (length & 1);
+        found.hasSoundData = found.hasSoundData || isChunk (id, form ? "SSND" : "data");
+        const auto chunkEnd = at + 8 + length;
+        found.inside = chunkEnd <= size;
+        at = chunkEnd + (length & 1);
     }
     in.setPosition (0);
-    return inside;
+    return found;
 }
 
-// The reasons a header lies, found on the reader it made.
-Refusal checkHeader (const juce::AudioFormatReader& reader)
+// The reasons a header lies, found on the reader it made. The framework's WAV and AIFF readers
+// (`pcm`) decode samples of 8, 16, 24 or 32 bits only: another size reads as silence, and one
+// under 8 bits on one channel makes frames of no bytes, which divide by zero. The AIFF reader also
+// takes the frame count of the header as it stands, so the frames declared must fit in the file.
+Refusal checkHeader (const juce::AudioFormatReader& reader, bool pcm, juce::int64 fileSize)
 {
     if (reader.numChannels < 1 || reader.numChannels > PellmixAudioOpener::maxChannels)
         return Refusal::badChannels;
@@ -102,7 +117,24 @@ Refusal checkHeader (const juce::AudioFormatReader& reader)
         return Refusal::damaged;
     if (reader.lengthInSamples < 1)
         return Refusal::noAudio;
+    if (pcm)
+    {
+        const auto bits = reader.bitsPerSample;
+        if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
+            return Refusal::damaged;
+        if (reader.lengthInSamples * (juce::int64)reader.numChannels * (juce::int64) (bits / 8) > fileSize)
+            return Refusal::damaged;
+    }
     return Refusal::none;
+}
+
+// True when `reader` is the framework's WAV or AIFF reader (a WAV file holding Ogg data gets the
+// Ogg reader).
+bool isPcmReader (const juce::AudioFormatReader& reader, juce::AudioFormat& format)
+{
+    const bool pcmFormat = dynamic_cast<juce::WavAudioFormat*> (&format) != nullptr ||
+                           dynamic_cast<juce::AiffAudioFormat*> (&format) != nullptr;
+    return pcmFormat && reader.getFormatName() == format.getFormatName();
 }
 
 Refusal fromInputFile (PellmixInputFile::Refusal why)
@@ -173,16 +205,22 @@ Opened open (const juce::File& file, juce::AudioFormatManager& formats)
             break;
         }
         auto stream = std::make_unique<CheckedStream> (std::move (source));
-        if (!chunksLieWithinTheFile (*stream))
+        const auto chunks = walkChunks (*stream);
+        if (!chunks.inside)
         {
             result.why = Refusal::damaged;
             break;
         }
         auto* raw = stream.get();
+        const auto size = raw->getTotalLength();
         std::unique_ptr<juce::AudioFormatReader> reader (format->createReaderFor (stream.release(), true));
         if (reader == nullptr)
             continue;
-        result.why = checkHeader (*reader);
+        const bool pcm = isPcmReader (*reader, *format);
+        result.why = checkHeader (*reader, pcm, size);
+        // Without a sound data chunk the AIFF reader would read from a position it never set.
+        if (result.why == Refusal::none && pcm && !chunks.hasSoundData)
+            result.why = Refusal::noAudio;
         if (result.why == Refusal::none)
         {
             raw->cameUpShort = false; // reading the header may meet the end of the file

@@ -4,13 +4,17 @@
 // open through here, so every reader refuses the same files:
 //  - anything but a regular file (a pipe, a folder, a device), opened without blocking
 //    (PellmixInputFile);
-//  - a RIFF, RF64 (WAV) or FORM (AIFF) file with a chunk that reaches past the file's end, the
-//    RF64 sizes in its "ds64" chunk included: the framework's readers allocate and fill a chunk's
-//    declared length as it stands, gigabytes for a file of a few hundred bytes;
+//  - a RIFF, RF64 (WAV) or FORM (AIFF) file with a chunk inside its container that reaches past
+//    the file's end, the RF64 sizes in its "ds64" chunk included: the framework's readers allocate
+//    and fill a chunk's declared length as it stands, gigabytes for a file of a few hundred bytes.
+//    Bytes after the container (an ID3 tag) are no chunk, as the readers stop there too;
 //  - a file that no format of the given manager reads (by its extension, as the framework does);
 //  - a header that lies: a channel count that is not between 1 and maxChannels, a rate that is
-//    not above 0 and at most maxRate, or no whole frame of audio. (With the chunks inside the file
-//    and a sane channel count, the frames a WAV or AIFF reader declares are in the file.)
+//    not above 0 and at most maxRate, or no whole frame of audio;
+//  - for the WAV and AIFF readers: a sample size other than 8, 16, 24 or 32 bits (they read any
+//    other as silence, and sizes under 8 bits can make them divide by zero), more frames declared
+//    than the file can hold (the AIFF reader takes its header's count as it stands), or no sound
+//    data chunk.
 // The checks read the header chunks once, from the stream that the reader then takes.
 //
 // Threading: no shared state; any thread but the audio thread (it allocates and does file I/O).
@@ -34,8 +38,9 @@ enum class Refusal
     notRegular, // a folder, pipe, device or socket
     unreadable, // it exists but could not be opened or read
     notAudio,   // no format reads it
-    damaged,    // a chunk past the end of the file, or an impossible rate
-    noAudio,    // not one whole frame
+    damaged,    // a chunk past the end of the file, an impossible rate or sample size, or more
+                // frames declared than the file holds
+    noAudio,    // not one whole frame, or no sound data chunk
     badChannels // a channel count outside 1..maxChannels
 };
 

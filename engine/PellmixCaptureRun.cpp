@@ -117,7 +117,7 @@ void PellmixCaptureRun::processBlock (const float* const* inputs, int numInputs,
 
     if (current == State::recording)
     {
-        checkTimeStamp (hostTimeNs, n);
+        countDropouts (hostTimeNs, n, expectedBlockSize);
         publishPeak (recordBlock (inputs[inputChannel], n));
         const int64_t count = recorded.load() + n;
         recorded = count;
@@ -136,10 +136,16 @@ void PellmixCaptureRun::processBlock (const float* const* inputs, int numInputs,
     }
 }
 
-void PellmixCaptureRun::checkTimeStamp (const uint64_t* hostTimeNs, int numSamples)
+void PellmixCaptureRun::countDropouts (const uint64_t* hostTimeNs, int numSamples, int expectedBlockSize)
 {
     if (hostTimeNs == nullptr || !(deviceRate > 0.0))
+    {
+        // Without time stamps (the framework's JACK and ALSA devices give none), a block shorter
+        // than the device's block size shows samples the device did not deliver.
+        if (numSamples < expectedBlockSize)
+            ++dropouts;
         return;
+    }
     const auto now = *hostTimeNs;
     if (lastBlockLength > 0)
     {

@@ -13,7 +13,8 @@
 //   lock, does no I/O, starts nothing and calls nothing of the framework: it renders the signal into the
 //   chosen output (silence elsewhere, and a one block fade-out after a stop), records while recording,
 //   publishes the input peak, counts the recorded samples and the blocks, flags blocks of an unexpected
-//   size, counts the recording's dropouts that the block time stamps show and marks the run complete.
+//   size, counts the recording's dropouts that the block time stamps or short blocks show and marks the
+//   run complete.
 // - deviceStopped() may run on any thread (the device's own or the message thread); it only
 //   changes atomics.
 // - begin() hands new buffers over. It must not run concurrently with processBlock(): call it
@@ -83,9 +84,12 @@ public:
     // The size of the latest block of another size than expected during a tone or recording, once;
     // 0 when none came since the last call.
     int takeBlockSizeMismatch() { return mismatchedBlockSize.exchange (0); }
-    // Dropouts of the current or last recording seen here: blocks whose device time stamp lies
-    // further after the previous block's than that block's length (the device skipped samples),
-    // and device stops during the recording. The device's own count of them is the caller's.
+    // Dropouts of the current or last recording seen here: from a device that stamps its blocks,
+    // blocks whose time stamp lies further after the previous block's than that block's length
+    // (the device skipped samples, late or short); from one that does not, blocks shorter than the
+    // expected block size; and device stops during the recording. Blocks that come late with no
+    // sample lost are not counted here: the device's own dropout count, which tells them, is the
+    // caller's.
     int getDropouts() const { return dropouts.load(); }
     // Blocks handed to processBlock() since construction: a count that stands still means that no
     // device feeds the run.
@@ -98,8 +102,9 @@ public:
 
     // The audio callback's work, once per device block. inputChannel and outputChannel are
     // positions among the callback's channels; one outside them silences the outputs or stops
-    // metering and recording (the count then stands still). expectedBlockSize is the block size
-    // the settings name. hostTimeNs is the device's time stamp of the block, when it gives one.
+    // metering and recording (the count then stands still). expectedBlockSize is the device's block
+    // size, as the settings name it. hostTimeNs is the device's time stamp of the block, when it
+    // gives one.
     void processBlock (const float* const* inputs, int numInputs, float* const* outputs, int numOutputs,
                        int numSamples, int inputChannel, int outputChannel, int expectedBlockSize,
                        const uint64_t* hostTimeNs = nullptr) PELLMIX_NONBLOCKING;
@@ -109,7 +114,8 @@ private:
     float recordBlock (const float* in, int numSamples) PELLMIX_NONBLOCKING;
     static float peakOf (const float* in, int numSamples) PELLMIX_NONBLOCKING;
     void publishPeak (float peak) PELLMIX_NONBLOCKING;
-    void checkTimeStamp (const uint64_t* hostTimeNs, int numSamples) PELLMIX_NONBLOCKING;
+    void countDropouts (const uint64_t* hostTimeNs, int numSamples,
+                        int expectedBlockSize) PELLMIX_NONBLOCKING;
 
     std::atomic<State> state{State::idle};
     Buffers buffers;

@@ -190,10 +190,13 @@ PellmixCapture::~PellmixCapture()
     stopTimer();
 
     // The worker stops at its next step; a file it is writing is finished first, and a box it
-    // waits for is given up.
+    // waits for is given up. Its files are in the capture folder, which goes only once it has ended.
     worker->signalThreadShouldExit();
     if (!worker->waitForThreadToExit (workerStopWaitMs))
+    {
         juce::Logger::writeToLog ("The capture worker is still busy at shut-down; waiting for it.");
+        worker->waitForThreadToExit (-1);
+    }
 
     if (manager != nullptr)
         PellmixConfig::getInstance()->saveAudioSettings();

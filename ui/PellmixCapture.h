@@ -24,14 +24,16 @@
 // "sinus.wav", "inverse.raw"), the recording and the worker's files live in this copy's own
 // folder below the temporary folder (PellmixCaptureFolder), so that copies of the program running
 // at once keep apart; the test signals are read back and played from memory. The destructor
-// removes that folder; "test.raw" of "Extraction" lies in the temporary folder itself and stays.
+// removes that folder once the worker has ended; "test.raw" of "Extraction" lies in the temporary
+// folder itself and stays.
 //
 // A capture that the worker would refuse (a recording too long for memory, an output file that
-// cannot be written) is refused before its sweep. A recording with dropouts (the device's own
-// count, skipped samples in the block time stamps, device restarts) is not handed to the worker:
-// the user is told how many there were and to capture again. When the device goes away the
-// capture stops with a message saying so, and the input meter falls to silence once no device
-// feeds it.
+// cannot be written) is refused before its sweep. A recording with dropouts is not handed to the
+// worker: the user is told how many there were and to capture again. Dropouts are the device's own
+// count (which tells late blocks), device restarts, and lost samples: skipped in the block time
+// stamps where the device gives them, blocks shorter than the device's block size where it does
+// not (the framework's JACK and ALSA devices). When the device goes away the capture stops with a
+// message saying so, and the input meter falls to silence once no device feeds it.
 //
 // The close button sets PellmixConfig::captureState to 2. While a recording or the worker is
 // active the close is held instead: the window hides (the main content asks isCloseHeld()) and
@@ -62,7 +64,8 @@ public:
     static constexpr double toneFrequency = 1000.0;
     static constexpr int fastTimerMs = 50;
     static constexpr int slowTimerMs = 200;
-    // Longest wait at destruction for a busy worker to reach its next stopping point.
+    // How long destruction waits for a busy worker to reach its next stopping point before the log
+    // says that it goes on waiting.
     static constexpr int workerStopWaitMs = 20000;
     // No block for this long: no device feeds the input meter any more.
     static constexpr int silentAfterMs = 500;

@@ -351,14 +351,23 @@ void PellmixPlayer::releaseSource()
 
 bool PellmixPlayer::loadEntry (const PellmixPlayListEntry& entry, bool startPlaying)
 {
+    return openEntry (entry, startPlaying, std::nullopt) && readerSource != nullptr;
+}
+
+bool PellmixPlayer::openEntry (const PellmixPlayListEntry& entry, bool startPlaying,
+                               std::optional<int> listenTo)
+{
     auto* config = PellmixConfig::getInstance();
     auto opened = entry.file == juce::File() ? PellmixAudioOpener::Opened{}
                                              : PellmixAudioOpener::open (entry.file, config->formatManager);
     if (opened.reader == nullptr && entry.file != juce::File())
     {
-        refuseEntry (entry, opened.why);
+        refuseEntry (listenTo.value_or (config->listenedList.load()) == 0 ? *sourceList : *targetList, entry,
+                     opened.why);
         return false;
     }
+    if (listenTo)
+        setListenedList (*listenTo);
 
     releaseSource();
     fileNameLabel->setText ({}, juce::dontSendNotification);
@@ -396,15 +405,17 @@ bool PellmixPlayer::loadEntry (const PellmixPlayListEntry& entry, bool startPlay
     sourceList->updateContent();
     targetList->updateContent();
     repaint();
-    return readerSource != nullptr;
+    return true;
 }
 
-void PellmixPlayer::refuseEntry (const PellmixPlayListEntry& entry, PellmixAudioOpener::Refusal why)
+void PellmixPlayer::refuseEntry (PellmixPlayList& list, const PellmixPlayListEntry& entry,
+                                 PellmixAudioOpener::Refusal why)
 {
-    // The file is gone or changed since it was added: none of its entries can play.
-    auto& list = listenedList();
+    // The file is gone or changed since it was added: none of its entries can play. The list's
+    // current entry becomes the one that plays when the list holds it, and none otherwise.
     list.model->removeFile (entry.file);
-    list.model->currentEntry = loadedEntry;
+    list.model->currentEntry =
+        list.model->entries.contains (loadedEntry) ? loadedEntry : PellmixPlayListEntry{};
     list.deselectAllRows();
     list.updateContent();
     list.repaint();
@@ -621,11 +632,12 @@ void PellmixPlayer::setListenedList (int list)
 void PellmixPlayer::toggleListenedList()
 {
     const int list = PellmixConfig::getInstance()->listenedList.load() == 1 ? 0 : 1;
-    setListenedList (list);
-    const bool loaded = loadEntry (listenedList().model->getCurrentEntry(), transportState == playing);
+    auto& model = *(list == 0 ? sourceList : targetList)->model;
+    // A refused entry leaves what plays playing as it is heard, from the list it came from.
+    if (!openEntry (model.getCurrentEntry(), transportState == playing, list))
+        return;
     setListenFaces (list);
-    // A refused entry leaves what plays playing.
-    if (transportState == playing && (loaded || readerSource == nullptr))
+    if (transportState == playing)
     {
         transportAction (stopAction);
         transportAction (playAction);
@@ -643,10 +655,9 @@ void PellmixPlayer::mouseDoubleClick (const juce::MouseEvent& e)
     if (index < 0)
         return;
 
-    setListenedList (index);
-    setListenFaces (index);
     auto& playList = index == 0 ? *sourceList : *targetList;
-    loadEntry (playList.model->selectEntry (playList.getSelectedRow (0)), true);
+    if (openEntry (playList.model->selectEntry (playList.getSelectedRow (0)), true, index))
+        setListenFaces (index);
 }
 
 void PellmixPlayer::mouseUp (const juce::MouseEvent& e)

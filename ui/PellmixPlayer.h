@@ -78,9 +78,9 @@ public:
     // Opens an entry of the listened list into the transport, replacing the previous file; true
     // when it opened. The empty entry (an empty list) leaves the transport without a source and
     // the state unchanged. A file that PellmixAudioOpener refuses is named in a box with the
-    // reason and its entries leave the listened list, whose current entry goes back to the loaded
-    // one; what was loaded stays loaded, and plays on if it played (a player left at the end of
-    // its file is stopped).
+    // reason and its entries leave the list, whose current entry goes back to the loaded one when
+    // the list holds it (none is current otherwise); what was loaded stays loaded, and plays on if
+    // it played (a player left at the end of its file is stopped).
     bool loadEntry (const PellmixPlayListEntry& entry, bool startPlaying);
     void loadPlaylist();
     void savePlaylist();
@@ -142,7 +142,12 @@ private:
     // paused state and returns true.
     bool holdPausedDuringCapture();
     void releaseSource();
-    void refuseEntry (const PellmixPlayListEntry& entry, PellmixAudioOpener::Refusal why);
+    // loadEntry() for an entry of list `listenTo` (0 source, 1 target) when given, which becomes
+    // the listened list once the entry is known not to be refused: a refused entry leaves the
+    // listened list and the processing switch as they were. False when the entry was refused.
+    bool openEntry (const PellmixPlayListEntry& entry, bool startPlaying, std::optional<int> listenTo);
+    void refuseEntry (PellmixPlayList& list, const PellmixPlayListEntry& entry,
+                      PellmixAudioOpener::Refusal why);
     void setListenFaces (int listened);
     void toggleListenedList();
     void setListenedList (int list);

@@ -8,12 +8,12 @@
 // instead of filling the machine. Each start's time to the window is printed.
 #include "AppHarness.h"
 #include "support/HostileFiles.h"
+#include "ui/PellmixLookAndFeel.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
-#include <thread>
 
 namespace fs = std::filesystem;
 using namespace app_test;
@@ -51,6 +51,35 @@ const StartupFile startupFiles[] = {
 // The application takes some 430 MB of address space with its threads, libraries and JACK's
 // shared memory; reading a 2 GiB file whole goes past this.
 constexpr long long addressSpaceLimit = 2LL << 30;
+
+// Waits until the warning box `windowId` shows its own drawing, grabbed from the display into
+// `scratchPng`: its icon's colour fills much of the icon's area, and two grabs in a row agree, so
+// the paint that drew it (text and button with it) has reached the screen whole.
+bool waitForWarningBoxDrawn (const std::string& windowId, const std::string& scratchPng)
+{
+    juce::Image previous;
+    return waitUntil (
+        [&]
+        {
+            if (pellmix_test::run ({"import", "-window", windowId, scratchPng}).exitCode != 0)
+                return false;
+            const auto grab = juce::ImageFileFormat::loadFrom (juce::File (scratchPng));
+            const auto icon = PellmixAlertLookAndFeel::iconArea();
+            if (!grab.isValid() || !grab.getBounds().contains (icon))
+                return false;
+            int iconPixels = 0;
+            for (int y = icon.getY(); y < icon.getBottom(); ++y)
+                for (int x = icon.getX(); x < icon.getRight(); ++x)
+                    iconPixels += grab.getPixelAt (x, y).getARGB() == PellmixAlertLookAndFeel::warningColour;
+            bool same = previous.isValid() && previous.getBounds() == grab.getBounds();
+            for (int y = 0; same && y < grab.getHeight(); ++y)
+                for (int x = 0; same && x < grab.getWidth(); ++x)
+                    same = previous.getPixelAt (x, y) == grab.getPixelAt (x, y);
+            previous = grab;
+            return same && iconPixels > icon.getWidth() * icon.getHeight() / 4;
+        },
+        10s);
+}
 
 std::string nestedDocument()
 {
@@ -138,7 +167,7 @@ TEST_P (HostileStartup, WindowMapsTheProgramAnswersAndQuitsCleanly)
             ASSERT_FALSE (box.empty()) << appOutput();
             if (kind == "nested")
             {
-                std::this_thread::sleep_for (500ms); // drawn
+                ASSERT_TRUE (waitForWarningBoxDrawn (box, home.child ("box.png")));
                 display.keepScreenshot (std::string ("hostile-start-") + file.name + ".png");
             }
             ASSERT_TRUE (xdotool ({"windowfocus", "--sync", box}));

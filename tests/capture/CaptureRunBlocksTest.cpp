@@ -266,7 +266,8 @@ TEST (CaptureRunBlocks, PeaksInputChannelsAndTheBlockSizeFlag)
 }
 
 // Dropouts of a recording: blocks at 1000 Hz whose time stamps (in ms) show samples the device
-// skipped, and device stops. Blocks of 4 samples last 4 ms.
+// skipped, blocks shorter than the device's block size (4) from a device that gives no time
+// stamps, and device stops. Blocks of 4 samples last 4 ms.
 namespace
 {
 struct DropoutCase
@@ -287,7 +288,7 @@ class CaptureRunDropouts : public ::testing::TestWithParam<DropoutCase>
 };
 } // namespace
 
-TEST_P (CaptureRunDropouts, BlockTimeStampsShowSkippedSamples)
+TEST_P (CaptureRunDropouts, TimeStampsOrShortBlocksShowLostSamples)
 {
     const auto& c = GetParam();
     PellmixCaptureRun run;
@@ -297,7 +298,7 @@ TEST_P (CaptureRunDropouts, BlockTimeStampsShowSkippedSamples)
     {
         Block block (1, i < c.sizes.size() ? c.sizes[i] : 4);
         const uint64_t stamp = i < c.stampsMs.size() ? (uint64_t)(c.stampsMs[i] * 1.0e6) : 0;
-        block.process (run, 0, 0, -1, c.stampsMs.empty() ? nullptr : &stamp);
+        block.process (run, 0, 0, 4, c.stampsMs.empty() ? nullptr : &stamp);
     }
     EXPECT_EQ (run.getState(), State::recording);
     EXPECT_EQ (run.getDropouts(), c.dropouts);
@@ -312,7 +313,10 @@ INSTANTIATE_TEST_SUITE_P (
                        DropoutCase{"ShortBlockThenGap", {0, 4, 8, 12}, {4, 2, 4, 4}, 1},
                        DropoutCase{"BlockSizeChanged", {0, 4, 6, 8, 10}, {4, 2, 2, 2, 2}, 0},
                        DropoutCase{"TimeGoesBack", {0, 4, 8, 2, 6}, {}, 1},
-                       DropoutCase{"NoTimeStamps", {}, {4, 4, 2, 4}, 0}),
+                       DropoutCase{"NoTimeStampsSteady", {}, {4, 4, 4, 4}, 0},
+                       DropoutCase{"NoTimeStampsShortBlock", {}, {4, 4, 2, 4}, 1},
+                       DropoutCase{"NoTimeStampsTwoShortBlocks", {}, {3, 4, 4, 1}, 2},
+                       DropoutCase{"NoTimeStampsLongerBlock", {}, {4, 8, 4}, 0}),
     [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (CaptureRunDeviceStops, CountDuringARecordingAndSilenceTheInput)

@@ -1,8 +1,10 @@
 #pragma once
 // Audio files that readers must refuse at once, with what each is and why it is refused: things
 // that are not regular files (a named pipe with no writer, a folder, a link to /dev/zero), a 2 GiB
-// sparse file, headers that lie (channel counts of -32768 and 65535, no whole frame) and the fuzz
-// seeds whose chunks declare gigabytes (a "cue " chunk of 1.9 GB, an RF64 "bext" chunk of 4 GB).
+// sparse file, headers that lie (channel counts of -32768 and 65535, no whole frame; 38-byte AIFF
+// files of a lone COMM chunk declaring 0 bits per sample or 2^31 - 1 frames; a 12-bit WAV, which
+// the framework reads as silence) and the fuzz seeds whose chunks declare gigabytes (a "cue "
+// chunk of 1.9 GB, an RF64 "bext" chunk of 4 GB).
 // Shared by the IR slot and player tests; each file is described by a stamp so that a test can
 // check that reading left it as it was.
 #include "IrTestSupport.h"
@@ -11,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -45,24 +48,30 @@ inline void putLE (std::vector<uint8_t>& b, uint64_t value, int bytes)
         b.push_back ((uint8_t)(value >> (8 * i)));
 }
 
-// A 16-bit PCM WAV file whose data chunk holds `frames` frames of `channels` channels.
-inline std::vector<uint8_t> pcmWav (int frames, int channels = 1, uint32_t rate = 44100)
+// A PCM WAV file (format tag `format`: 1 integer, 3 float) whose data chunk holds `frames` frames
+// of `channels` channels of `bits` bits, as the framework counts them (channels * bits / 8 bytes a
+// frame, at least one).
+inline std::vector<uint8_t> pcmWav (int frames, int channels = 1, uint32_t rate = 44100, int bits = 16,
+                                    int format = 1)
 {
-    const uint32_t dataBytes = (uint32_t)(2 * channels * frames);
+    const uint32_t frameBytes = (uint32_t)(channels * bits / 8);
+    const uint32_t dataBytes = (uint32_t)frames * std::max (frameBytes, 1u);
     std::vector<uint8_t> b{'R', 'I', 'F', 'F'};
-    putLE (b, 36 + dataBytes, 4);
+    putLE (b, 36 + dataBytes + (dataBytes & 1), 4);
     b.insert (b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
     putLE (b, 16, 4);
-    putLE (b, 1, 2);
+    putLE (b, (uint64_t)format, 2);
     putLE (b, (uint64_t)channels, 2);
     putLE (b, rate, 4);
-    putLE (b, (uint64_t)rate * 2 * (uint64_t)channels, 4);
-    putLE (b, (uint64_t)(2 * channels), 2);
-    putLE (b, 16, 2);
+    putLE (b, (uint64_t)rate * frameBytes, 4);
+    putLE (b, frameBytes, 2);
+    putLE (b, (uint64_t)bits, 2);
     b.insert (b.end(), {'d', 'a', 't', 'a'});
     putLE (b, dataBytes, 4);
-    for (uint32_t i = 0; i < dataBytes / 2; ++i)
-        putLE (b, i * 64, 2);
+    for (uint32_t i = 0; i < dataBytes; ++i)
+        b.push_back ((uint8_t)(i * 37));
+    if ((dataBytes & 1) != 0)
+        b.push_back (0);
     return b;
 }
 
@@ -80,6 +89,9 @@ inline std::vector<Case> make (const pellmix_test::TempDir& dir, bool forPlayer)
         {"no-frames.wav", Refusal::noAudio},
         {"rf64-bext-4GB.wav", Refusal::damaged},
         {"cue-chunk-1.9GB.wav", Refusal::damaged},
+        {"zero-bits.aiff", Refusal::damaged},
+        {"2G-frames.aiff", Refusal::damaged},
+        {"12-bit.wav", Refusal::damaged},
     };
     if (forPlayer)
     {
@@ -106,6 +118,9 @@ inline std::vector<Case> make (const pellmix_test::TempDir& dir, bool forPlayer)
     copySeed ("lying-channels.wav", "regression-lying-channels.wav");
     copySeed ("rf64-bext-4GB.wav", "regression-rf64-bext-4GB.wav");
     copySeed ("cue-chunk-1.9GB.wav", "regression-cue-chunk-1.9GB.wav");
+    copySeed ("zero-bits.aiff", "regression-aiff-zero-bits.aiff");
+    copySeed ("2G-frames.aiff", "regression-aiff-2G-frames.aiff");
+    copySeed ("12-bit.wav", "regression-wav-12-bit.wav");
     writeBytes (at ("no-frames.wav"), pcmWav (0));
     const std::string text = "This is not audio.\n";
     writeBytes (at ("text.mp3"), std::vector<uint8_t> (text.begin(), text.end()));

@@ -446,8 +446,8 @@ TEST_F (Player, EntriesThatNoLongerOpenAreNamedAndWhatPlaysPlaysOn)
         EXPECT_EQ (currentIndex (source()), 0) << "the current entry is the one that plays";
     }
 
-    // A double click on the second row of the other list, whose file was deleted meanwhile: that
-    // list is listened to now (dry), a still plays.
+    // A double click on the second row of the other list, whose file was deleted meanwhile: the
+    // source list stays the listened one (processed), a still plays.
     p.targetList->addFiles ({media ("a.wav").getFullPathName()});
     const auto gone = media ("gone.wav");
     player_test::writeTone (gone, 1, 1.0);
@@ -459,6 +459,7 @@ TEST_F (Player, EntriesThatNoLongerOpenAreNamedAndWhatPlaysPlaysOn)
     EXPECT_EQ (alerts.boxes.back().message,
                gone.getFullPathName() + " could not be read: it does not exist.");
     EXPECT_EQ (player_test::marks (target()), "M");
+    EXPECT_EQ (config->listenedList.load(), 0);
     EXPECT_TRUE (playing());
     EXPECT_EQ (p.reader, playingReader);
 
@@ -468,6 +469,76 @@ TEST_F (Player, EntriesThatNoLongerOpenAreNamedAndWhatPlaysPlaysOn)
     ASSERT_NE (doc, nullptr);
     EXPECT_EQ (doc->getChildByName ("Samples")->getNumChildElements(), 1);
     EXPECT_EQ (doc->getChildByName ("Targets")->getNumChildElements(), 1);
+}
+
+// The other list's entry to switch to was deleted: the switch does not happen. What plays goes
+// on through the IR as before, under the source faces; the vanished file leaves the target list,
+// where no entry is current, and the next switch plays what the list still holds.
+TEST_F (Player, SwitchingOntoAVanishedFileOfTheOtherListKeepsWhatPlaysAsItIsHeard)
+{
+    struct Switch
+    {
+        const char* what;
+        bool doubleClick; // on the vanished file's row, else the listen-target button
+    };
+    for (const auto& c : {Switch{"listen-target button", false}, Switch{"double click on its row", true}})
+    {
+        SCOPED_TRACE (c.what);
+        auto& p = build();
+        showOnScreen();
+        const auto gone = media ("gone.wav");
+        player_test::writeTone (media ("s.wav"), 1, 10.0);
+        player_test::writeTone (gone, 1, 1.0);
+        player_test::writeTone (media ("t.wav"), 2, 10.0);
+        p.sourceList->addFiles ({media ("s.wav").getFullPathName()});
+        p.targetList->addFiles ({gone.getFullPathName(), media ("t.wav").getFullPathName()});
+        ASSERT_EQ (player_test::marks (target()), "MLR");
+        gone.deleteFile();
+        p.transportAction (PellmixPlayer::playAction);
+        ASSERT_TRUE (playing());
+        auto* const playingReader = p.reader;
+        const auto faces = p.listenSourceButton->getNormalImage();
+        ProcessingRecorder recorder;
+        config->addListener (&recorder);
+
+        const auto boxes = alerts.boxes.size();
+        if (c.doubleClick)
+            screen->doubleClick (p.getLocalPoint (p.targetList.get(), juce::Point<float> (80.0f, 11.0f)));
+        else
+            screen->click (centreOf (*p.listenTargetButton));
+        ASSERT_TRUE (pumpUntil ([&] { return alerts.boxes.size() == boxes + 1; }));
+        EXPECT_EQ (alerts.boxes.back().message,
+                   gone.getFullPathName() + " could not be read: it does not exist.");
+        EXPECT_EQ (config->listenedList.load(), 0);
+        EXPECT_TRUE (config->processingEnabled.load());
+        EXPECT_TRUE (recorder.calls.empty()) << "the processing switch moved";
+        EXPECT_EQ (differingPixels (p.listenSourceButton->getNormalImage(), faces), 0);
+        EXPECT_TRUE (playing());
+        EXPECT_EQ (p.reader, playingReader);
+        EXPECT_EQ (loadedName(), "s");
+        EXPECT_EQ (p.transportState, PellmixPlayer::playing);
+        EXPECT_EQ (currentIndex (source()), 0);
+        EXPECT_EQ (player_test::marks (target()), "LR");
+        EXPECT_EQ (target().currentEntry, PellmixPlayListEntry{}) << "an entry of another list is current";
+
+        // Once the box is closed, the next switch takes the target list's first entry, dry.
+        ASSERT_TRUE (pumpUntil (
+            [] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; }));
+        screen->click (centreOf (*p.listenTargetButton));
+        EXPECT_EQ (config->listenedList.load(), 1);
+        EXPECT_FALSE (config->processingEnabled.load());
+        EXPECT_EQ (loadedName(), "t");
+        EXPECT_EQ (currentIndex (target()), 0);
+        EXPECT_TRUE (playing());
+        EXPECT_EQ (alerts.boxes.size(), boxes + 1);
+        config->removeListener (&recorder);
+
+        screen.reset();
+        player.reset();
+        playlistFile().deleteFile();
+        config->listenedList = 0;
+        config->processingEnabled = true;
+    }
 }
 
 TEST_F (Player, HostileFilesAreRefusedAtOnceWithTheirReasonWhilePlaying)
