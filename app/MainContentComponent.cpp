@@ -88,7 +88,7 @@ void MainContentComponent::timerCallback()
     auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
     const bool ready = device != nullptr && !device->getOutputChannelNames().isEmpty();
     config->audioDeviceReady = ready ? 1 : 0;
-    captureWindow->setVisible (config->captureState == 1 && !captureWindow->isCloseHeld());
+    captureWindow->setVisible (config->captureHandOff.isWindowShown() && !captureWindow->isCloseHeld());
 }
 
 void MainContentComponent::buttonClicked (juce::Button* button)

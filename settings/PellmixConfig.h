@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/PellmixCaptureHandOff.h"
 #include "engine/PellmixEngine.h"
 #include "engine/PellmixSharedString.h"
 #include "settings/PellmixProject.h"
@@ -83,9 +84,11 @@ public:
     std::atomic<int> mainAudioOut{0};
     std::atomic<int> playingChannel{0};
     std::atomic<int> listenedList{0};
-    std::atomic<int> captureState{0};
+    // The capture hand-off's stored values; captureHandOff holds its rules (engine/PellmixCaptureHandOff.h).
+    std::atomic<int> captureState{PellmixCaptureHandOff::idle};
     std::atomic<int> captureSlot{-1};
     PellmixSharedString lastCapturePath;
+    PellmixCaptureHandOff captureHandOff{captureState, captureSlot, lastCapturePath};
     juce::AudioFormatManager formatManager;
     juce::TimeSliceThread previewThread{"audio file preview"};
     std::unique_ptr<juce::File> logFile;

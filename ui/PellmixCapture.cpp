@@ -232,14 +232,14 @@ bool PellmixCapture::isCaptureActive() const
 {
     const auto s = run.getState();
     return s == State::recording || s == State::complete || s == State::handingOver ||
-           worker->isThreadRunning() || worker->progress.load() == -1;
+           worker->isThreadRunning() || PellmixCaptureHandOff::hasRunEnded (worker->progress);
 }
 
 bool PellmixCapture::isBusy() const
 {
     const auto s = run.getState();
     return s == State::complete || s == State::handingOver || worker->isThreadRunning() ||
-           worker->progress.load() == -1;
+           PellmixCaptureHandOff::hasRunEnded (worker->progress);
 }
 
 void PellmixCapture::buttonClicked (juce::Button* button)
@@ -288,7 +288,7 @@ void PellmixCapture::closeClicked()
         closeHeld = true;
         return;
     }
-    PellmixConfig::getInstance()->captureState = 2;
+    PellmixConfig::getInstance()->captureHandOff.windowWasClosed();
 }
 
 void PellmixCapture::stopRun()
@@ -729,11 +729,11 @@ void PellmixCapture::tickWhileIdle()
         progressMeter->setLevel (p);
         statusLabel->setText (worker->statusText.get(), juce::dontSendNotification);
     }
-    else if (p == -1 && !worker->isThreadRunning())
+    else if (p == PellmixCaptureHandOff::runEnded && !worker->isThreadRunning())
     {
         lastOutputName.clear();
         resetControls();
-        worker->progress = -2;
+        PellmixCaptureHandOff::markRunEndSeen (worker->progress);
         run.finishHandOver();
     }
 }
@@ -743,7 +743,7 @@ void PellmixCapture::releaseCloseIfDone()
     if (closeHeld && !isCaptureActive())
     {
         closeHeld = false;
-        PellmixConfig::getInstance()->captureState = 2;
+        PellmixConfig::getInstance()->captureHandOff.windowWasClosed();
     }
 }
 

@@ -279,13 +279,7 @@ void PellmixIrBlock::requestCapture()
     if (device == nullptr || device->getInputChannelNames().isEmpty())
         return;
 
-    auto& c = config();
-    // A new capture session starts without a path, so a result of an earlier session that was
-    // never taken cannot land in this slot.
-    if (c.captureState.load() == 0)
-        c.lastCapturePath.clear();
-    c.captureSlot = slotIndex;
-    c.captureState = 1;
+    config().captureHandOff.request (slotIndex);
 }
 
 //==============================================================================
@@ -427,9 +421,7 @@ void PellmixIrBlock::timerCallback()
         return;
     }
 
-    auto& c = config();
-    const bool capturing = slotIndex >= 0 && c.captureSlot.load() == slotIndex && c.captureState.load() != 0;
-    showLook (capturing ? Look::capturing : Look::empty);
+    showLook (config().captureHandOff.isPendingFor (slotIndex) ? Look::capturing : Look::empty);
     leaveBlendIfEmpty();
 }
 
@@ -486,14 +478,9 @@ void PellmixIrBlock::takeProjectRecord (PellmixEngine::PreparedIr* prepared)
 
 void PellmixIrBlock::completeCapture()
 {
-    auto& c = config();
-    if (slotIndex < 0 || c.captureSlot.load() != slotIndex || c.captureState.load() != 2)
-        return;
-
-    const auto path = c.lastCapturePath.take();
-    if (path.isNotEmpty())
+    juce::String path;
+    if (config().captureHandOff.takeResult (slotIndex, path) && path.isNotEmpty())
         takeFile (juce::File (path));
-    c.captureState = 0;
 }
 
 void PellmixIrBlock::leaveBlendIfEmpty()

@@ -288,7 +288,7 @@ juce::Slider& PellmixPlayer::listenedProgressSlider() const
 
 bool PellmixPlayer::holdPausedDuringCapture()
 {
-    if (PellmixConfig::getInstance()->captureState.load() == 0)
+    if (!PellmixConfig::getInstance()->captureHandOff.isUnderWay())
         return false;
     if (transportSource.isPlaying())
         transportSource.stop();

@@ -138,7 +138,7 @@ public:
 
 private:
     void createChildren();
-    // While a capture is under way (captureState not 0): stops a playing transport, sets the
+    // While a capture is under way (PellmixCaptureHandOff::isUnderWay): stops a playing transport, sets the
     // paused state and returns true.
     bool holdPausedDuringCapture();
     void releaseSource();

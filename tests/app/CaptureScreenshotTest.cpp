@@ -69,7 +69,8 @@ TEST_F (CaptureWindowTest, ScreenshotsIdleToneCaptureAndProcessing)
     shoot ("recording-end");
     ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() >= 10; }, 20000));
     shoot ("processing");
-    ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() == -2; }, 20000));
+    ASSERT_TRUE (waitFor (
+        [&] { return window->getWorker().progress.load() == PellmixCaptureHandOff::runEndSeen; }, 20000));
 
     // The meter and progress areas change from one state to the next.
     const auto origin = window->getScreenPosition();

@@ -98,7 +98,9 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
     // A recording with dropouts is refused at once, without the worker.
     const auto refused = [&]
     { return window->getRun().getState() == State::idle && window->getWorker().progress.load() == 0; };
-    ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() == -2 || refused(); }, 120000))
+    ASSERT_TRUE (waitFor (
+        [&] { return window->getWorker().progress.load() == PellmixCaptureHandOff::runEndSeen || refused(); },
+        120000))
         << "state " << (int)window->getRun().getState() << ", progress "
         << window->getWorker().progress.load();
     ASSERT_FALSE (refused()) << (boxes.boxes.empty() ? juce::String() : boxes.boxes.back().text) << "\n"
@@ -167,7 +169,7 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
     // it (after a failed capture it goes back to empty), and the state returns to 0.
     onScreen.click (at (window->getCloseButton()));
     EXPECT_FALSE (window->isCloseHeld());
-    EXPECT_TRUE (waitFor ([&] { return config->captureState == 0; }, 1500));
+    EXPECT_TRUE (waitFor ([&] { return config->captureState == PellmixCaptureHandOff::idle; }, 1500));
     EXPECT_TRUE (waitFor ([&] { return !window->isVisible(); }, 1500));
     EXPECT_TRUE (config->lastCapturePath.isEmpty());
     const bool captured = c.route != Route::silent;

@@ -191,7 +191,7 @@ TEST_F (IrPanelTest, MenuOnALoadedBlockWithAnyButtonAndCancelledChoices)
         EXPECT_TRUE (answer.answered);
         EXPECT_TRUE (chooser.requests.empty());
         EXPECT_EQ (record (4).path, f);
-        EXPECT_EQ (config->captureState.load(), 0);
+        EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::idle);
     }
     {
         SCOPED_TRACE ("a click on a child opens no menu");
@@ -441,10 +441,10 @@ TEST_F (IrPanelTest, LooksShowTheirChildren)
     expectLook (PellmixIrBlock::Look::empty, "No audio file selected");
 
     config->captureSlot = 0;
-    config->captureState = 1;
+    config->captureState = PellmixCaptureHandOff::windowShown;
     tick (0);
     expectLook (PellmixIrBlock::Look::capturing, "Capturing ...");
-    config->captureState = 0;
+    config->captureState = PellmixCaptureHandOff::idle;
 
     loadInto (0, someIr ("Room Take 3.wav"));
     expectLook (PellmixIrBlock::Look::loaded, "Room Take 3");

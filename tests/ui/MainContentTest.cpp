@@ -297,8 +297,10 @@ TEST_F (MainContent, CaptureWindowIsShownExactlyWhileCaptureStateIsOne)
         bool visibleBefore;
         bool visible;
     };
-    const Case cases[] = {{1, false, true}, {1, true, true},   {2, true, false},
-                          {0, true, false}, {0, false, false}, {2, false, false}};
+    using HandOff = PellmixCaptureHandOff;
+    const Case cases[] = {{HandOff::windowShown, false, true},  {HandOff::windowShown, true, true},
+                          {HandOff::windowClosed, true, false}, {HandOff::idle, true, false},
+                          {HandOff::idle, false, false},        {HandOff::windowClosed, false, false}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE (testing::Message() << "state " << c.state << ", visible before " << c.visibleBefore);
@@ -309,11 +311,11 @@ TEST_F (MainContent, CaptureWindowIsShownExactlyWhileCaptureStateIsOne)
     }
 
     // The real timer shows it within a second.
-    env.config->captureState = 1;
+    env.config->captureState = PellmixCaptureHandOff::windowShown;
     capture->setVisible (false);
     OnScreen::pump (1300);
     EXPECT_TRUE (capture->isVisible());
-    env.config->captureState = 0;
+    env.config->captureState = PellmixCaptureHandOff::idle;
 }
 
 namespace
@@ -353,7 +355,7 @@ bool curvesAtFloor (const PellmixPlayerInOutSpectroGramme& view)
 TEST_F (MainContent, PanelsAtRestRepaintNothingOnTheirTicks)
 {
     build();
-    env.config->captureState = 0; // no capture holds the player
+    env.config->captureState = PellmixCaptureHandOff::idle; // no capture holds the player
     env.config->audioDeviceReady = 1;
     auto& view = *content->getPlayer()->spectrumView;
     // The analysers of the silent device settle at the floor.
@@ -405,7 +407,7 @@ TEST_F (MainContent, HiddenCaptureWindowRestsUntilShownOrARunIsUnderWay)
     EXPECT_FALSE (capture.getProgressMeter().isTimerRunning());
     EXPECT_EQ (repaints.requests, 0);
 
-    env.config->captureState = 1;
+    env.config->captureState = PellmixCaptureHandOff::windowShown;
     content->timerCallback();
     ASSERT_TRUE (capture.isVisible());
     EXPECT_TRUE (capture.isTimerRunning());
@@ -415,7 +417,7 @@ TEST_F (MainContent, HiddenCaptureWindowRestsUntilShownOrARunIsUnderWay)
     env.config->captureAudioIn = 0;
     capture.buttonClicked (&capture.getToneButton());
     ASSERT_EQ (capture.getRun().getState(), PellmixCaptureRun::State::tone);
-    env.config->captureState = 0;
+    env.config->captureState = PellmixCaptureHandOff::idle;
     content->timerCallback();
     ASSERT_FALSE (capture.isVisible());
     capture.timerCallback();

@@ -834,7 +834,7 @@ TEST_F (Player, CaptureGuardHoldsThePlayerPaused)
     config->audioDeviceReady = 1;
 
     // While a capture is under way every action only pauses.
-    config->captureState = 1;
+    config->captureState = PellmixCaptureHandOff::windowShown;
     for (int action = 0; action <= 5; ++action)
     {
         p.transportState = PellmixPlayer::stopped;
@@ -845,11 +845,11 @@ TEST_F (Player, CaptureGuardHoldsThePlayerPaused)
 
     // Held paused with nothing loaded, the first play after the capture opens the entry and
     // plays. A player that plays when the capture starts is stopped by the next timer tick.
-    config->captureState = 0;
+    config->captureState = PellmixCaptureHandOff::idle;
     ASSERT_EQ (p.transportState, PellmixPlayer::paused);
     p.transportAction (PellmixPlayer::playAction);
     ASSERT_TRUE (playing());
-    config->captureState = 2;
+    config->captureState = PellmixCaptureHandOff::windowClosed;
     ASSERT_TRUE (pumpUntil ([&] { return !playing(); }, 400));
     EXPECT_EQ (p.transportState, PellmixPlayer::paused);
     const double held = position();
@@ -857,7 +857,7 @@ TEST_F (Player, CaptureGuardHoldsThePlayerPaused)
     EXPECT_EQ (position(), held);
 
     // Only a play action after the capture plays again, from where it stood.
-    config->captureState = 0;
+    config->captureState = PellmixCaptureHandOff::idle;
     pump (300);
     EXPECT_FALSE (playing());
     p.transportAction (PellmixPlayer::playAction);
