@@ -24,7 +24,8 @@
 // (playback audio callback), captureAudioIn and captureAudioOut (capture audio callback), and
 // lastCapturePath, which the capture worker writes and the message thread reads (handed over
 // whole). Listeners are added and removed under `lock`; broadcasts take no lock and run on the
-// message thread.
+// message thread. The broadcasts and the other calls that change the configuration assert the
+// message thread in Debug builds (PELLMIX_ASSERT_MESSAGE_THREAD).
 class PellmixConfig : public juce::AsyncUpdater
 {
 public:

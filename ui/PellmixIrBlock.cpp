@@ -1,6 +1,7 @@
 #include "ui/PellmixIrBlock.h"
 
 #include "BinaryData.h"
+#include "engine/PellmixThreadCheck.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "ui/PellmixFileChooser.h"
 #include "ui/PellmixLookAndFeel.h"
@@ -167,6 +168,7 @@ PellmixIrBlock::~PellmixIrBlock()
 
 void PellmixIrBlock::setSlotIndex (int slot)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     slotIndex = slot;
     project().setIrPath (slotIndex, juce::File());
 }
@@ -186,6 +188,7 @@ bool PellmixIrBlock::slotHasFile() const
 //==============================================================================
 PellmixIrBlock::LoadResult PellmixIrBlock::reloadAndBlend()
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     return loadAndBlend (nullptr);
 }
 
@@ -204,6 +207,7 @@ PellmixIrBlock::LoadResult PellmixIrBlock::loadAndBlend (PellmixEngine::Prepared
 
 void PellmixIrBlock::applyParametersAndBlend()
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     const auto r = record();
     engine().setIrParameters (slotIndex, r.length, r.offset, r.phase, r.invert, r.gain);
     blendWithoutNewGains();

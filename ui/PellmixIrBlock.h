@@ -22,8 +22,8 @@
 // but the capture button, the curve), capturing (no file, a capture pending for this slot:
 // "Capturing ..."), empty (the capture button, the drop picture).
 //
-// Threads: message thread only. The capture request and the taking of its file go through
-// PellmixConfig::captureHandOff.
+// Threads: message thread only (the public calls assert it in Debug builds). The capture request and the
+// taking of its file go through PellmixConfig::captureHandOff.
 class PellmixIrBlock : public juce::Component,
                        public juce::FileDragAndDropTarget,
                        public juce::Slider::Listener,

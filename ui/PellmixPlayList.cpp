@@ -1,6 +1,7 @@
 #include "ui/PellmixPlayList.h"
 
 #include "BinaryData.h"
+#include "engine/PellmixThreadCheck.h"
 
 #include <cmath>
 
@@ -146,6 +147,7 @@ PellmixPlayList::~PellmixPlayList()
 
 int PellmixPlayList::addFiles (const juce::StringArray& paths)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
     int added = 0;

@@ -1,6 +1,7 @@
 #include "ui/PellmixPlayer.h"
 
 #include "BinaryData.h"
+#include "engine/PellmixThreadCheck.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "ui/PellmixFileChooser.h"
 #include "ui/PellmixLookAndFeel.h"
@@ -298,6 +299,7 @@ bool PellmixPlayer::holdPausedDuringCapture()
 
 void PellmixPlayer::transportAction (int action)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     if (holdPausedDuringCapture())
         return;
 
@@ -351,6 +353,7 @@ void PellmixPlayer::releaseSource()
 
 bool PellmixPlayer::loadEntry (const PellmixPlayListEntry& entry, bool startPlaying)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     auto* config = PellmixConfig::getInstance();
     auto opened = entry.file == juce::File() ? PellmixAudioOpener::Opened{}
                                              : PellmixAudioOpener::open (entry.file, config->formatManager);
