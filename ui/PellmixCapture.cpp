@@ -6,6 +6,7 @@
 #include "engine/PellmixTestSignal.h"
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixFileChooser.h"
+#include "ui/PellmixPictures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,11 +21,6 @@ constexpr int toneKind = 1;
 constexpr int sweepKind = 0;
 constexpr int inverseKind = 2;
 constexpr int streamBufferBytes = 32768;
-
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
 
 // The worker's boxes, shown on the message thread; the worker waits until the user closes one.
 void showWorkerBox (Calculs::BoxKind kind, const juce::String& title, const juce::String& text)
@@ -110,7 +106,7 @@ PellmixCapture::PellmixCapture()
     , expectedBlockSize (PellmixConfig::getInstance()->settings.bufferSize)
 {
     auto* config = PellmixConfig::getInstance();
-    background = picture (BinaryData::capture_background_png, BinaryData::capture_background_pngSize);
+    background = PELLMIX_PICTURE (capture_background_png);
 
     auto makeButton = [this] (const juce::String& name, juce::Rectangle<int> bounds)
     {
@@ -164,11 +160,8 @@ PellmixCapture::PellmixCapture()
     addAndMakeVisible (closeButton.get());
     closeButton->setBounds (402, 43, 30, 22);
     closeButton->addListener (this);
-    const juce::Colour none (0x00000000);
-    closeButton->setImages (
-        false, false, true, picture (BinaryData::close_normal_png, BinaryData::close_normal_pngSize), 1.0f,
-        none, picture (BinaryData::close_over_png, BinaryData::close_over_pngSize), 1.0f, none,
-        picture (BinaryData::close_pressed_png, BinaryData::close_pressed_pngSize), 1.0f, none, 0.0f);
+    setButtonFaces (*closeButton, PELLMIX_PICTURE (close_normal_png), PELLMIX_PICTURE (close_over_png),
+                    PELLMIX_PICTURE (close_pressed_png), opaqueFaces);
 
     setSize (panelWidth, panelHeight);
     auto* manager = getSharedAudioDeviceManager();

@@ -1,6 +1,7 @@
 #include "ui/PellmixPlayList.h"
 
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "engine/PellmixThreadCheck.h"
 
 #include <cmath>
@@ -125,9 +126,7 @@ PellmixPlayList::PellmixPlayList()
     , model (std::make_unique<PellmixPlayListModel>())
 {
     // A copy: the faded pixels must not change the image cache's shared picture.
-    emptyListImage = juce::ImageCache::getFromMemory (BinaryData::player_empty_hint_png,
-                                                      BinaryData::player_empty_hint_pngSize)
-                         .createCopy();
+    emptyListImage = PELLMIX_PICTURE (player_empty_hint_png).createCopy();
     emptyListImage.multiplyAllAlphas (hintAlpha);
     setModel (model.get());
     setRowHeight (rowHeight);

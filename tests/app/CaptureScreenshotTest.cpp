@@ -4,6 +4,7 @@
 // The screenshots are kept in the build folder (screenshots/capture-*.png) for people to look at;
 // the test checks that the window is on them at its place and that they differ as they should.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "CaptureWindowSupport.h"
 
 using namespace capture_window_test;
@@ -18,8 +19,7 @@ juce::Image loadPng (const std::string& path)
 // Pixels of the capture window's title band on the screenshot that equal the background picture.
 int titleBandMatches (const juce::Image& shot, juce::Point<int> origin)
 {
-    const auto background = juce::ImageCache::getFromMemory (BinaryData::capture_background_png,
-                                                             BinaryData::capture_background_pngSize);
+    const auto background = PELLMIX_PICTURE (capture_background_png);
     int n = 0;
     for (int y = 0; y < 36; ++y)
         for (int x = 0; x < 471; ++x)

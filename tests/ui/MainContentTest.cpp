@@ -2,6 +2,7 @@
 // over the background picture, the bypass button and the processing state, the space key to the
 // player, the tooltip switch, and the one-second device and capture timer.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "UiTestSupport.h"
 #include "app/MainContentComponent.h"
 #include "ui/PellmixCapture.h"
@@ -15,7 +16,6 @@
 using ui_test::differingPixels;
 using ui_test::OnScreen;
 
-using ui_test::picture;
 using ui_test::ProcessingRecorder;
 
 namespace
@@ -51,11 +51,9 @@ protected:
 
 void expectImages (juce::ImageButton& button, bool processingOn)
 {
-    const auto normal = processingOn ? picture (BinaryData::bypass_on_png, BinaryData::bypass_on_pngSize)
-                                     : picture (BinaryData::bypass_off_png, BinaryData::bypass_off_pngSize);
+    const auto normal = processingOn ? PELLMIX_PICTURE (bypass_on_png) : PELLMIX_PICTURE (bypass_off_png);
     const auto pressed =
-        processingOn ? picture (BinaryData::bypass_on_pressed_png, BinaryData::bypass_on_pressed_pngSize)
-                     : picture (BinaryData::bypass_off_pressed_png, BinaryData::bypass_off_pressed_pngSize);
+        processingOn ? PELLMIX_PICTURE (bypass_on_pressed_png) : PELLMIX_PICTURE (bypass_off_pressed_png);
     EXPECT_EQ (differingPixels (button.getNormalImage(), normal), 0);
     EXPECT_EQ (differingPixels (button.getOverImage(), normal), 0);
     EXPECT_EQ (differingPixels (button.getDownImage(), pressed), 0);
@@ -100,7 +98,7 @@ TEST_F (MainContent, ChildrenInTheirOrderAndPlaces)
 TEST_F (MainContent, BackgroundPictureIsDrawnUnscaledBehindTheChildren)
 {
     build();
-    const auto background = picture (BinaryData::main_background_png, BinaryData::main_background_pngSize);
+    const auto background = PELLMIX_PICTURE (main_background_png);
     ASSERT_EQ (background.getBounds(), juce::Rectangle<int> (1289, 818));
     const auto drawn = ui_test::snapshot (*content);
 

@@ -3,6 +3,7 @@
 // buttons, double clicks, the capture guard, colours, the spectrum timer, the menu's add commands
 // and the playlist file kept across two players.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "PlayerTestSupport.h"
 #include "ir/HostileAudioFiles.h"
 #include "ui/PellmixLookAndFeel.h"
@@ -13,7 +14,6 @@ using player_test::pump;
 using player_test::pumpUntil;
 using ui_test::differingPixels;
 
-using ui_test::picture;
 using ui_test::ProcessingRecorder;
 
 namespace
@@ -145,17 +145,16 @@ TEST_F (Player, ChildrenFacesAndStartState)
     EXPECT_EQ (p.sourceList->getRowHeight(), 18);
 
     // Button faces: the transport pictures, and the listen faces for the source list.
-    const auto face = [] (const char* data, int size) { return picture (data, size); };
     struct FaceCase
     {
         juce::ImageButton* button;
         juce::Image normal, over, down;
     };
-    const auto source = face (BinaryData::player_listen_source_png, BinaryData::player_listen_source_pngSize);
-    const auto off = face (BinaryData::player_listen_off_png, BinaryData::player_listen_off_pngSize);
-    const auto target = face (BinaryData::player_listen_target_png, BinaryData::player_listen_target_pngSize);
-    const auto play = face (BinaryData::player_play_png, BinaryData::player_play_pngSize);
-    const auto repeat = face (BinaryData::player_repeat_png, BinaryData::player_repeat_pngSize);
+    const auto source = PELLMIX_PICTURE (player_listen_source_png);
+    const auto off = PELLMIX_PICTURE (player_listen_off_png);
+    const auto target = PELLMIX_PICTURE (player_listen_target_png);
+    const auto play = PELLMIX_PICTURE (player_play_png);
+    const auto repeat = PELLMIX_PICTURE (player_repeat_png);
     EXPECT_EQ (play.getBounds(), juce::Rectangle<int> (20, 20));
     EXPECT_EQ (repeat.getBounds(), juce::Rectangle<int> (60, 35));
     EXPECT_EQ (source.getBounds(), juce::Rectangle<int> (25, 25));
@@ -193,17 +192,15 @@ TEST_F (Player, ChildrenFacesAndStartState)
     // Painting: background, the coloured squares behind the listen buttons (seen where the lit
     // face is clear), the panel and the frame.
     const auto shot = ui_test::snapshot (p);
-    const auto background = face (BinaryData::player_background_jpg, BinaryData::player_background_jpgSize);
+    const auto background = PELLMIX_PICTURE (player_background_jpg);
     EXPECT_EQ (background.getBounds(), juce::Rectangle<int> (1212, 120));
     for (auto point : {juce::Point<int> (391, 60), juce::Point<int> (5, 60), juce::Point<int> (1200, 60)})
         EXPECT_EQ (shot.getPixelAt (point.x, point.y), background.getPixelAt (point.x, point.y))
             << point.toString();
     EXPECT_EQ (shot.getPixelAt (775 + 3, 8 + 20), config->sourceColour);
-    const auto panel =
-        face (BinaryData::player_transport_panel_png, BinaryData::player_transport_panel_pngSize);
+    const auto panel = PELLMIX_PICTURE (player_transport_panel_png);
     EXPECT_EQ (panel.getBounds(), juce::Rectangle<int> (370, 110));
-    const auto frame =
-        face (BinaryData::player_spectrum_frame_png, BinaryData::player_spectrum_frame_pngSize);
+    const auto frame = PELLMIX_PICTURE (player_spectrum_frame_png);
     EXPECT_EQ (frame.getBounds(), juce::Rectangle<int> (366, 110));
     ASSERT_EQ (frame.getPixelAt (0, 54).getAlpha(), 255);
     EXPECT_EQ (shot.getPixelAt (809, 60), frame.getPixelAt (0, 54));
@@ -709,11 +706,9 @@ TEST_F (Player, ListenButtonsSwitchTheListAndProcessing)
     ProcessingRecorder recorder;
     config->addListener (&recorder);
 
-    const auto source =
-        picture (BinaryData::player_listen_source_png, BinaryData::player_listen_source_pngSize);
-    const auto off = picture (BinaryData::player_listen_off_png, BinaryData::player_listen_off_pngSize);
-    const auto target =
-        picture (BinaryData::player_listen_target_png, BinaryData::player_listen_target_pngSize);
+    const auto source = PELLMIX_PICTURE (player_listen_source_png);
+    const auto off = PELLMIX_PICTURE (player_listen_off_png);
+    const auto target = PELLMIX_PICTURE (player_listen_target_png);
 
     // Stopped: either button switches to the other list; the entry is loaded, not started.
     struct Step
@@ -786,10 +781,9 @@ TEST_F (Player, DoubleAndSingleClicksInTheLists)
     EXPECT_EQ (loadedName(), "t");
     EXPECT_TRUE (playing());
     EXPECT_EQ (p.transportState, PellmixPlayer::playing);
-    EXPECT_EQ (differingPixels (
-                   p.listenTargetButton->getNormalImage(),
-                   picture (BinaryData::player_listen_target_png, BinaryData::player_listen_target_pngSize)),
-               0);
+    EXPECT_EQ (
+        differingPixels (p.listenTargetButton->getNormalImage(), PELLMIX_PICTURE (player_listen_target_png)),
+        0);
 
     // A click in one list clears the other list's selection.
     EXPECT_TRUE (p.targetList->isRowSelected (1));
