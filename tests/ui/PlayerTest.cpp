@@ -48,14 +48,10 @@ protected:
     }
     int currentIndex (PellmixPlayListModel& model) const { return model.indexOfCurrentEntry(); }
 };
-} // namespace
 
-TEST_F (Player, ChildrenFacesAndStartState)
+// Every child in its place, in order, with its name and tooltip.
+void expectChildren (PellmixPlayer& p)
 {
-    auto& p = build();
-    EXPECT_EQ (p.getBounds(), juce::Rectangle<int> (0, 0, 1212, 120));
-    EXPECT_EQ (&p.getLookAndFeel(), PellmixLookAndFeel::getInstance());
-
     struct Child
     {
         juce::Component* component;
@@ -98,7 +94,11 @@ TEST_F (Player, ChildrenFacesAndStartState)
             EXPECT_EQ (tip->getTooltip(), c.tooltip);
         }
     }
+}
 
+// The labels' texts and fonts, the sliders' ranges, the lists' outlines.
+void expectLabelsSlidersAndLists (PellmixPlayer& p, const PellmixConfig& config)
+{
     // Labels.
     struct LabelCase
     {
@@ -139,12 +139,15 @@ TEST_F (Player, ChildrenFacesAndStartState)
     }
 
     // Lists: outline in the source and target colours, 2 pixels.
-    EXPECT_EQ (p.sourceList->findColour (juce::ListBox::outlineColourId), config->sourceColour);
-    EXPECT_EQ (p.targetList->findColour (juce::ListBox::outlineColourId), config->targetColour);
+    EXPECT_EQ (p.sourceList->findColour (juce::ListBox::outlineColourId), config.sourceColour);
+    EXPECT_EQ (p.targetList->findColour (juce::ListBox::outlineColourId), config.targetColour);
     EXPECT_EQ (p.sourceList->getOutlineThickness(), 2);
     EXPECT_EQ (p.sourceList->getRowHeight(), 18);
+}
 
-    // Button faces: the transport pictures, and the listen faces for the source list.
+// The transport pictures, and the listen faces for the source list.
+void expectButtonFaces (PellmixPlayer& p)
+{
     struct FaceCase
     {
         juce::ImageButton* button;
@@ -170,9 +173,12 @@ TEST_F (Player, ChildrenFacesAndStartState)
         EXPECT_EQ (differingPixels (f.button->getOverImage(), f.over), 0);
         EXPECT_EQ (differingPixels (f.button->getDownImage(), f.down), 0);
     }
+}
 
-    // Start state: stopped, repeat "All", elapsed time, volume 76 (+0.1248 dB), both timers, the
-    // audio callback registered (the engine was prepared for the device's blocks), curves at 0.
+// Stopped, repeat "All", elapsed time, volume 76 (+0.1248 dB), both timers, the audio callback
+// registered (the engine was prepared for the device's blocks), curves at 0.
+void expectStartState (PellmixPlayer& p, const PellmixConfig& config)
+{
     EXPECT_EQ (p.transportState, PellmixPlayer::stopped);
     EXPECT_EQ (p.repeatMode, PellmixPlayer::repeatAll);
     EXPECT_FALSE (p.showRemainingTime);
@@ -185,25 +191,42 @@ TEST_F (Player, ChildrenFacesAndStartState)
     EXPECT_EQ (p.getTimerInterval (PellmixPlayer::positionTimer), 500);
     auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
     ASSERT_NE (device, nullptr);
-    EXPECT_EQ (config->engine.getPreparedBlockSize(), device->getCurrentBufferSizeSamples());
+    EXPECT_EQ (config.engine.getPreparedBlockSize(), device->getCurrentBufferSizeSamples());
     for (float v : p.spectrumView->outputCurve)
         ASSERT_EQ (v, PellmixPlayerInOutSpectroGramme::floorValue);
+}
 
-    // Painting: background, the coloured squares behind the listen buttons (seen where the lit
-    // face is clear), the panel and the frame.
+// Background, the coloured squares behind the listen buttons (seen where the lit face is
+// clear), the panel and the frame.
+void expectPainting (PellmixPlayer& p, const PellmixConfig& config)
+{
     const auto shot = ui_test::snapshot (p);
     const auto background = PELLMIX_PICTURE (player_background_jpg);
     EXPECT_EQ (background.getBounds(), juce::Rectangle<int> (1212, 120));
     for (auto point : {juce::Point<int> (391, 60), juce::Point<int> (5, 60), juce::Point<int> (1200, 60)})
         EXPECT_EQ (shot.getPixelAt (point.x, point.y), background.getPixelAt (point.x, point.y))
             << point.toString();
-    EXPECT_EQ (shot.getPixelAt (775 + 3, 8 + 20), config->sourceColour);
+    EXPECT_EQ (shot.getPixelAt (775 + 3, 8 + 20), config.sourceColour);
     const auto panel = PELLMIX_PICTURE (player_transport_panel_png);
     EXPECT_EQ (panel.getBounds(), juce::Rectangle<int> (370, 110));
     const auto frame = PELLMIX_PICTURE (player_spectrum_frame_png);
     EXPECT_EQ (frame.getBounds(), juce::Rectangle<int> (366, 110));
     ASSERT_EQ (frame.getPixelAt (0, 54).getAlpha(), 255);
     EXPECT_EQ (shot.getPixelAt (809, 60), frame.getPixelAt (0, 54));
+}
+
+} // namespace
+
+TEST_F (Player, ChildrenFacesAndStartState)
+{
+    auto& p = build();
+    EXPECT_EQ (p.getBounds(), juce::Rectangle<int> (0, 0, 1212, 120));
+    EXPECT_EQ (&p.getLookAndFeel(), PellmixLookAndFeel::getInstance());
+    ASSERT_NO_FATAL_FAILURE (expectChildren (p));
+    ASSERT_NO_FATAL_FAILURE (expectLabelsSlidersAndLists (p, *config));
+    ASSERT_NO_FATAL_FAILURE (expectButtonFaces (p));
+    ASSERT_NO_FATAL_FAILURE (expectStartState (p, *config));
+    ASSERT_NO_FATAL_FAILURE (expectPainting (p, *config));
 }
 
 TEST_F (Player, GainLawTable)
