@@ -568,6 +568,45 @@ struct StateCase
     bool toneEnabled;
     bool chooserAsked;
 };
+
+// Every click in every state of the run: where it leads, and what the window shows then.
+namespace every_click
+{
+const char* const play = "Play test signal";
+const char* const stopTone = "Stop test signal";
+const char* const startText = "Start capture";
+const char* const stopText = "Stop capture";
+const int shown = PellmixCaptureHandOff::windowShown;
+const int closed = PellmixCaptureHandOff::windowClosed;
+const StateCase cases[] = {
+    {"idle, tone", State::idle, Click::tone, State::tone, false, shown, stopTone, startText, true, false},
+    {"idle, capture", State::idle, Click::capture, State::recording, false, shown, play, stopText, false,
+     true},
+    {"idle, close", State::idle, Click::close, State::idle, false, closed, play, startText, true, false},
+    {"tone, tone", State::tone, Click::tone, State::idle, false, shown, play, startText, true, false},
+    {"tone, capture", State::tone, Click::capture, State::recording, false, shown, play, stopText, false,
+     true},
+    {"tone, close", State::tone, Click::close, State::tone, false, closed, stopTone, startText, true, false},
+    {"recording, tone", State::recording, Click::tone, State::recording, false, shown, play, stopText, false,
+     false},
+    {"recording, capture", State::recording, Click::capture, State::idle, false, shown, play, startText, true,
+     false},
+    {"recording, close", State::recording, Click::close, State::recording, true, shown, play, stopText, false,
+     false},
+    {"complete, tone", State::complete, Click::tone, State::complete, false, shown, play, stopText, false,
+     false},
+    {"complete, capture", State::complete, Click::capture, State::complete, false, shown, play, stopText,
+     false, false},
+    {"complete, close", State::complete, Click::close, State::complete, true, shown, play, stopText, false,
+     false},
+    {"handing over, tone", State::handingOver, Click::tone, State::handingOver, false, shown, play, stopText,
+     false, false},
+    {"handing over, capture", State::handingOver, Click::capture, State::handingOver, false, shown, play,
+     stopText, false, false},
+    {"handing over, close", State::handingOver, Click::close, State::handingOver, true, shown, play, stopText,
+     false, false},
+};
+} // namespace every_click
 } // namespace
 
 TEST_F (CaptureWindowTest, EveryClickInEveryState)
@@ -579,43 +618,7 @@ TEST_F (CaptureWindowTest, EveryClickInEveryState)
     ChooserStub chooser;
     chooser.answer = {impulses().getChildFile ("states.vir")};
 
-    const char* play = "Play test signal";
-    const char* stopTone = "Stop test signal";
-    const char* startText = "Start capture";
-    const char* stopText = "Stop capture";
-    const int shown = PellmixCaptureHandOff::windowShown;
-    const int closed = PellmixCaptureHandOff::windowClosed;
-    const StateCase cases[] = {
-        {"idle, tone", State::idle, Click::tone, State::tone, false, shown, stopTone, startText, true, false},
-        {"idle, capture", State::idle, Click::capture, State::recording, false, shown, play, stopText, false,
-         true},
-        {"idle, close", State::idle, Click::close, State::idle, false, closed, play, startText, true, false},
-        {"tone, tone", State::tone, Click::tone, State::idle, false, shown, play, startText, true, false},
-        {"tone, capture", State::tone, Click::capture, State::recording, false, shown, play, stopText, false,
-         true},
-        {"tone, close", State::tone, Click::close, State::tone, false, closed, stopTone, startText, true,
-         false},
-        {"recording, tone", State::recording, Click::tone, State::recording, false, shown, play, stopText,
-         false, false},
-        {"recording, capture", State::recording, Click::capture, State::idle, false, shown, play, startText,
-         true, false},
-        {"recording, close", State::recording, Click::close, State::recording, true, shown, play, stopText,
-         false, false},
-        {"complete, tone", State::complete, Click::tone, State::complete, false, shown, play, stopText, false,
-         false},
-        {"complete, capture", State::complete, Click::capture, State::complete, false, shown, play, stopText,
-         false, false},
-        {"complete, close", State::complete, Click::close, State::complete, true, shown, play, stopText,
-         false, false},
-        {"handing over, tone", State::handingOver, Click::tone, State::handingOver, false, shown, play,
-         stopText, false, false},
-        {"handing over, capture", State::handingOver, Click::capture, State::handingOver, false, shown, play,
-         stopText, false, false},
-        {"handing over, close", State::handingOver, Click::close, State::handingOver, true, shown, play,
-         stopText, false, false},
-    };
-
-    for (const auto& c : cases)
+    for (const auto& c : every_click::cases)
     {
         SCOPED_TRACE (c.name);
         config->captureState = PellmixCaptureHandOff::windowShown;
