@@ -85,7 +85,7 @@ public:
     std::atomic<int> mainAudioOut{0};
     std::atomic<int> playingChannel{0};
     std::atomic<int> listenedList{0};
-    // The capture hand-off's stored values; captureHandOff holds its rules (engine/PellmixCaptureHandOff.h).
+    // The capture hand-off's stored values; captureHandOff holds its rules.
     std::atomic<int> captureState{PellmixCaptureHandOff::idle};
     std::atomic<int> captureSlot{-1};
     PellmixSharedString lastCapturePath;

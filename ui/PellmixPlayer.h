@@ -19,13 +19,14 @@
 // construction and written back at destruction.
 //
 // Threads: everything here runs on the message thread (component, timer, change and listener
-// callbacks; transportAction and loadEntry assert it in Debug builds). Nothing of the player runs on the
-// audio thread: that thread only pulls the transport (the framework's AudioTransportSource, with its own
-// lock) through audioSourcePlayer, and reads the configuration fields the player writes (processingEnabled,
-// playingChannel) and mainAudioOut, all atomics. The "audio file preview" thread reads ahead for the
-// transport. The transport's change messages arrive on the message thread, so the end-of-file rule sees the
+// callbacks). Nothing of the player runs on the audio thread: that thread only pulls the
+// transport (the framework's AudioTransportSource, with its own lock) through audioSourcePlayer,
+// and reads the configuration fields the player writes (processingEnabled, playingChannel) and
+// mainAudioOut, all atomics. The "audio file preview" thread reads ahead for the transport. The
+// transport's change messages arrive on the message thread, so the end-of-file rule sees the
 // transport's state at delivery time. The configuration and menu listener registrations are
-// removed again by the destructor.
+// removed again by the destructor. transportAction and loadEntry assert the message thread in
+// Debug builds.
 class PellmixPlayer : public juce::Component,
                       public juce::Button::Listener,
                       public juce::ChangeListener,
