@@ -1,6 +1,7 @@
 #include "app/MainContentComponent.h"
 
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "ui/PellmixCapture.h"
 #include "ui/PellmixExportBlock.h"
@@ -25,8 +26,7 @@ MainContentComponent::MainContentComponent()
     auto* config = PellmixConfig::getInstance();
     tooltipsChanged (config->toolTip);
 
-    background = juce::ImageCache::getFromMemory (BinaryData::main_background_png,
-                                                  BinaryData::main_background_pngSize);
+    background = PELLMIX_PICTURE (main_background_png);
 
     bypassButton = std::make_unique<juce::ImageButton> (juce::String());
     addAndMakeVisible (bypassButton.get());
@@ -88,7 +88,7 @@ void MainContentComponent::timerCallback()
     auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
     const bool ready = device != nullptr && !device->getOutputChannelNames().isEmpty();
     config->audioDeviceReady = ready ? 1 : 0;
-    captureWindow->setVisible (config->captureState == 1 && !captureWindow->isCloseHeld());
+    captureWindow->setVisible (config->captureHandOff.isWindowShown() && !captureWindow->isCloseHeld());
 }
 
 void MainContentComponent::buttonClicked (juce::Button* button)
@@ -104,15 +104,10 @@ void MainContentComponent::buttonClicked (juce::Button* button)
 
 void MainContentComponent::processingChanged (bool processingOn)
 {
-    auto image = [] (const char* data, int size) { return juce::ImageCache::getFromMemory (data, size); };
-    const auto normal = processingOn ? image (BinaryData::bypass_on_png, BinaryData::bypass_on_pngSize)
-                                     : image (BinaryData::bypass_off_png, BinaryData::bypass_off_pngSize);
+    const auto normal = processingOn ? PELLMIX_PICTURE (bypass_on_png) : PELLMIX_PICTURE (bypass_off_png);
     const auto pressed =
-        processingOn ? image (BinaryData::bypass_on_pressed_png, BinaryData::bypass_on_pressed_pngSize)
-                     : image (BinaryData::bypass_off_pressed_png, BinaryData::bypass_off_pressed_pngSize);
-    const juce::Colour none (0x00000000);
-    bypassButton->setImages (false, false, true, normal, 1.0f, none, normal, 0.9f, none, pressed, 0.8f, none,
-                             0.0f);
+        processingOn ? PELLMIX_PICTURE (bypass_on_pressed_png) : PELLMIX_PICTURE (bypass_off_pressed_png);
+    setButtonFaces (*bypassButton, normal, normal, pressed, fadingFaces);
 }
 
 void MainContentComponent::tooltipsChanged (bool tooltipsOn)

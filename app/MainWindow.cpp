@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/MainContentComponent.h"
-#include "app/WindowSizeHints.h"
+#include "platform/WindowSizeHints.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixLookAndFeel.h"

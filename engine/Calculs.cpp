@@ -1,6 +1,7 @@
 #include "engine/Calculs.h"
 
 #include "engine/CalculsResponse.h"
+#include "engine/PellmixCaptureHandOff.h"
 #include "engine/PellmixPackedSpectrum.h"
 #include "engine/FFTReal.h"
 #include "engine/PellmixFileWriter.h"
@@ -156,7 +157,7 @@ void Calculs::run()
     wait (2000);
     if (threadShouldExit())
     {
-        progress = -1;
+        progress = PellmixCaptureHandOff::runEnded;
         return;
     }
 
@@ -189,7 +190,7 @@ void Calculs::run()
         statusText.set ("Process failed !");
         showBox (BoxKind::warning, {}, failureText);
     }
-    progress = -1;
+    progress = PellmixCaptureHandOff::runEnded;
 }
 
 Calculs::Outcome Calculs::process()

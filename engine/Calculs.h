@@ -10,7 +10,8 @@
 // stored in the shared last-capture path.
 //
 // Every failure ends the run cleanly: status "Process failed !", a warning box saying what went
-// wrong, no last-capture path, no partial output file. A run ends with progress -1.
+// wrong, no last-capture path, no partial output file. A run ends with progress
+// PellmixCaptureHandOff::runEnded (-1).
 //
 // Message boxes are shown through a function the owner hands in, called on the message thread;
 // the worker waits until it returns (the box was closed) unless a stop request arrives first, in
@@ -63,7 +64,7 @@ public:
     static juce::String checkOutputFile (const juce::File& file);
 
     int sampleRate = 0;             // rate of the recording in Hz
-    std::atomic<int> progress{0};   // 0 .. 100 while working, -1 once a run has ended
+    std::atomic<int> progress{0};   // 0 .. 100 while working, then PellmixCaptureHandOff::runEnded
     PellmixSharedString statusText; // "", "Processing...", "Process successful !", "Process failed !"
 
 private:

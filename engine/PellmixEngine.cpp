@@ -1,6 +1,7 @@
 #include "engine/PellmixEngine.h"
 
 #include "engine/PellmixRamp.h"
+#include "engine/PellmixThreadCheck.h"
 #include "engine/PellmixWorkers.h"
 
 #include <algorithm>
@@ -25,6 +26,7 @@ PellmixEngine::PellmixEngine() = default;
 
 void PellmixEngine::initialise()
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     while (slots.size() < numSlots)
         slots.add (new PellmixIrSlot());
     // A new slot starts active; nothing is loaded yet, so the rule makes every slot inactive.
@@ -34,6 +36,7 @@ void PellmixEngine::initialise()
 
 bool PellmixEngine::loadIr (int slot, const juce::File& file)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     auto prepared = prepareIrs ({{slot, file}});
     return loadPreparedIr (prepared.front());
 }
@@ -41,6 +44,7 @@ bool PellmixEngine::loadIr (int slot, const juce::File& file)
 std::vector<PellmixEngine::PreparedIr>
 PellmixEngine::prepareIrs (const std::vector<std::pair<int, juce::File>>& files)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     std::vector<PreparedIr> prepared (files.size());
     std::vector<size_t> toRead; // one entry per slot: a slot's reader serves one read at a time
     for (size_t i = 0; i < files.size(); ++i)
@@ -64,6 +68,7 @@ PellmixEngine::prepareIrs (const std::vector<std::pair<int, juce::File>>& files)
 
 bool PellmixEngine::loadPreparedIr (PreparedIr& prepared)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     if (!prepared.read || !juce::isPositiveAndBelow (prepared.slot, slots.size()))
         return false;
     prepared.read = false; // taken once
@@ -77,6 +82,7 @@ bool PellmixEngine::loadPreparedIr (PreparedIr& prepared)
 
 void PellmixEngine::removeIr (int slot)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     if (!juce::isPositiveAndBelow (slot, slots.size()))
         return;
     slots[slot]->clear();
@@ -86,6 +92,7 @@ void PellmixEngine::removeIr (int slot)
 
 void PellmixEngine::setMute (int slot, bool shouldMute)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     if (!juce::isPositiveAndBelow (slot, numSlots))
         return;
     mute[(size_t)slot] = shouldMute;
@@ -94,6 +101,7 @@ void PellmixEngine::setMute (int slot, bool shouldMute)
 
 void PellmixEngine::setSolo (int slot, bool shouldSolo)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     if (!juce::isPositiveAndBelow (slot, numSlots))
         return;
     solo[(size_t)slot] = shouldSolo;
@@ -123,6 +131,7 @@ bool PellmixEngine::anyPlayableSlot() const
 
 void PellmixEngine::setIrParameters (int slot, int length, int offset, float phase, bool invert, float gainDb)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     if (!juce::isPositiveAndBelow (slot, slots.size()))
         return;
     auto* s = slots[slot];
@@ -140,6 +149,7 @@ void PellmixEngine::setIrParameters (int slot, int length, int offset, float pha
 
 void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyEq)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     const juce::ScopedLock serialised (blendLock);
 
     if (!anyPlayableSlot())
@@ -196,6 +206,7 @@ void PellmixEngine::blend (const float* eqGainsDb, bool updateGains, bool applyE
 
 bool PellmixEngine::exportIr (const juce::File& file)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     const juce::ScopedLock serialised (blendLock);
     return sum.writeVirFile (file);
 }

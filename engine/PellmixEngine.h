@@ -14,8 +14,10 @@
 // either way from an empty tail. A blend that finds no sounding slot publishes the dry state.
 //
 // Threading:
-// - Everything but processBlock() runs on the message thread (prepareToPlay() and reset() also
-//   at device start, when no audio callback runs).
+// - Everything but processBlock() runs on the message thread (prepareToPlay(), reset() and
+//   prepareSpectrum() also at device start, when no audio callback runs). The calls that change
+//   the slots or the blend assert it in Debug builds (PELLMIX_ASSERT_MESSAGE_THREAD); the const
+//   getters may also be read from another thread, as the player's spectrum reads are.
 // - processBlock() runs on the audio thread and never waits for another thread: it tries `lock`
 //   once. With the lock it takes what was published (a new pair, the dry state) for the block;
 //   without it, it plays on with the pair that was playing, which no publish touches (a publish

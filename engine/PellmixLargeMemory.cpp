@@ -1,14 +1,12 @@
 #include "engine/PellmixLargeMemory.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "platform/LargePages.h"
 
 namespace PellmixLargeMemory
 {
 namespace
 {
-constexpr std::size_t hugePage = std::size_t (2) << 20;
+constexpr std::size_t hugePage = largePageBytes;
 constexpr std::size_t largeBlock = std::size_t (4) << 20;
 } // namespace
 
@@ -18,10 +16,7 @@ void* allocate (std::size_t bytes)
         return ::operator new (bytes);
 
     void* p = ::operator new (bytes, std::align_val_t (hugePage));
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    // Advice only: where huge pages are off or none is free, the block keeps small pages.
-    ::madvise (p, bytes & ~(hugePage - 1), MADV_HUGEPAGE);
-#endif
+    adviseLargePages (p, bytes);
     return p;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Memory for long signals and their transforms (megabytes): blocks of 4 MiB and more are aligned
-// to 2 MiB and, on Linux, advised to be backed by huge pages. Touching such a block the first
+// to 2 MiB and advised to be backed by huge pages (platform/LargePages.h). Touching such a block the first
 // time then costs one page fault per 2 MiB instead of one per 4 KiB, and the long FFT passes that
 // sweep it miss the TLB less. Smaller blocks are plain allocations.
 //

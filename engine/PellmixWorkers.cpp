@@ -8,9 +8,7 @@
 #include <thread>
 #include <vector>
 
-#if defined(__linux__)
-#include <pthread.h>
-#endif
+#include <juce_core/juce_core.h>
 
 namespace
 {
@@ -91,9 +89,7 @@ private:
 
     void work()
     {
-#if defined(__linux__)
-        pthread_setname_np (pthread_self(), "Pellmix worker");
-#endif
+        juce::Thread::setCurrentThreadName ("Pellmix worker");
         std::unique_lock<std::mutex> hold (mutex);
         for (;;)
         {

@@ -1,6 +1,7 @@
 #include "settings/PellmixConfig.h"
 
 #include "engine/PellmixInputFile.h"
+#include "engine/PellmixThreadCheck.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixStoredFile.h"
 
@@ -109,21 +110,25 @@ void PellmixConfig::removeListener (Listener* listener)
 
 void PellmixConfig::notifyProcessingChanged (bool processingOn)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     listeners.call ([processingOn] (Listener& l) { l.processingChanged (processingOn); });
 }
 
 void PellmixConfig::notifyColourChanged (int colourIndex)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     listeners.call ([colourIndex] (Listener& l) { l.colourSettingChanged (colourIndex); });
 }
 
 void PellmixConfig::notifyTooltipsChanged (bool tooltipsOn)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     listeners.call ([tooltipsOn] (Listener& l) { l.tooltipsChanged (tooltipsOn); });
 }
 
 void PellmixConfig::resetColours()
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     for (int i = 0; i < numColours; ++i)
         *getColourByIndex (i) = getDefaultColour (i);
 
@@ -133,6 +138,7 @@ void PellmixConfig::resetColours()
 
 void PellmixConfig::toggleTooltips()
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     toolTip = !toolTip;
     notifyTooltipsChanged (toolTip);
 }
@@ -144,6 +150,7 @@ void PellmixConfig::handleAsyncUpdate()
 
 void PellmixConfig::saveAudioSettings()
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     auto* deviceManager = getSharedAudioDeviceManager();
     auto setup = deviceManager->getAudioDeviceSetup();
 
@@ -166,10 +173,12 @@ void PellmixConfig::saveAudioSettings()
 
 bool PellmixConfig::loadProject (const juce::File& file, XmlFileProblem* why)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     return project.load (file, why);
 }
 
 bool PellmixConfig::saveProject (const juce::File& file)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     return project.save (file);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/PellmixCaptureHandOff.h"
 #include "engine/PellmixEngine.h"
 #include "engine/PellmixSharedString.h"
 #include "settings/PellmixProject.h"
@@ -23,7 +24,8 @@
 // (playback audio callback), captureAudioIn and captureAudioOut (capture audio callback), and
 // lastCapturePath, which the capture worker writes and the message thread reads (handed over
 // whole). Listeners are added and removed under `lock`; broadcasts take no lock and run on the
-// message thread.
+// message thread. The broadcasts and the other calls that change the configuration assert the
+// message thread in Debug builds (PELLMIX_ASSERT_MESSAGE_THREAD).
 class PellmixConfig : public juce::AsyncUpdater
 {
 public:
@@ -83,9 +85,11 @@ public:
     std::atomic<int> mainAudioOut{0};
     std::atomic<int> playingChannel{0};
     std::atomic<int> listenedList{0};
-    std::atomic<int> captureState{0};
+    // The capture hand-off's stored values; captureHandOff holds its rules.
+    std::atomic<int> captureState{PellmixCaptureHandOff::idle};
     std::atomic<int> captureSlot{-1};
     PellmixSharedString lastCapturePath;
+    PellmixCaptureHandOff captureHandOff{captureState, captureSlot, lastCapturePath};
     juce::AudioFormatManager formatManager;
     juce::TimeSliceThread previewThread{"audio file preview"};
     std::unique_ptr<juce::File> logFile;

@@ -2,7 +2,7 @@
 
 #include "engine/PellmixChannelCode.h"
 #include "settings/PellmixConfig.h"
-#include "settings/PellmixPaths.h"
+#include "platform/SupportFolders.h"
 #include "settings/PellmixStoredFile.h"
 
 namespace

@@ -1,8 +1,7 @@
 #include "settings/PellmixStoredFile.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
+#include "platform/FileRename.h"
+
 #include <map>
 #include <sys/stat.h>
 
@@ -35,16 +34,18 @@ juce::File keepAside (const juce::File& file, bool& gone)
     for (int n = 1; n < 1000; ++n)
     {
         const juce::File aside (n == 1 ? base : base + "." + juce::String (n));
-        if (::renameat2 (AT_FDCWD, file.getFullPathName().toRawUTF8(), AT_FDCWD,
-                         aside.getFullPathName().toRawUTF8(), RENAME_NOREPLACE) == 0)
-            return aside;
-        if (errno == ENOENT)
+        switch (renameWithoutReplacing (file, aside))
         {
-            gone = true;
-            return {};
+            case RenameResult::renamed:
+                return aside;
+            case RenameResult::sourceMissing:
+                gone = true;
+                return {};
+            case RenameResult::targetExists:
+                continue;
+            case RenameResult::failed:
+                return {};
         }
-        if (errno != EEXIST)
-            return {};
     }
     return {};
 }

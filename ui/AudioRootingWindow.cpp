@@ -1,6 +1,7 @@
 #include "ui/AudioRootingWindow.h"
 
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "engine/PellmixChannelCode.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "settings/PellmixConfig.h"
@@ -46,8 +47,7 @@ AudioRootingWindow::AudioRootingWindow (PellmixConfig* configToEdit)
     okButton->setBounds ((getWidth() - 150) / 2, getHeight() - 40, 150, 24);
 
     fillChannelLists();
-    background = juce::ImageCache::getFromMemory (BinaryData::routing_background_png,
-                                                  BinaryData::routing_background_pngSize);
+    background = PELLMIX_PICTURE (routing_background_png);
 }
 
 AudioRootingWindow::~AudioRootingWindow()

@@ -6,6 +6,7 @@
 #include "engine/PellmixTestSignal.h"
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixFileChooser.h"
+#include "ui/PellmixPictures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,11 +21,6 @@ constexpr int toneKind = 1;
 constexpr int sweepKind = 0;
 constexpr int inverseKind = 2;
 constexpr int streamBufferBytes = 32768;
-
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
 
 // The worker's boxes, shown on the message thread; the worker waits until the user closes one.
 void showWorkerBox (Calculs::BoxKind kind, const juce::String& title, const juce::String& text)
@@ -110,7 +106,7 @@ PellmixCapture::PellmixCapture()
     , expectedBlockSize (PellmixConfig::getInstance()->settings.bufferSize)
 {
     auto* config = PellmixConfig::getInstance();
-    background = picture (BinaryData::capture_background_png, BinaryData::capture_background_pngSize);
+    background = PELLMIX_PICTURE (capture_background_png);
 
     auto makeButton = [this] (const juce::String& name, juce::Rectangle<int> bounds)
     {
@@ -164,11 +160,8 @@ PellmixCapture::PellmixCapture()
     addAndMakeVisible (closeButton.get());
     closeButton->setBounds (402, 43, 30, 22);
     closeButton->addListener (this);
-    const juce::Colour none (0x00000000);
-    closeButton->setImages (
-        false, false, true, picture (BinaryData::close_normal_png, BinaryData::close_normal_pngSize), 1.0f,
-        none, picture (BinaryData::close_over_png, BinaryData::close_over_pngSize), 1.0f, none,
-        picture (BinaryData::close_pressed_png, BinaryData::close_pressed_pngSize), 1.0f, none, 0.0f);
+    setButtonFaces (*closeButton, PELLMIX_PICTURE (close_normal_png), PELLMIX_PICTURE (close_over_png),
+                    PELLMIX_PICTURE (close_pressed_png), opaqueFaces);
 
     setSize (panelWidth, panelHeight);
     auto* manager = getSharedAudioDeviceManager();
@@ -235,14 +228,14 @@ bool PellmixCapture::isCaptureActive() const
 {
     const auto s = run.getState();
     return s == State::recording || s == State::complete || s == State::handingOver ||
-           worker->isThreadRunning() || worker->progress.load() == -1;
+           worker->isThreadRunning() || PellmixCaptureHandOff::hasRunEnded (worker->progress);
 }
 
 bool PellmixCapture::isBusy() const
 {
     const auto s = run.getState();
     return s == State::complete || s == State::handingOver || worker->isThreadRunning() ||
-           worker->progress.load() == -1;
+           PellmixCaptureHandOff::hasRunEnded (worker->progress);
 }
 
 void PellmixCapture::buttonClicked (juce::Button* button)
@@ -291,7 +284,7 @@ void PellmixCapture::closeClicked()
         closeHeld = true;
         return;
     }
-    PellmixConfig::getInstance()->captureState = 2;
+    PellmixConfig::getInstance()->captureHandOff.windowWasClosed();
 }
 
 void PellmixCapture::stopRun()
@@ -732,11 +725,11 @@ void PellmixCapture::tickWhileIdle()
         progressMeter->setLevel (p);
         statusLabel->setText (worker->statusText.get(), juce::dontSendNotification);
     }
-    else if (p == -1 && !worker->isThreadRunning())
+    else if (p == PellmixCaptureHandOff::runEnded && !worker->isThreadRunning())
     {
         lastOutputName.clear();
         resetControls();
-        worker->progress = -2;
+        PellmixCaptureHandOff::markRunEndSeen (worker->progress);
         run.finishHandOver();
     }
 }
@@ -746,7 +739,7 @@ void PellmixCapture::releaseCloseIfDone()
     if (closeHeld && !isCaptureActive())
     {
         closeHeld = false;
-        PellmixConfig::getInstance()->captureState = 2;
+        PellmixConfig::getInstance()->captureHandOff.windowWasClosed();
     }
 }
 

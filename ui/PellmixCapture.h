@@ -35,10 +35,10 @@
 // not (the framework's JACK and ALSA devices). When the device goes away the capture stops with a
 // message saying so, and the input meter falls to silence once no device feeds it.
 //
-// The close button sets PellmixConfig::captureState to 2. While a recording or the worker is
-// active the close is held instead: the window hides (the main content asks isCloseHeld()) and
-// the state becomes 2 only once the run has ended, so the IR block takes the new file and not a
-// later session's.
+// The close button moves the capture hand-off on (PellmixCaptureHandOff::windowWasClosed). While
+// a recording or the worker is active the close is held instead: the window hides (the main
+// content asks isCloseHeld()) and the hand-off moves on only once the run has ended, so the IR
+// block takes the new file and not a later session's.
 //
 // Threads:
 // - Message thread: construction, destruction, clicks, the timer (50 ms, 200 ms once a recording

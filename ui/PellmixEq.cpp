@@ -3,14 +3,10 @@
 #include "BinaryData.h"
 #include "settings/PellmixConfig.h"
 #include "ui/PellmixLookAndFeel.h"
+#include "ui/PellmixPictures.h"
 
 namespace
 {
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
 PellmixProject& project()
 {
     return PellmixConfig::getInstance()->project;
@@ -117,7 +113,7 @@ PellmixEq::PellmixEq()
 
     for (int i = 0; i < numBands; ++i)
         bandLabels[i]->setText (bandFrequencies[i], juce::dontSendNotification);
-    background = picture (BinaryData::eq_background_jpg, BinaryData::eq_background_jpgSize);
+    background = PELLMIX_PICTURE (eq_background_jpg);
     startTimer (timerIntervalMs);
     setSize (1212, 120);
 }
@@ -169,14 +165,10 @@ void PellmixEq::sliderValueChanged (juce::Slider*)
 
 void PellmixEq::setSwitchLook (bool on)
 {
-    const auto normal = on ? picture (BinaryData::eq_switch_on_png, BinaryData::eq_switch_on_pngSize)
-                           : picture (BinaryData::eq_switch_off_png, BinaryData::eq_switch_off_pngSize);
+    const auto normal = on ? PELLMIX_PICTURE (eq_switch_on_png) : PELLMIX_PICTURE (eq_switch_off_png);
     const auto pressed =
-        on ? picture (BinaryData::eq_switch_on_pressed_png, BinaryData::eq_switch_on_pressed_pngSize)
-           : picture (BinaryData::eq_switch_off_pressed_png, BinaryData::eq_switch_off_pressed_pngSize);
-    const juce::Colour none (0x00000000);
-    eqButton->setImages (false, true, true, normal, 1.0f, none, normal, 1.0f, none, pressed, 1.0f, none,
-                         0.0f);
+        on ? PELLMIX_PICTURE (eq_switch_on_pressed_png) : PELLMIX_PICTURE (eq_switch_off_pressed_png);
+    setButtonFaces (*eqButton, normal, normal, pressed, opaqueScaledFaces);
 }
 
 void PellmixEq::buttonClicked (juce::Button* button)

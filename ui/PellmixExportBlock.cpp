@@ -1,6 +1,7 @@
 #include "ui/PellmixExportBlock.h"
 
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "ui/PellmixLookAndFeel.h"
 
 #include <cmath>
@@ -41,8 +42,7 @@ PellmixExportBlock::PellmixExportBlock()
     config->engine.prepareSpectrum (PellmixEngine::sumSpectrum, 2048, numPoints, PellmixEngine::workingRate);
     config->engine.blend (nullptr, false, config->project.eqOn);
 
-    background = juce::ImageCache::getFromMemory (BinaryData::results_background_png,
-                                                  BinaryData::results_background_pngSize);
+    background = PELLMIX_PICTURE (results_background_png);
     setLookAndFeel (PellmixLookAndFeel::getInstance());
 
     auto makeLabel = [this] (const char* name, const char* text, juce::Point<float> corner)

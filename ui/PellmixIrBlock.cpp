@@ -1,9 +1,11 @@
 #include "ui/PellmixIrBlock.h"
 
 #include "BinaryData.h"
+#include "engine/PellmixThreadCheck.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "ui/PellmixFileChooser.h"
 #include "ui/PellmixLookAndFeel.h"
+#include "ui/PellmixPictures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,13 +13,6 @@
 
 namespace
 {
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
-#define PELLMIX_PICTURE(name) picture (BinaryData::name, BinaryData::name##Size)
-
 PellmixConfig& config()
 {
     return *PellmixConfig::getInstance();
@@ -31,14 +26,6 @@ PellmixEngine& engine()
 PellmixProject& project()
 {
     return config().project;
-}
-
-// One look of an image button: the pictures of the three states with the block's opacities.
-void setButtonImages (juce::ImageButton& button, bool rescale, const juce::Image& normal,
-                      const juce::Image& over, const juce::Image& down)
-{
-    const juce::Colour none (0x00000000);
-    button.setImages (false, rescale, true, normal, 1.0f, none, over, 0.9f, none, down, 0.8f, none, 0.0f);
 }
 
 std::unique_ptr<juce::ImageButton> makeButton (juce::Button::Listener& listener, const juce::String& tooltip)
@@ -96,9 +83,9 @@ PellmixIrBlock::PellmixIrBlock()
     setMuteLook (false);
     setSoloLook (false);
     const auto capture = PELLMIX_PICTURE (ir_capture_png);
-    setButtonImages (*captureButton, false, capture, capture, capture);
-    setButtonImages (*removeButton, false, PELLMIX_PICTURE (remove_png), PELLMIX_PICTURE (remove_over_png),
-                     PELLMIX_PICTURE (remove_pressed_png));
+    setButtonFaces (*captureButton, capture, fadingFaces);
+    setButtonFaces (*removeButton, PELLMIX_PICTURE (remove_png), PELLMIX_PICTURE (remove_over_png),
+                    PELLMIX_PICTURE (remove_pressed_png), fadingFaces);
     setInvertLook (false);
     setPlotMode (0);
 
@@ -170,6 +157,7 @@ PellmixIrBlock::~PellmixIrBlock()
 
 void PellmixIrBlock::setSlotIndex (int slot)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     slotIndex = slot;
     project().setIrPath (slotIndex, juce::File());
 }
@@ -189,6 +177,7 @@ bool PellmixIrBlock::slotHasFile() const
 //==============================================================================
 PellmixIrBlock::LoadResult PellmixIrBlock::reloadAndBlend()
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     return loadAndBlend (nullptr);
 }
 
@@ -207,6 +196,7 @@ PellmixIrBlock::LoadResult PellmixIrBlock::loadAndBlend (PellmixEngine::Prepared
 
 void PellmixIrBlock::applyParametersAndBlend()
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     const auto r = record();
     engine().setIrParameters (slotIndex, r.length, r.offset, r.phase, r.invert, r.gain);
     blendWithoutNewGains();
@@ -282,13 +272,7 @@ void PellmixIrBlock::requestCapture()
     if (device == nullptr || device->getInputChannelNames().isEmpty())
         return;
 
-    auto& c = config();
-    // A new capture session starts without a path, so a result of an earlier session that was
-    // never taken cannot land in this slot.
-    if (c.captureState.load() == 0)
-        c.lastCapturePath.clear();
-    c.captureSlot = slotIndex;
-    c.captureState = 1;
+    config().captureHandOff.request (slotIndex);
 }
 
 //==============================================================================
@@ -365,7 +349,7 @@ void PellmixIrBlock::setPlotMode (int mode)
         [] (juce::ImageButton& b, bool selected, const juce::Image& on, const juce::Image& off)
     {
         const auto& image = selected ? on : off;
-        setButtonImages (b, false, image, image, image);
+        setButtonFaces (b, image, fadingFaces);
     };
     setSelected (*timePlotButton, mode == 0, PELLMIX_PICTURE (plot_time_on_png),
                  PELLMIX_PICTURE (plot_time_off_png));
@@ -380,33 +364,33 @@ void PellmixIrBlock::setPlotMode (int mode)
 void PellmixIrBlock::setMuteLook (bool muted)
 {
     if (muted)
-        setButtonImages (*muteButton, true, PELLMIX_PICTURE (mute_on_png), PELLMIX_PICTURE (mute_on_png),
-                         PELLMIX_PICTURE (mute_on_pressed_png));
+        setButtonFaces (*muteButton, PELLMIX_PICTURE (mute_on_png), PELLMIX_PICTURE (mute_on_png),
+                        PELLMIX_PICTURE (mute_on_pressed_png), fadingScaledFaces);
     else
-        setButtonImages (*muteButton, true, PELLMIX_PICTURE (mute_off_png), PELLMIX_PICTURE (mute_off_png),
-                         PELLMIX_PICTURE (mute_off_pressed_png));
+        setButtonFaces (*muteButton, PELLMIX_PICTURE (mute_off_png), PELLMIX_PICTURE (mute_off_png),
+                        PELLMIX_PICTURE (mute_off_pressed_png), fadingScaledFaces);
 }
 
 void PellmixIrBlock::setSoloLook (bool soloed)
 {
     if (soloed)
-        setButtonImages (*soloButton, true, PELLMIX_PICTURE (solo_on_png), PELLMIX_PICTURE (solo_on_png),
-                         PELLMIX_PICTURE (solo_on_pressed_png));
+        setButtonFaces (*soloButton, PELLMIX_PICTURE (solo_on_png), PELLMIX_PICTURE (solo_on_png),
+                        PELLMIX_PICTURE (solo_on_pressed_png), fadingScaledFaces);
     else
-        setButtonImages (*soloButton, true, PELLMIX_PICTURE (solo_off_png), PELLMIX_PICTURE (solo_off_png),
-                         PELLMIX_PICTURE (solo_off_pressed_png));
+        setButtonFaces (*soloButton, PELLMIX_PICTURE (solo_off_png), PELLMIX_PICTURE (solo_off_png),
+                        PELLMIX_PICTURE (solo_off_pressed_png), fadingScaledFaces);
 }
 
 void PellmixIrBlock::setInvertLook (bool inverted)
 {
     if (inverted)
-        setButtonImages (*invertButton, false, PELLMIX_PICTURE (invert_inverted_png),
-                         PELLMIX_PICTURE (invert_inverted_over_png),
-                         PELLMIX_PICTURE (invert_inverted_pressed_png));
+        setButtonFaces (*invertButton, PELLMIX_PICTURE (invert_inverted_png),
+                        PELLMIX_PICTURE (invert_inverted_over_png),
+                        PELLMIX_PICTURE (invert_inverted_pressed_png), fadingFaces);
     else
-        setButtonImages (*invertButton, false, PELLMIX_PICTURE (invert_normal_png),
-                         PELLMIX_PICTURE (invert_normal_over_png),
-                         PELLMIX_PICTURE (invert_normal_pressed_png));
+        setButtonFaces (*invertButton, PELLMIX_PICTURE (invert_normal_png),
+                        PELLMIX_PICTURE (invert_normal_over_png), PELLMIX_PICTURE (invert_normal_pressed_png),
+                        fadingFaces);
 }
 
 //==============================================================================
@@ -430,9 +414,7 @@ void PellmixIrBlock::timerCallback()
         return;
     }
 
-    auto& c = config();
-    const bool capturing = slotIndex >= 0 && c.captureSlot.load() == slotIndex && c.captureState.load() != 0;
-    showLook (capturing ? Look::capturing : Look::empty);
+    showLook (config().captureHandOff.isPendingFor (slotIndex) ? Look::capturing : Look::empty);
     leaveBlendIfEmpty();
 }
 
@@ -489,14 +471,9 @@ void PellmixIrBlock::takeProjectRecord (PellmixEngine::PreparedIr* prepared)
 
 void PellmixIrBlock::completeCapture()
 {
-    auto& c = config();
-    if (slotIndex < 0 || c.captureSlot.load() != slotIndex || c.captureState.load() != 2)
-        return;
-
-    const auto path = c.lastCapturePath.take();
-    if (path.isNotEmpty())
+    juce::String path;
+    if (config().captureHandOff.takeResult (slotIndex, path) && path.isNotEmpty())
         takeFile (juce::File (path));
-    c.captureState = 0;
 }
 
 void PellmixIrBlock::leaveBlendIfEmpty()

@@ -22,9 +22,8 @@
 // but the capture button, the curve), capturing (no file, a capture pending for this slot:
 // "Capturing ..."), empty (the capture button, the drop picture).
 //
-// Threads: message thread only. PellmixConfig::lastCapturePath is written by the capture worker
-// and taken here in one step (PellmixSharedString::take); captureState and captureSlot are
-// atomics.
+// Threads: message thread only (the public calls assert it in Debug builds). The capture request and the
+// taking of its file go through PellmixConfig::captureHandOff.
 class PellmixIrBlock : public juce::Component,
                        public juce::FileDragAndDropTarget,
                        public juce::Slider::Listener,

@@ -2,6 +2,7 @@
 
 #include "BinaryData.h"
 #include "settings/PellmixConfig.h"
+#include "ui/PellmixPictures.h"
 
 namespace
 {
@@ -10,11 +11,6 @@ juce::Typeface::Ptr readTypeface (const void* data, int size)
     // The stream is read in place: the embedded bytes are not copied.
     juce::MemoryInputStream stream (data, (size_t)size, false);
     return new juce::CustomTypeface (stream);
-}
-
-juce::Image picture (const void* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
 }
 
 bool isNamed (const juce::Slider& slider, const char* name)
@@ -108,12 +104,12 @@ void PellmixLookAndFeel::drawLinearSliderBackground (juce::Graphics& g, int x, i
 {
     if (isNamed (slider, eqSliderName))
     {
-        g.drawImageAt (picture (BinaryData::eq_slider_track_png, BinaryData::eq_slider_track_pngSize), 0, 0);
+        g.drawImageAt (PELLMIX_PICTURE (eq_slider_track_png), 0, 0);
         return;
     }
     if (isNamed (slider, irGainSliderName))
     {
-        g.drawImageAt (picture (BinaryData::ir_gain_track_png, BinaryData::ir_gain_track_pngSize), 0, 0);
+        g.drawImageAt (PELLMIX_PICTURE (ir_gain_track_png), 0, 0);
         return;
     }
 
@@ -132,10 +128,9 @@ void PellmixLookAndFeel::drawLinearSliderThumb (juce::Graphics& g, int x, int y,
     const int s = (int)sliderPos;
 
     if (isNamed (slider, eqSliderName))
-        g.drawImageAt (picture (BinaryData::eq_slider_thumb_png, BinaryData::eq_slider_thumb_pngSize), 0,
-                       s - 9);
+        g.drawImageAt (PELLMIX_PICTURE (eq_slider_thumb_png), 0, s - 9);
     else if (isNamed (slider, irGainSliderName))
-        g.drawImageAt (picture (BinaryData::ir_gain_thumb_png, BinaryData::ir_gain_thumb_pngSize), 0, s - 12);
+        g.drawImageAt (PELLMIX_PICTURE (ir_gain_thumb_png), 0, s - 12);
     else
         LookAndFeel_V2::drawLinearSliderThumb (g, x, y, width, height, sliderPos, minSliderPos, maxSliderPos,
                                                style, slider);
@@ -195,7 +190,7 @@ void PellmixLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int 
                                            juce::Slider& slider)
 {
     if (slider.getName().startsWith (rotarySliderPrefix) &&
-        drawFilmStripFrame (g, picture (BinaryData::knob_strip_png, BinaryData::knob_strip_pngSize), slider))
+        drawFilmStripFrame (g, PELLMIX_PICTURE (knob_strip_png), slider))
         return;
 
     drawVectorKnob (g, x, y, width, height, sliderPos, rotaryStartAngle, rotaryEndAngle, slider);

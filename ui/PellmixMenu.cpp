@@ -1,18 +1,13 @@
 #include "ui/PellmixMenu.h"
 
 #include "engine/PellmixInputFile.h"
+#include "platform/DocumentOpener.h"
 #include "settings/PellmixConfig.h"
 #include "ui/AudioSetupDialogs.h"
 #include "ui/PellmixFileChooser.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <juce_gui_extra/juce_gui_extra.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace
 {
@@ -113,46 +108,6 @@ void PellmixMenu::removeListener (Listener* listener)
 void PellmixMenu::setDocumentOpener (DocumentOpener opener)
 {
     openDocument = std::move (opener);
-}
-
-bool PellmixMenu::openWithDesktop (const juce::File& document)
-{
-    // The shell only starts the opener in the background and ends; the path is its argument $1,
-    // never read as shell text. The document itself is never run, whatever its permissions.
-    const char* script =
-        "command -v xdg-open >/dev/null 2>&1 || exit 127; xdg-open \"$1\" </dev/null >/dev/null 2>&1 &";
-    const auto path = document.getFullPathName().toStdString();
-    const char* argv[] = {"sh", "-c", script, "pellmix-open", path.c_str(), nullptr};
-
-    // The opener starts with no signal blocked, whatever this thread blocks.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init (&attributes);
-    sigset_t none;
-    sigemptyset (&none);
-    posix_spawnattr_setsigmask (&attributes, &none);
-    posix_spawnattr_setflags (&attributes, POSIX_SPAWN_SETSIGMASK);
-
-    pid_t pid = 0;
-    const int failed =
-        posix_spawn (&pid, "/bin/sh", nullptr, &attributes, const_cast<char* const*> (argv), environ);
-    posix_spawnattr_destroy (&attributes);
-    if (failed != 0)
-    {
-        juce::Logger::writeToLog ("The document opener could not be started for " +
-                                  document.getFullPathName());
-        return false;
-    }
-    // (A process that ignores SIGCHLD gets no status back: the opener then counts as started.)
-    int status = 0;
-    while (waitpid (pid, &status, 0) < 0 && errno == EINTR)
-    {
-    }
-    if (!WIFEXITED (status) || WEXITSTATUS (status) != 0)
-    {
-        juce::Logger::writeToLog ("No desktop opener (xdg-open) to open " + document.getFullPathName());
-        return false;
-    }
-    return true;
 }
 
 juce::String PellmixMenu::aboutText()

@@ -70,10 +70,8 @@ public:
     int getNumListeners() const { return listeners.size(); }
 
     // Replaces the document opener; an empty function restores the default, the desktop's opener
-    // ("xdg-open", started detached; false when it could not be started). Files are asked for
-    // through PellmixFileChooser.
+    // (openWithDesktop, platform/DocumentOpener.h). Files are asked for through PellmixFileChooser.
     void setDocumentOpener (DocumentOpener opener);
-    static bool openWithDesktop (const juce::File& document);
 
     static constexpr const char* aboutTitle = "About Vantrel Melvane...";
     // How long the load report waits at most for the IR blocks to take a loaded project.

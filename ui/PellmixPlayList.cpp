@@ -1,6 +1,8 @@
 #include "ui/PellmixPlayList.h"
 
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
+#include "engine/PellmixThreadCheck.h"
 
 #include <cmath>
 
@@ -124,9 +126,7 @@ PellmixPlayList::PellmixPlayList()
     , model (std::make_unique<PellmixPlayListModel>())
 {
     // A copy: the faded pixels must not change the image cache's shared picture.
-    emptyListImage = juce::ImageCache::getFromMemory (BinaryData::player_empty_hint_png,
-                                                      BinaryData::player_empty_hint_pngSize)
-                         .createCopy();
+    emptyListImage = PELLMIX_PICTURE (player_empty_hint_png).createCopy();
     emptyListImage.multiplyAllAlphas (hintAlpha);
     setModel (model.get());
     setRowHeight (rowHeight);
@@ -146,6 +146,7 @@ PellmixPlayList::~PellmixPlayList()
 
 int PellmixPlayList::addFiles (const juce::StringArray& paths)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
     int added = 0;

@@ -74,7 +74,7 @@ public:
 // named in one box), Delete or Backspace removing the selected rows. Every other key goes on to
 // the list box (arrows, Home, End, Return) and then to its parents.
 //
-// Threads: message thread only.
+// Threads: message thread only (addFiles asserts it in Debug builds).
 class PellmixPlayList : public juce::ListBox, public juce::KeyListener, public juce::FileDragAndDropTarget
 {
 public:

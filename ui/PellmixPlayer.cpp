@@ -1,9 +1,11 @@
 #include "ui/PellmixPlayer.h"
 
 #include "BinaryData.h"
+#include "engine/PellmixThreadCheck.h"
 #include "settings/SharedAudioDeviceManager.h"
 #include "ui/PellmixFileChooser.h"
 #include "ui/PellmixLookAndFeel.h"
+#include "ui/PellmixPictures.h"
 #include "ui/PellmixPlayListFile.h"
 
 #include <cmath>
@@ -11,25 +13,6 @@
 
 namespace
 {
-juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
-// The same picture for normal, over and down, at opacities 1.0, 0.9 and 0.8, drawn at its own
-// size; every pixel of the button takes clicks.
-void setFaces (juce::ImageButton& button, const juce::Image& normal, const juce::Image& over,
-               const juce::Image& down)
-{
-    const juce::Colour none (0x00000000);
-    button.setImages (false, false, true, normal, 1.0f, none, over, 0.9f, none, down, 0.8f, none, 0.0f);
-}
-
-void setFaces (juce::ImageButton& button, const juce::Image& face)
-{
-    setFaces (button, face, face, face);
-}
-
 std::unique_ptr<juce::ImageButton> makeButton (const juce::String& tooltip)
 {
     auto button = std::make_unique<juce::ImageButton> (juce::String());
@@ -83,11 +66,9 @@ PellmixPlayer::PellmixPlayer()
     auto* config = PellmixConfig::getInstance();
     audioSourcePlayer.setSource (&transportSource);
 
-    backgroundImage = picture (BinaryData::player_background_jpg, BinaryData::player_background_jpgSize);
-    spectrumFrameImage =
-        picture (BinaryData::player_spectrum_frame_png, BinaryData::player_spectrum_frame_pngSize);
-    transportPanelImage =
-        picture (BinaryData::player_transport_panel_png, BinaryData::player_transport_panel_pngSize);
+    backgroundImage = PELLMIX_PICTURE (player_background_jpg);
+    spectrumFrameImage = PELLMIX_PICTURE (player_spectrum_frame_png);
+    transportPanelImage = PELLMIX_PICTURE (player_transport_panel_png);
     setLookAndFeel (PellmixLookAndFeel::getInstance());
 
     createChildren(); // the spectrum view starts with both curves on its floor
@@ -181,18 +162,17 @@ void PellmixPlayer::createChildren()
     pauseButton = makeButton ("Pause [spacebar]");
     stopButton = makeButton ("Stop");
     nextButton = makeButton ("Go to next file");
-    setFaces (*previousButton,
-              picture (BinaryData::player_previous_png, BinaryData::player_previous_pngSize));
-    setFaces (*playButton, picture (BinaryData::player_play_png, BinaryData::player_play_pngSize));
-    setFaces (*pauseButton, picture (BinaryData::player_pause_png, BinaryData::player_pause_pngSize));
-    setFaces (*stopButton, picture (BinaryData::player_stop_png, BinaryData::player_stop_pngSize));
-    setFaces (*nextButton, picture (BinaryData::player_next_png, BinaryData::player_next_pngSize));
+    setButtonFaces (*previousButton, PELLMIX_PICTURE (player_previous_png), fadingFaces);
+    setButtonFaces (*playButton, PELLMIX_PICTURE (player_play_png), fadingFaces);
+    setButtonFaces (*pauseButton, PELLMIX_PICTURE (player_pause_png), fadingFaces);
+    setButtonFaces (*stopButton, PELLMIX_PICTURE (player_stop_png), fadingFaces);
+    setButtonFaces (*nextButton, PELLMIX_PICTURE (player_next_png), fadingFaces);
 
     repeatLabel = makeLabel ("UserName", "All", juce::Colours::white, juce::Justification::centred,
                              juce::Font (12.0f, juce::Font::bold));
     repeatLabel->setBorderSize ({0, 1, 0, 1});
     repeatButton = makeButton ("Off -> 1 -> All -> Off");
-    setFaces (*repeatButton, picture (BinaryData::player_repeat_png, BinaryData::player_repeat_pngSize));
+    setButtonFaces (*repeatButton, PELLMIX_PICTURE (player_repeat_png), fadingFaces);
 
     timeLabel = makeLabel ({}, "00:00:00", juce::Colours::white, juce::Justification::centredRight,
                            juce::Font (12.0f));
@@ -288,7 +268,7 @@ juce::Slider& PellmixPlayer::listenedProgressSlider() const
 
 bool PellmixPlayer::holdPausedDuringCapture()
 {
-    if (PellmixConfig::getInstance()->captureState.load() == 0)
+    if (!PellmixConfig::getInstance()->captureHandOff.isUnderWay())
         return false;
     if (transportSource.isPlaying())
         transportSource.stop();
@@ -298,6 +278,7 @@ bool PellmixPlayer::holdPausedDuringCapture()
 
 void PellmixPlayer::transportAction (int action)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     if (holdPausedDuringCapture())
         return;
 
@@ -351,6 +332,7 @@ void PellmixPlayer::releaseSource()
 
 bool PellmixPlayer::loadEntry (const PellmixPlayListEntry& entry, bool startPlaying)
 {
+    PELLMIX_ASSERT_MESSAGE_THREAD();
     return openEntry (entry, startPlaying, std::nullopt) && readerSource != nullptr;
 }
 
@@ -601,20 +583,18 @@ void PellmixPlayer::stepRepeatMode()
 
 void PellmixPlayer::setListenFaces (int listened)
 {
-    const auto source =
-        picture (BinaryData::player_listen_source_png, BinaryData::player_listen_source_pngSize);
-    const auto off = picture (BinaryData::player_listen_off_png, BinaryData::player_listen_off_pngSize);
-    const auto target =
-        picture (BinaryData::player_listen_target_png, BinaryData::player_listen_target_pngSize);
+    const auto source = PELLMIX_PICTURE (player_listen_source_png);
+    const auto off = PELLMIX_PICTURE (player_listen_off_png);
+    const auto target = PELLMIX_PICTURE (player_listen_target_png);
     if (listened == 0)
     {
-        setFaces (*listenSourceButton, source, source, off);
-        setFaces (*listenTargetButton, off, off, target);
+        setButtonFaces (*listenSourceButton, source, source, off, fadingFaces);
+        setButtonFaces (*listenTargetButton, off, off, target, fadingFaces);
     }
     else
     {
-        setFaces (*listenSourceButton, off, off, source);
-        setFaces (*listenTargetButton, target, target, off);
+        setButtonFaces (*listenSourceButton, off, off, source, fadingFaces);
+        setButtonFaces (*listenTargetButton, target, target, off, fadingFaces);
     }
 }
 

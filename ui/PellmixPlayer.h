@@ -25,7 +25,8 @@
 // mainAudioOut, all atomics. The "audio file preview" thread reads ahead for the transport. The
 // transport's change messages arrive on the message thread, so the end-of-file rule sees the
 // transport's state at delivery time. The configuration and menu listener registrations are
-// removed again by the destructor.
+// removed again by the destructor. transportAction and loadEntry assert the message thread in
+// Debug builds.
 class PellmixPlayer : public juce::Component,
                       public juce::Button::Listener,
                       public juce::ChangeListener,
@@ -138,7 +139,7 @@ public:
 
 private:
     void createChildren();
-    // While a capture is under way (captureState not 0): stops a playing transport, sets the
+    // While a capture is under way (PellmixCaptureHandOff::isUnderWay): stops a playing transport, sets the
     // paused state and returns true.
     bool holdPausedDuringCapture();
     void releaseSource();

@@ -134,7 +134,7 @@ int measure()
     auto& irBlock = content.getIrPanel()->getBlock (slot);
     pumpUntil ([&] { return irBlock.getCaptureButton().isVisible(); }, 2000);
     irBlock.getCaptureButton().triggerClick();
-    if (!pumpUntil ([&] { return config->captureState == 1; }, 2000))
+    if (!pumpUntil ([&] { return config->captureState == PellmixCaptureHandOff::windowShown; }, 2000))
     {
         std::printf ("error=the IR block did not ask for a capture\n");
         return 1;
@@ -176,7 +176,7 @@ int measure()
             {
                 if (written < 0.0 && config->lastCapturePath.get() == output.getFullPathName())
                     written = nowMs();
-                return window->getWorker().progress.load() == -2;
+                return window->getWorker().progress.load() == PellmixCaptureHandOff::runEndSeen;
             },
             120000) ||
         written < 0.0)
@@ -193,7 +193,7 @@ int measure()
     const bool loaded = pumpUntil (
         [&]
         {
-            return config->captureState == 0 && config->engine.isLoaded (slot) &&
+            return config->captureState == PellmixCaptureHandOff::idle && config->engine.isLoaded (slot) &&
                    irBlock.getLook() == PellmixIrBlock::Look::loaded;
         },
         5000);

@@ -4,6 +4,7 @@
 // The screenshots are kept in the build folder (screenshots/capture-*.png) for people to look at;
 // the test checks that the window is on them at its place and that they differ as they should.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "CaptureWindowSupport.h"
 
 using namespace capture_window_test;
@@ -18,8 +19,7 @@ juce::Image loadPng (const std::string& path)
 // Pixels of the capture window's title band on the screenshot that equal the background picture.
 int titleBandMatches (const juce::Image& shot, juce::Point<int> origin)
 {
-    const auto background = juce::ImageCache::getFromMemory (BinaryData::capture_background_png,
-                                                             BinaryData::capture_background_pngSize);
+    const auto background = PELLMIX_PICTURE (capture_background_png);
     int n = 0;
     for (int y = 0; y < 36; ++y)
         for (int x = 0; x < 471; ++x)
@@ -69,7 +69,8 @@ TEST_F (CaptureWindowTest, ScreenshotsIdleToneCaptureAndProcessing)
     shoot ("recording-end");
     ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() >= 10; }, 20000));
     shoot ("processing");
-    ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() == -2; }, 20000));
+    ASSERT_TRUE (waitFor (
+        [&] { return window->getWorker().progress.load() == PellmixCaptureHandOff::runEndSeen; }, 20000));
 
     // The meter and progress areas change from one state to the next.
     const auto origin = window->getScreenPosition();

@@ -11,6 +11,7 @@
 #include "ui/PellmixIrBlock.h"
 #include "ui/PellmixIrPanel.h"
 
+#include <functional>
 #include <iostream>
 
 using namespace capture_window_test;
@@ -36,12 +37,81 @@ std::ostream& operator<< (std::ostream& os, const WholeCase& c)
     return os << c.name;
 }
 
-class WholeCapture : public CaptureWindowTest, public ::testing::WithParamInterface<WholeCase>
-{
-};
-
 constexpr int rate = 48000;
 constexpr int slot = 5;
+
+class WholeCapture : public CaptureWindowTest, public ::testing::WithParamInterface<WholeCase>
+{
+protected:
+    // The capture output reaches the input straight, through a jconvolver holding the known IR, or
+    // not at all.
+    void route (const WholeCase& c, std::unique_ptr<Jconvolver>& convolver)
+    {
+        if (c.route == Route::direct)
+        {
+            ASSERT_TRUE (loopOutput());
+        }
+        if (c.route == Route::convolver)
+        {
+            const auto ir = home.child ("known-ir.wav");
+            pellmix_test::runPythonScript ("capture_oracle.py", {"irwav", ir, std::to_string (rate), c.kind});
+            convolver =
+                std::make_unique<Jconvolver> (*jack, home.path(), "/impulse/read 1 1 1.0 0 0 0 1 " + ir, 512);
+            ASSERT_TRUE (convolver->started());
+            ASSERT_TRUE (connect (*jack, client + ":out_1", convolver->name + ":in"));
+            ASSERT_TRUE (connect (*jack, convolver->name + ":out", client + ":in_1"));
+        }
+    }
+
+    // Band 0 of the written IR against the known IR (read by the capture oracle).
+    void expectTheKnownIr (const WholeCase& c, const juce::File& output,
+                           const std::function<std::string()>& log)
+    {
+        const auto bands = capture_test::CaptureFolder::decodeVir (output);
+        ASSERT_FALSE (bands[0].empty()) << "the vir file does not decode";
+        std::vector<float> all;
+        for (const auto& b : bands)
+            all.insert (all.end(), b.begin(), b.end());
+        const auto bandsFile = juce::File (home.child ("bands.raw"));
+        capture_test::writeFloats (bandsFile, all);
+        auto fit = capture_test::parseValues (pellmix_test::runPythonScript (
+            "capture_oracle.py", {"check", bandsFile.getFullPathName().toStdString(), c.kind}));
+        for (const auto& [key, value] : fit)
+            std::cout << c.name << " " << key << " = " << value << "\n";
+        ASSERT_TRUE (fit.count ("band0_error_db"));
+        EXPECT_GT (fit["band0_scale"], 0.0);
+        if (c.route == Route::convolver)
+        {
+            // The accuracy the worker's own whole-run tests reach.
+            EXPECT_LT (fit["band0_error_db"], -50.0) << log();
+        }
+        else
+        {
+            // A delay: flat, and what the worker makes of a perfect loop (see the oracle).
+            EXPECT_LT (fit["band0_flatness_db"], 0.5) << log();
+            EXPECT_LT (fit["band0_error_db"], -37.5);
+        }
+    }
+};
+
+// The temporary files of a 60-second capture at 48 kHz (read before the window deletes them); for
+// the straight loop, every sample of the recording is the sweep's, one period late.
+void expectTheTemporaryFiles (PellmixCapture& window, const WholeCase& c)
+{
+    const auto latency = window.getRun().getLatency();
+    std::cout << c.name << ": device latency " << latency << " samples\n";
+    EXPECT_EQ (window.getCaptureFolder().getChildFile ("inverse.raw").getSize(), 11520000);
+    EXPECT_EQ (window.getCaptureFolder().getChildFile ("record.raw").getSize(), (2880000 + latency) * 4);
+    if (c.route != Route::direct)
+        return;
+    auto loop = capture_test::parseValues (pellmix_test::runPythonScript (
+        "capture_oracle.py",
+        {"loop", window.getCaptureFolder().getChildFile ("record.raw").getFullPathName().toStdString(),
+         window.getCaptureFolder().getChildFile ("sinus.wav").getFullPathName().toStdString(),
+         std::to_string (latency)}));
+    EXPECT_EQ (loop["loop_delay"], 512.0);
+    EXPECT_EQ (loop["loop_max_error"], 0.0);
+}
 } // namespace
 
 TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
@@ -54,20 +124,7 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
     const auto output = impulses().getChildFile ("whole.vir");
 
     std::unique_ptr<Jconvolver> convolver;
-    if (c.route == Route::direct)
-    {
-        ASSERT_TRUE (loopOutput());
-    }
-    if (c.route == Route::convolver)
-    {
-        const auto ir = home.child ("known-ir.wav");
-        pellmix_test::runPythonScript ("capture_oracle.py", {"irwav", ir, std::to_string (rate), c.kind});
-        convolver =
-            std::make_unique<Jconvolver> (*jack, home.path(), "/impulse/read 1 1 1.0 0 0 0 1 " + ir, 512);
-        ASSERT_TRUE (convolver->started());
-        ASSERT_TRUE (connect (*jack, client + ":out_1", convolver->name + ":in"));
-        ASSERT_TRUE (connect (*jack, convolver->name + ":out", client + ":in_1"));
-    }
+    ASSERT_NO_FATAL_FAILURE (route (c, convolver));
 
     auto content = std::make_unique<MainContentComponent>();
     ui_test::OnScreen onScreen (*content);
@@ -98,28 +155,15 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
     // A recording with dropouts is refused at once, without the worker.
     const auto refused = [&]
     { return window->getRun().getState() == State::idle && window->getWorker().progress.load() == 0; };
-    ASSERT_TRUE (waitFor ([&] { return window->getWorker().progress.load() == -2 || refused(); }, 120000))
+    ASSERT_TRUE (waitFor (
+        [&] { return window->getWorker().progress.load() == PellmixCaptureHandOff::runEndSeen || refused(); },
+        120000))
         << "state " << (int)window->getRun().getState() << ", progress "
         << window->getWorker().progress.load();
     ASSERT_FALSE (refused()) << (boxes.boxes.empty() ? juce::String() : boxes.boxes.back().text) << "\n"
                              << serverLog();
 
-    // The temporary files of a 60-second capture at 48 kHz (read before the window deletes them).
-    const auto latency = window->getRun().getLatency();
-    std::cout << c.name << ": device latency " << latency << " samples\n";
-    EXPECT_EQ (window->getCaptureFolder().getChildFile ("inverse.raw").getSize(), 11520000);
-    EXPECT_EQ (window->getCaptureFolder().getChildFile ("record.raw").getSize(), (2880000 + latency) * 4);
-    if (c.route == Route::direct)
-    {
-        // Every sample of the recording is the sweep's, one period late: nothing lost or changed.
-        auto loop = capture_test::parseValues (pellmix_test::runPythonScript (
-            "capture_oracle.py",
-            {"loop", window->getCaptureFolder().getChildFile ("record.raw").getFullPathName().toStdString(),
-             window->getCaptureFolder().getChildFile ("sinus.wav").getFullPathName().toStdString(),
-             std::to_string (latency)}));
-        EXPECT_EQ (loop["loop_delay"], 512.0);
-        EXPECT_EQ (loop["loop_max_error"], 0.0);
-    }
+    ASSERT_NO_FATAL_FAILURE (expectTheTemporaryFiles (*window, c));
 
     if (c.route == Route::silent)
     {
@@ -137,37 +181,14 @@ TEST_P (WholeCapture, WritesTheIrAndHandsItToTheAskingBlock)
         EXPECT_EQ (output.getSize(), PellmixVir::spectralFileSize);
         EXPECT_EQ (config->lastCapturePath.get(), output.getFullPathName());
 
-        const auto bands = capture_test::CaptureFolder::decodeVir (output);
-        ASSERT_FALSE (bands[0].empty()) << "the vir file does not decode";
-        std::vector<float> all;
-        for (const auto& b : bands)
-            all.insert (all.end(), b.begin(), b.end());
-        const auto bandsFile = juce::File (home.child ("bands.raw"));
-        capture_test::writeFloats (bandsFile, all);
-        auto fit = capture_test::parseValues (pellmix_test::runPythonScript (
-            "capture_oracle.py", {"check", bandsFile.getFullPathName().toStdString(), c.kind}));
-        for (const auto& [key, value] : fit)
-            std::cout << c.name << " " << key << " = " << value << "\n";
-        ASSERT_TRUE (fit.count ("band0_error_db"));
-        EXPECT_GT (fit["band0_scale"], 0.0);
-        if (c.route == Route::convolver)
-        {
-            // The accuracy the worker's own whole-run tests reach.
-            EXPECT_LT (fit["band0_error_db"], -50.0) << serverLog();
-        }
-        else
-        {
-            // A delay: flat, and what the worker makes of a perfect loop (see the oracle).
-            EXPECT_LT (fit["band0_flatness_db"], 0.5) << serverLog();
-            EXPECT_LT (fit["band0_error_db"], -37.5);
-        }
+        ASSERT_NO_FATAL_FAILURE (expectTheKnownIr (c, output, serverLog));
     }
 
     // Closing the window completes the hand-off: the asking block takes the new file and loads
-    // it (after a failed capture it goes back to empty), and the state returns to 0.
+    // it (after a failed capture it goes back to empty), and the hand-off returns to idle.
     onScreen.click (at (window->getCloseButton()));
     EXPECT_FALSE (window->isCloseHeld());
-    EXPECT_TRUE (waitFor ([&] { return config->captureState == 0; }, 1500));
+    EXPECT_TRUE (waitFor ([&] { return config->captureState == PellmixCaptureHandOff::idle; }, 1500));
     EXPECT_TRUE (waitFor ([&] { return !window->isVisible(); }, 1500));
     EXPECT_TRUE (config->lastCapturePath.isEmpty());
     const bool captured = c.route != Route::silent;

@@ -436,7 +436,7 @@ TEST_F (CaptureWindowTest, ClosedCaptureWhoseDeviceGoesAwayEndsWithAMessageAndFr
         ASSERT_TRUE (waitFor ([&] { return !window->isVisible(); }, 1500));
 
         c.breakIt();
-        ASSERT_TRUE (waitFor ([&] { return config->captureState == 0; }, 3000));
+        ASSERT_TRUE (waitFor ([&] { return config->captureState == PellmixCaptureHandOff::idle; }, 3000));
         EXPECT_EQ (boxes.count (c.text), 1);
         EXPECT_EQ (window->getRun().getState(), State::idle);
         EXPECT_FALSE (window->isCloseHeld());
@@ -569,6 +569,45 @@ struct StateCase
     bool toneEnabled;
     bool chooserAsked;
 };
+
+// Every click in every state of the run: where it leads, and what the window shows then.
+namespace every_click
+{
+const char* const play = "Play test signal";
+const char* const stopTone = "Stop test signal";
+const char* const startText = "Start capture";
+const char* const stopText = "Stop capture";
+const int shown = PellmixCaptureHandOff::windowShown;
+const int closed = PellmixCaptureHandOff::windowClosed;
+const StateCase cases[] = {
+    {"idle, tone", State::idle, Click::tone, State::tone, false, shown, stopTone, startText, true, false},
+    {"idle, capture", State::idle, Click::capture, State::recording, false, shown, play, stopText, false,
+     true},
+    {"idle, close", State::idle, Click::close, State::idle, false, closed, play, startText, true, false},
+    {"tone, tone", State::tone, Click::tone, State::idle, false, shown, play, startText, true, false},
+    {"tone, capture", State::tone, Click::capture, State::recording, false, shown, play, stopText, false,
+     true},
+    {"tone, close", State::tone, Click::close, State::tone, false, closed, stopTone, startText, true, false},
+    {"recording, tone", State::recording, Click::tone, State::recording, false, shown, play, stopText, false,
+     false},
+    {"recording, capture", State::recording, Click::capture, State::idle, false, shown, play, startText, true,
+     false},
+    {"recording, close", State::recording, Click::close, State::recording, true, shown, play, stopText, false,
+     false},
+    {"complete, tone", State::complete, Click::tone, State::complete, false, shown, play, stopText, false,
+     false},
+    {"complete, capture", State::complete, Click::capture, State::complete, false, shown, play, stopText,
+     false, false},
+    {"complete, close", State::complete, Click::close, State::complete, true, shown, play, stopText, false,
+     false},
+    {"handing over, tone", State::handingOver, Click::tone, State::handingOver, false, shown, play, stopText,
+     false, false},
+    {"handing over, capture", State::handingOver, Click::capture, State::handingOver, false, shown, play,
+     stopText, false, false},
+    {"handing over, close", State::handingOver, Click::close, State::handingOver, true, shown, play, stopText,
+     false, false},
+};
+} // namespace every_click
 } // namespace
 
 TEST_F (CaptureWindowTest, EveryClickInEveryState)
@@ -580,43 +619,10 @@ TEST_F (CaptureWindowTest, EveryClickInEveryState)
     ChooserStub chooser;
     chooser.answer = {impulses().getChildFile ("states.vir")};
 
-    const char* play = "Play test signal";
-    const char* stopTone = "Stop test signal";
-    const char* startText = "Start capture";
-    const char* stopText = "Stop capture";
-    const StateCase cases[] = {
-        {"idle, tone", State::idle, Click::tone, State::tone, false, 1, stopTone, startText, true, false},
-        {"idle, capture", State::idle, Click::capture, State::recording, false, 1, play, stopText, false,
-         true},
-        {"idle, close", State::idle, Click::close, State::idle, false, 2, play, startText, true, false},
-        {"tone, tone", State::tone, Click::tone, State::idle, false, 1, play, startText, true, false},
-        {"tone, capture", State::tone, Click::capture, State::recording, false, 1, play, stopText, false,
-         true},
-        {"tone, close", State::tone, Click::close, State::tone, false, 2, stopTone, startText, true, false},
-        {"recording, tone", State::recording, Click::tone, State::recording, false, 1, play, stopText, false,
-         false},
-        {"recording, capture", State::recording, Click::capture, State::idle, false, 1, play, startText, true,
-         false},
-        {"recording, close", State::recording, Click::close, State::recording, true, 1, play, stopText, false,
-         false},
-        {"complete, tone", State::complete, Click::tone, State::complete, false, 1, play, stopText, false,
-         false},
-        {"complete, capture", State::complete, Click::capture, State::complete, false, 1, play, stopText,
-         false, false},
-        {"complete, close", State::complete, Click::close, State::complete, true, 1, play, stopText, false,
-         false},
-        {"handing over, tone", State::handingOver, Click::tone, State::handingOver, false, 1, play, stopText,
-         false, false},
-        {"handing over, capture", State::handingOver, Click::capture, State::handingOver, false, 1, play,
-         stopText, false, false},
-        {"handing over, close", State::handingOver, Click::close, State::handingOver, true, 1, play, stopText,
-         false, false},
-    };
-
-    for (const auto& c : cases)
+    for (const auto& c : every_click::cases)
     {
         SCOPED_TRACE (c.name);
-        config->captureState = 1;
+        config->captureState = PellmixCaptureHandOff::windowShown;
         config->lastCapturePath.clear();
 
         // Enter the state.
@@ -680,12 +686,13 @@ TEST_F (CaptureWindowTest, EveryClickInEveryState)
             [&]
             {
                 return state() == State::idle && !capture->getWorker().isThreadRunning() &&
-                       capture->getWorker().progress.load() != -1 && !capture->isCloseHeld();
+                       capture->getWorker().progress.load() != PellmixCaptureHandOff::runEnded &&
+                       !capture->isCloseHeld();
             },
             15000));
         if (c.held)
         {
-            EXPECT_EQ (config->captureState.load(), 2);
+            EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::windowClosed);
         }
         boxes.boxes.clear();
     }
@@ -740,7 +747,8 @@ TEST_F (CaptureWindowTest, ProgressFollowsTheRecordingThenTheWorker)
         [&]
         {
             sample();
-            return state() == State::idle && capture->getWorker().progress.load() == -2;
+            return state() == State::idle &&
+                   capture->getWorker().progress.load() == PellmixCaptureHandOff::runEndSeen;
         },
         20000);
     boxes.onTick = nullptr;
@@ -798,7 +806,8 @@ TEST_F (CaptureWindowTest, ExtractionRerunsTheLastRecordingIntoTestRaw)
     EXPECT_FALSE (capture->getExtractionButton().isVisible());
 
     click (capture->getCaptureButton());
-    ASSERT_TRUE (waitFor ([&] { return capture->getWorker().progress.load() == -2; }, 20000));
+    ASSERT_TRUE (waitFor (
+        [&] { return capture->getWorker().progress.load() == PellmixCaptureHandOff::runEndSeen; }, 20000));
     config->lastCapturePath.clear();
 
     capture->buttonClicked (&capture->getExtractionButton());
@@ -808,7 +817,8 @@ TEST_F (CaptureWindowTest, ExtractionRerunsTheLastRecordingIntoTestRaw)
     EXPECT_EQ (state(), State::idle);
     EXPECT_EQ (capture->getToneButton().getButtonText(), "Play test signal");
 
-    ASSERT_TRUE (waitFor ([&] { return capture->getWorker().progress.load() == -2; }, 20000));
+    ASSERT_TRUE (waitFor (
+        [&] { return capture->getWorker().progress.load() == PellmixCaptureHandOff::runEndSeen; }, 20000));
     const auto testRaw = temp().getChildFile ("test.raw");
     EXPECT_EQ (config->lastCapturePath.get(), testRaw.getFullPathName());
     EXPECT_GT (testRaw.getSize(), 0);
@@ -843,7 +853,8 @@ TEST_F (CaptureWindowTest, ClosingMidCaptureHidesTheWindowAndHoldsTheHandOffUnti
     bool handOffBeforeFile = false;
     auto watch = [&]
     {
-        if (config->captureState == 2 && config->lastCapturePath.isEmpty() && !config->engine.isLoaded (3))
+        if (config->captureState == PellmixCaptureHandOff::windowClosed &&
+            config->lastCapturePath.isEmpty() && !config->engine.isLoaded (3))
             handOffBeforeFile = true;
     };
     ASSERT_TRUE (waitFor (
@@ -853,14 +864,14 @@ TEST_F (CaptureWindowTest, ClosingMidCaptureHidesTheWindowAndHoldsTheHandOffUnti
             return !window->isVisible();
         },
         1500));
-    EXPECT_EQ (config->captureState.load(), 1);
+    EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::windowShown);
     EXPECT_TRUE (waitFor ([&] { return block.getLook() == PellmixIrBlock::Look::capturing; }, 1000));
     EXPECT_EQ (block.getIrLabel().getText(), "Capturing ...");
     ASSERT_TRUE (waitFor (
         [&]
         {
             watch();
-            return config->captureState == 0;
+            return config->captureState == PellmixCaptureHandOff::idle;
         },
         20000));
     EXPECT_FALSE (handOffBeforeFile);
@@ -1210,7 +1221,8 @@ TEST_F (CaptureWindowTest, ACopyThatQuitsLeavesAnotherCopysCaptureAlone)
     EXPECT_FALSE (otherFiles.exists());
     EXPECT_TRUE (files.getChildFile ("inverse.raw").existsAsFile());
 
-    ASSERT_TRUE (waitFor ([&] { return capture->getWorker().progress.load() == -2; }, 20000));
+    ASSERT_TRUE (waitFor (
+        [&] { return capture->getWorker().progress.load() == PellmixCaptureHandOff::runEndSeen; }, 20000));
     EXPECT_EQ (boxes.count ("Process successful !"), 1) << (boxes.boxes.empty() ? "" : boxes.boxes[0].text);
     EXPECT_EQ (config->lastCapturePath.get(), output.getFullPathName());
     EXPECT_EQ (files.getChildFile ("record.raw").getSize(), (2 * rate + capture->getRun().getLatency()) * 4);

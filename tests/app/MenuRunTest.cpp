@@ -129,168 +129,203 @@ protected:
 
     std::string appOutput() const { return pellmix_test::readTextFile (home.child ("app-output.txt")); }
 
+    static constexpr int fileMenuX = 20; // "File" in the menu bar
+
+    // A project of two IRs and a +12 dB EQ band in the product folder, and a file that is not a
+    // project beside it.
+    void writeProjects()
+    {
+        ASSERT_TRUE (irs.createDirectory());
+        ASSERT_TRUE (
+            ui_test::writeIrWav (irs.getChildFile ("room.wav"), 96000.0, 4096, {{0, 1.0f}, {40, 0.5f}}));
+        ASSERT_TRUE (
+            ui_test::writeIrWav (irs.getChildFile ("cab.wav"), 48000.0, 2048, {{3, -0.7f}, {9, 0.3f}}));
+        for (int i = 0; i < 8; ++i)
+            project.addIrRecord ({}, false, false, 1792, 0, 0.0f, false, 0.0f);
+        project.setIrRecord (0, irs.getChildFile ("room.wav"), false, false, 1792, 0, 0.0f, false, -2.0f);
+        project.setIrRecord (3, irs.getChildFile ("cab.wav"), false, false, 1200, 20, 30.0f, false, 3.0f);
+        project.eqGainsDb[12] = 12.0f;
+        const juce::File product (layout.productFolder());
+        ASSERT_TRUE (product.createDirectory());
+        ASSERT_TRUE (project.save (product.getChildFile ("demo.vmp")));
+        ASSERT_TRUE (product.getChildFile ("notes.vmp").replaceWithText ("not a project"));
+    }
+
+    // The window as first drawn and settled: the plots show the empty blend's flat lines.
+    void startedShowsTheEmptyBlend()
+    {
+        content = {origin.x, origin.y + origin.height - 818}; // below the bar
+        started = ui_test::screenshotShowing (
+            display, "menu-run-1-started.png",
+            [&] (const juce::Image& s)
+            {
+                for (int left : {78, 456, 834})
+                    if (curveRows (s, content, left) == 0)
+                        return false;
+                return true;
+            },
+            true);
+        ASSERT_TRUE (started.isValid());
+    }
+
+    // "File" > "Open project" on a file that is not a project: a box says so.
+    void openRefusesAFileThatIsNoProject()
+    {
+        // The open menu as drawn: mostly the menus' dark background, below the bar at the left,
+        // with light item names.
+        const auto menuPixels = [&] (const juce::Image& image)
+        {
+            std::pair<int, int> darkAndLight;
+            for (int y = origin.y + 30; y < origin.y + 150; ++y)
+                for (int x = origin.x + 5; x < origin.x + 120; ++x)
+                {
+                    const auto c = image.getPixelAt (x, y);
+                    darkAndLight.first += isMenuBackground (c) ? 1 : 0;
+                    darkAndLight.second += c.getBrightness() > 0.75f ? 1 : 0;
+                }
+            return darkAndLight;
+        };
+        ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileMenuX, 1, "2-file-menu",
+                                                 [&] (const juce::Image& image)
+                                                 {
+                                                     const auto [dark, light] = menuPixels (image);
+                                                     return dark > 115 * 120 / 2 && light > 100;
+                                                 }));
+        {
+            const auto image = juce::ImageFileFormat::loadFrom (
+                juce::File (pellmix_test::screenshotFolder() + "/menu-run-2-file-menu.png"));
+            ASSERT_TRUE (image.isValid());
+            const auto [dark, light] = menuPixels (image);
+            EXPECT_GT (dark, 115 * 120 / 2) << "the menu is drawn in the window's dark look";
+            EXPECT_GT (light, 100) << "with light item names";
+        }
+        ASSERT_NO_FATAL_FAILURE (
+            answerFileDialog ("Open Melvane project", "notes.vmp", "3-open-dialog-notes"));
+        const auto box = waitForWindow ("Open project", 10s);
+        ASSERT_FALSE (box.empty()) << "the refusal box";
+        shot ("4-not-a-project");
+        ASSERT_TRUE (xdotool ({"key", "Return"}));
+        ASSERT_TRUE (waitForWindowGone ("Open project", 10s));
+    }
+
+    // The real project: the blocks of slots 0 and 3 show their curves, and the plots the blend.
+    void openShowsTheProject()
+    {
+        ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileMenuX, 1));
+        ASSERT_NO_FATAL_FAILURE (answerFileDialog ("Open Melvane project", "demo.vmp", "5-open-dialog-demo"));
+        EXPECT_FALSE (windowExists ("Open project")) << "no refusal for a project";
+        // The pointer off the panels (no tooltip, no hovered control), then the panels' timers.
+        ASSERT_TRUE (
+            xdotool ({"mousemove", std::to_string (origin.x + 400), std::to_string (origin.y + 10)}));
+        {
+            // The blocks of slots 0 and 3 show their curves, the others still invite a drop; the
+            // plots leave the empty blend's flat lines.
+            const auto opened = ui_test::screenshotShowing (
+                display, "menu-run-6-project-opened.png",
+                [&] (const juce::Image& s)
+                {
+                    for (int slot : {0, 3})
+                        if (changedBlockPixels (started, s, content, slot) <= 303 * 180 / 4)
+                            return false;
+                    for (int left : {78, 456, 834})
+                        if (curveRows (s, content, left) <= 10)
+                            return false;
+                    return true;
+                });
+            ASSERT_TRUE (opened.isValid());
+            for (int slot = 0; slot < 8; ++slot)
+            {
+                SCOPED_TRACE (slot);
+                const int changed = changedBlockPixels (started, opened, content, slot);
+                if (slot == 0 || slot == 3)
+                    EXPECT_GT (changed, 303 * 180 / 4) << "the file's look: name, curve, controls";
+                else // (a repaint clipped through its caption may shade a few glyph edges differently)
+                    EXPECT_LT (changed, 100) << "still the empty look";
+            }
+            for (int left : {78, 456, 834})
+            {
+                SCOPED_TRACE (left);
+                EXPECT_LE (curveRows (started, content, left), 2) << "the empty blend's flat line";
+                EXPECT_GT (curveRows (opened, content, left), 10) << "the project's blend";
+            }
+        }
+    }
+
+    // "Save project to ..." under a new name typed without its extension.
+    void saveUnderANewName()
+    {
+        const juce::File product (layout.productFolder());
+        ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileMenuX, 3));
+        ASSERT_NO_FATAL_FAILURE (answerFileDialog ("Save Melvane project", "renamed", "7-save-dialog"));
+        const auto renamed = product.getChildFile ("renamed.vmp");
+        ASSERT_TRUE (waitUntil ([&] { return renamed.existsAsFile(); }, 5s)) << "saved with its extension";
+        EXPECT_FALSE (product.getChildFile ("renamed").exists());
+        PellmixProject reread;
+        for (int i = 0; i < 8; ++i)
+            reread.addIrRecord ({}, false, false, 1792, 0, 0.0f, false, 0.0f);
+        ASSERT_TRUE (reread.load (renamed));
+        EXPECT_EQ (reread.irRecords[0].path, irs.getChildFile ("room.wav")) << "the opened project was saved";
+        EXPECT_EQ (reread.irRecords[3].path, irs.getChildFile ("cab.wav"));
+        EXPECT_EQ (reread.irRecords[3].length, 1200);
+        EXPECT_EQ (reread.irRecords[3].offset, 20);
+        EXPECT_FLOAT_EQ (reread.irRecords[3].phase, 30.0f);
+        EXPECT_FLOAT_EQ (reread.irRecords[0].gain, -2.0f);
+        EXPECT_EQ (reread.eqGainsDb[12], 12.0f);
+    }
+
+    // "Export IR" into the impulses folder: the blend of the project's two IRs.
+    void exportTheBlend()
+    {
+        ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileMenuX, 4));
+        ASSERT_NO_FATAL_FAILURE (answerFileDialog ("Output file", "blend", "8-export-dialog"));
+        const juce::File exported (layout.makerFolder() + "/Impulses/blend.vir");
+        ASSERT_TRUE (waitUntil ([&] { return exported.existsAsFile(); }, 5s));
+        EXPECT_EQ (exported.getSize(), 18463);
+        // The blend of the project's two IRs, as an engine of the test's own makes it, not the empty
+        // blend.
+        const juce::File reference (home.child ("reference.vir")), empty (home.child ("empty.vir"));
+        ui_test::ReferenceBlend expected (project);
+        ASSERT_TRUE (expected.engine.exportIr (reference));
+        PellmixEngine nothing;
+        nothing.initialise();
+        nothing.blend (nullptr, false, true);
+        ASSERT_TRUE (nothing.exportIr (empty));
+        ASSERT_NE (bytesOf (reference), bytesOf (empty));
+        EXPECT_EQ (bytesOf (exported), bytesOf (reference));
+        shot ("9-exported");
+    }
+
     pellmix_test::VirtualDisplay display;
     pellmix_test::TempDir home{"pellmix-menu-run"};
     HomeLayout layout;
     std::unique_ptr<RunningApp> app;
     Geometry origin;
     std::string mainWindow;
+    juce::Point<int> content; // the window's content, below the menu bar
+    juce::Image started;      // the first settled screenshot
+    // The project the steps open, save and export, and the folder of its IRs.
+    const juce::File irs{home.child ("irs")};
+    PellmixProject project;
 };
 } // namespace
 
 TEST_F (MenuRun, OpenSaveExportAndQuitThroughTheMenuBar)
 {
-    // A project of two IRs and a +12 dB EQ band in the product folder, and a file that is not a
-    // project beside it.
-    const juce::File irs (home.child ("irs"));
-    ASSERT_TRUE (irs.createDirectory());
-    ASSERT_TRUE (ui_test::writeIrWav (irs.getChildFile ("room.wav"), 96000.0, 4096, {{0, 1.0f}, {40, 0.5f}}));
-    ASSERT_TRUE (ui_test::writeIrWav (irs.getChildFile ("cab.wav"), 48000.0, 2048, {{3, -0.7f}, {9, 0.3f}}));
-    PellmixProject project;
-    for (int i = 0; i < 8; ++i)
-        project.addIrRecord ({}, false, false, 1792, 0, 0.0f, false, 0.0f);
-    project.setIrRecord (0, irs.getChildFile ("room.wav"), false, false, 1792, 0, 0.0f, false, -2.0f);
-    project.setIrRecord (3, irs.getChildFile ("cab.wav"), false, false, 1200, 20, 30.0f, false, 3.0f);
-    project.eqGainsDb[12] = 12.0f;
-    const juce::File product (layout.productFolder());
-    ASSERT_TRUE (product.createDirectory());
-    ASSERT_TRUE (project.save (product.getChildFile ("demo.vmp")));
-    ASSERT_TRUE (product.getChildFile ("notes.vmp").replaceWithText ("not a project"));
-
+    ASSERT_NO_FATAL_FAILURE (writeProjects());
     pellmix_test::JackServer jack;
     ASSERT_TRUE (jack.started()) << jack.logText();
     mainWindow = startWithMainWindow (app, layout, jack, home.path());
     ASSERT_FALSE (mainWindow.empty()) << appOutput();
     origin = windowGeometry (mainWindow);
-    const juce::Point<int> content (origin.x, origin.y + origin.height - 818); // below the bar
-    // Drawn and settled: the plots show the empty blend's flat lines.
-    const auto started = ui_test::screenshotShowing (
-        display, "menu-run-1-started.png",
-        [&] (const juce::Image& s)
-        {
-            for (int left : {78, 456, 834})
-                if (curveRows (s, content, left) == 0)
-                    return false;
-            return true;
-        },
-        true);
-    ASSERT_TRUE (started.isValid());
 
-    // "File" > "Open project" on a file that is not a project: a box says so.
-    const int fileX = 20;
-    // The open menu as drawn: mostly the menus' dark background, below the bar at the left, with
-    // light item names.
-    const auto menuPixels = [&] (const juce::Image& image)
-    {
-        std::pair<int, int> darkAndLight;
-        for (int y = origin.y + 30; y < origin.y + 150; ++y)
-            for (int x = origin.x + 5; x < origin.x + 120; ++x)
-            {
-                const auto c = image.getPixelAt (x, y);
-                darkAndLight.first += isMenuBackground (c) ? 1 : 0;
-                darkAndLight.second += c.getBrightness() > 0.75f ? 1 : 0;
-            }
-        return darkAndLight;
-    };
-    ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 1, "2-file-menu",
-                                             [&] (const juce::Image& image)
-                                             {
-                                                 const auto [dark, light] = menuPixels (image);
-                                                 return dark > 115 * 120 / 2 && light > 100;
-                                             }));
-    {
-        const auto image = juce::ImageFileFormat::loadFrom (
-            juce::File (pellmix_test::screenshotFolder() + "/menu-run-2-file-menu.png"));
-        ASSERT_TRUE (image.isValid());
-        const auto [dark, light] = menuPixels (image);
-        EXPECT_GT (dark, 115 * 120 / 2) << "the menu is drawn in the window's dark look";
-        EXPECT_GT (light, 100) << "with light item names";
-    }
-    ASSERT_NO_FATAL_FAILURE (answerFileDialog ("Open Melvane project", "notes.vmp", "3-open-dialog-notes"));
-    const auto box = waitForWindow ("Open project", 10s);
-    ASSERT_FALSE (box.empty()) << "the refusal box";
-    shot ("4-not-a-project");
-    ASSERT_TRUE (xdotool ({"key", "Return"}));
-    ASSERT_TRUE (waitForWindowGone ("Open project", 10s));
-
-    // The real project.
-    ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 1));
-    ASSERT_NO_FATAL_FAILURE (answerFileDialog ("Open Melvane project", "demo.vmp", "5-open-dialog-demo"));
-    EXPECT_FALSE (windowExists ("Open project")) << "no refusal for a project";
-    // The pointer off the panels (no tooltip, no hovered control), then the panels' timers.
-    ASSERT_TRUE (xdotool ({"mousemove", std::to_string (origin.x + 400), std::to_string (origin.y + 10)}));
-    {
-        // The blocks of slots 0 and 3 show their curves, the others still invite a drop; the
-        // plots leave the empty blend's flat lines.
-        const auto opened = ui_test::screenshotShowing (
-            display, "menu-run-6-project-opened.png",
-            [&] (const juce::Image& s)
-            {
-                for (int slot : {0, 3})
-                    if (changedBlockPixels (started, s, content, slot) <= 303 * 180 / 4)
-                        return false;
-                for (int left : {78, 456, 834})
-                    if (curveRows (s, content, left) <= 10)
-                        return false;
-                return true;
-            });
-        ASSERT_TRUE (opened.isValid());
-        for (int slot = 0; slot < 8; ++slot)
-        {
-            SCOPED_TRACE (slot);
-            const int changed = changedBlockPixels (started, opened, content, slot);
-            if (slot == 0 || slot == 3)
-                EXPECT_GT (changed, 303 * 180 / 4) << "the file's look: name, curve, controls";
-            else // (a repaint clipped through its caption may shade a few glyph edges differently)
-                EXPECT_LT (changed, 100) << "still the empty look";
-        }
-        for (int left : {78, 456, 834})
-        {
-            SCOPED_TRACE (left);
-            EXPECT_LE (curveRows (started, content, left), 2) << "the empty blend's flat line";
-            EXPECT_GT (curveRows (opened, content, left), 10) << "the project's blend";
-        }
-    }
-
-    // "Save project to ..." under a new name typed without its extension.
-    ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 3));
-    ASSERT_NO_FATAL_FAILURE (answerFileDialog ("Save Melvane project", "renamed", "7-save-dialog"));
-    const auto renamed = product.getChildFile ("renamed.vmp");
-    ASSERT_TRUE (waitUntil ([&] { return renamed.existsAsFile(); }, 5s)) << "saved with its extension";
-    EXPECT_FALSE (product.getChildFile ("renamed").exists());
-    PellmixProject reread;
-    for (int i = 0; i < 8; ++i)
-        reread.addIrRecord ({}, false, false, 1792, 0, 0.0f, false, 0.0f);
-    ASSERT_TRUE (reread.load (renamed));
-    EXPECT_EQ (reread.irRecords[0].path, irs.getChildFile ("room.wav")) << "the opened project was saved";
-    EXPECT_EQ (reread.irRecords[3].path, irs.getChildFile ("cab.wav"));
-    EXPECT_EQ (reread.irRecords[3].length, 1200);
-    EXPECT_EQ (reread.irRecords[3].offset, 20);
-    EXPECT_FLOAT_EQ (reread.irRecords[3].phase, 30.0f);
-    EXPECT_FLOAT_EQ (reread.irRecords[0].gain, -2.0f);
-    EXPECT_EQ (reread.eqGainsDb[12], 12.0f);
-
-    // "Export IR" into the impulses folder.
-    ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 4));
-    ASSERT_NO_FATAL_FAILURE (answerFileDialog ("Output file", "blend", "8-export-dialog"));
-    const juce::File exported (layout.makerFolder() + "/Impulses/blend.vir");
-    ASSERT_TRUE (waitUntil ([&] { return exported.existsAsFile(); }, 5s));
-    EXPECT_EQ (exported.getSize(), 18463);
-    // The blend of the project's two IRs, as an engine of the test's own makes it, not the empty
-    // blend.
-    const juce::File reference (home.child ("reference.vir")), empty (home.child ("empty.vir"));
-    ui_test::ReferenceBlend expected (project);
-    ASSERT_TRUE (expected.engine.exportIr (reference));
-    PellmixEngine nothing;
-    nothing.initialise();
-    nothing.blend (nullptr, false, true);
-    ASSERT_TRUE (nothing.exportIr (empty));
-    ASSERT_NE (bytesOf (reference), bytesOf (empty));
-    EXPECT_EQ (bytesOf (exported), bytesOf (reference));
-    shot ("9-exported");
+    ASSERT_NO_FATAL_FAILURE (startedShowsTheEmptyBlend());
+    ASSERT_NO_FATAL_FAILURE (openRefusesAFileThatIsNoProject());
+    ASSERT_NO_FATAL_FAILURE (openShowsTheProject());
+    ASSERT_NO_FATAL_FAILURE (saveUnderANewName());
+    ASSERT_NO_FATAL_FAILURE (exportTheBlend());
 
     // "Quit".
-    ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileX, 6));
+    ASSERT_NO_FATAL_FAILURE (chooseMenuItem (fileMenuX, 6));
     const auto result = app->process().wait (20s);
     EXPECT_FALSE (result.timedOut);
     EXPECT_EQ (result.exitCode, 0) << appOutput();

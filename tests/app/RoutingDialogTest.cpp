@@ -1,6 +1,7 @@
 // The "Hardware I/O options" content on a real dummy JACK device: the lists, their ids, the
 // routing fields they set, and stored values the device no longer offers.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "InProcessDevice.h"
 #include "ui/AudioRootingWindow.h"
 
@@ -171,8 +172,7 @@ TEST_F (RoutingWindow, PaintsWhiteWithTheBackgroundPictureAt5And145)
     AudioRootingWindow window (config);
     ASSERT_EQ (window.getWidth(), 496);
     ASSERT_EQ (window.getHeight(), 557);
-    auto picture = juce::ImageCache::getFromMemory (BinaryData::routing_background_png,
-                                                    BinaryData::routing_background_pngSize);
+    auto picture = PELLMIX_PICTURE (routing_background_png);
     ASSERT_EQ (picture.getWidth(), 486);
     ASSERT_EQ (picture.getHeight(), 357);
 

@@ -4,6 +4,7 @@
 // frame, now and then, and shrank the window to them (scroll bars, the result plots cut off).
 #include "AppHarness.h"
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -48,8 +49,7 @@ bool showsContentBottom (const std::string& window, const std::string& shotPath)
     const auto shot = juce::ImageFileFormat::loadFrom (juce::File (shotPath));
     if (!shot.isValid())
         return false;
-    static const auto background = juce::ImageCache::getFromMemory (BinaryData::main_background_png,
-                                                                    BinaryData::main_background_pngSize);
+    static const auto background = PELLMIX_PICTURE (main_background_png);
     const int x = 5;
     return (shot.getPixelAt (x, shot.getHeight() - 1).getARGB() & 0xffffff) ==
            (background.getPixelAt (x, background.getHeight() - 1).getARGB() & 0xffffff);

@@ -2,6 +2,7 @@
 // (and here by a second reader) while the worker writes them; every value read is whole and one
 // the run can produce. Run under ThreadSanitizer.
 #include "CaptureSupport.h"
+#include "engine/PellmixCaptureHandOff.h"
 
 #include <atomic>
 #include <cmath>
@@ -54,14 +55,15 @@ TEST (CalculsConcurrency, ReadersSeeWholeValuesWhileTheWorkerRuns)
         folder.worker.setOutputFile (output);
         folder.worker.startThread();
         const auto end = juce::Time::getMillisecondCounter() + 60000;
-        while (folder.worker.progress.load() != -1 && juce::Time::getMillisecondCounter() < end)
+        while (folder.worker.progress.load() != PellmixCaptureHandOff::runEnded &&
+               juce::Time::getMillisecondCounter() < end)
         {
             check();
             juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
         }
-        ASSERT_EQ (folder.worker.progress.load(), -1) << "run " << runIndex;
+        ASSERT_EQ (folder.worker.progress.load(), PellmixCaptureHandOff::runEnded) << "run " << runIndex;
         folder.worker.waitForThreadToExit (-1);
-        folder.worker.progress = -2;
+        PellmixCaptureHandOff::markRunEndSeen (folder.worker.progress);
         EXPECT_EQ (folder.lastCapturePath.get(), outputPath);
         EXPECT_EQ (folder.boxes.size(), (size_t)runIndex + 1);
         folder.lastCapturePath.clear();

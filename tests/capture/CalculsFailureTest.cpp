@@ -2,6 +2,7 @@
 // wrong, progress -1, no last-capture path, no output file and no stray file. A stop request ends
 // a run promptly, also while its box waits for the message thread.
 #include "CaptureSupport.h"
+#include "engine/PellmixCaptureHandOff.h"
 #include "support/TestSignals.h"
 
 #include <cmath>
@@ -58,7 +59,7 @@ TEST_P (CalculsFailure, EndsCleanlyWithAMessage)
 
     ASSERT_TRUE (folder.run (c.rate, output));
 
-    EXPECT_EQ (folder.worker.progress.load(), -1);
+    EXPECT_EQ (folder.worker.progress.load(), PellmixCaptureHandOff::runEnded);
     EXPECT_EQ (folder.worker.statusText.get(), "Process failed !");
     ASSERT_EQ (folder.boxes.size(), 1u);
     EXPECT_EQ (folder.boxes[0].kind, Calculs::BoxKind::warning);
@@ -200,7 +201,7 @@ TEST_F (CalculsStopConcurrency, DuringTheStartPause)
     folder.worker.startThread();
     juce::Thread::sleep (100);
     EXPECT_LT (secondsToStop (folder.worker), 0.5);
-    EXPECT_EQ (folder.worker.progress.load(), -1);
+    EXPECT_EQ (folder.worker.progress.load(), PellmixCaptureHandOff::runEnded);
     EXPECT_FALSE (output.exists());
     EXPECT_FALSE (folder.temp.getChildFile ("deconv.raw").exists());
 }
@@ -218,7 +219,7 @@ TEST_F (CalculsStopConcurrency, DuringTheDeconvolution)
 
     // Ends at the next step boundary: well before a whole run would.
     EXPECT_LT (secondsToStop (folder.worker), 20.0);
-    EXPECT_EQ (folder.worker.progress.load(), -1);
+    EXPECT_EQ (folder.worker.progress.load(), PellmixCaptureHandOff::runEnded);
     EXPECT_FALSE (output.exists());
     EXPECT_TRUE (folder.lastCapturePath.isEmpty());
     EXPECT_TRUE (folder.boxes.empty());
@@ -242,7 +243,7 @@ TEST_F (CalculsStopConcurrency, WhileTheBoxWaitsForTheMessageThread)
     EXPECT_TRUE (folder.worker.isThreadRunning());
 
     EXPECT_LT (secondsToStop (folder.worker), 0.5);
-    EXPECT_EQ (folder.worker.progress.load(), -1);
+    EXPECT_EQ (folder.worker.progress.load(), PellmixCaptureHandOff::runEnded);
 
     // The IR was written whole before the box: it stands, and its path is set.
     EXPECT_EQ (output.getSize(), PellmixVir::spectralFileSize);

@@ -3,6 +3,7 @@
 // branches through whole runs on hand-made responses (an inverse filter of one unit sample makes
 // the deconvolution return the recording itself, normalised).
 #include "CaptureSupport.h"
+#include "engine/PellmixCaptureHandOff.h"
 
 #include "engine/CalculsResponse.h"
 #include "engine/PellmixPackedSpectrum.h"
@@ -299,7 +300,7 @@ TEST_F (CalculsOutput, ProgressRisesThroughTheStepsAndEndsAtMinusOne)
         pos = std::find (pos, path.end(), p);
         ASSERT_NE (pos, path.end()) << "progress " << p << " out of order";
     }
-    EXPECT_EQ (folder.progressSeen.back(), -1);
+    EXPECT_EQ (folder.progressSeen.back(), PellmixCaptureHandOff::runEnded);
 
     ASSERT_EQ (folder.boxes.size(), 1u);
     const auto& box = folder.boxes[0];

@@ -2,6 +2,7 @@
 // optionally a second-order distortion, an inversion), with noise and a latency, at the three
 // device rates. The IR captured in band 0 of the vir file must match the known IR at 96000 Hz.
 #include "CaptureSupport.h"
+#include "engine/PellmixCaptureHandOff.h"
 
 #include "support/Process.h"
 
@@ -46,7 +47,7 @@ protected:
         EXPECT_EQ (folder.worker.statusText.get(), "Process successful !");
         EXPECT_EQ (folder.lastCapturePath.get(), output.getFullPathName());
         EXPECT_EQ (output.getSize(), PellmixVir::spectralFileSize);
-        EXPECT_EQ (folder.progressSeen.back(), -1);
+        EXPECT_EQ (folder.progressSeen.back(), PellmixCaptureHandOff::runEnded);
 
         const auto bands = CaptureFolder::decodeVir (output);
         EXPECT_FALSE (bands[0].empty()) << "the vir file does not decode";

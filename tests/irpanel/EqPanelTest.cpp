@@ -1,11 +1,10 @@
 // The graphic-EQ strip: its layout and texts, hover editing with Shift and Ctrl, the band values
 // reaching the blend, the switch, and a loaded project's gains taken over by its timer.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "IrPanelTestSupport.h"
 
 using namespace irpanel_test;
-
-using ui_test::picture;
 
 namespace
 {
@@ -48,11 +47,9 @@ protected:
     void expectSwitchLook (bool on)
     {
         auto& b = eq().getEqButton();
-        const auto normal = on ? picture (BinaryData::eq_switch_on_png, BinaryData::eq_switch_on_pngSize)
-                               : picture (BinaryData::eq_switch_off_png, BinaryData::eq_switch_off_pngSize);
+        const auto normal = on ? PELLMIX_PICTURE (eq_switch_on_png) : PELLMIX_PICTURE (eq_switch_off_png);
         const auto pressed =
-            on ? picture (BinaryData::eq_switch_on_pressed_png, BinaryData::eq_switch_on_pressed_pngSize)
-               : picture (BinaryData::eq_switch_off_pressed_png, BinaryData::eq_switch_off_pressed_pngSize);
+            on ? PELLMIX_PICTURE (eq_switch_on_pressed_png) : PELLMIX_PICTURE (eq_switch_off_pressed_png);
         EXPECT_EQ (ui_test::differingPixels (b.getNormalImage(), normal), 0);
         EXPECT_EQ (ui_test::differingPixels (b.getOverImage(), normal), 0);
         EXPECT_EQ (ui_test::differingPixels (b.getDownImage(), pressed), 0);

@@ -16,7 +16,7 @@ TEST_F (IrPanelTest, CaptureButtonAndMenuAskForACaptureIntoTheirSlot)
     config->lastCapturePath.set ("/left/over/from/an/earlier/session.vir");
     click (block (2).getCaptureButton());
     EXPECT_EQ (config->captureSlot.load(), 2);
-    EXPECT_EQ (config->captureState.load(), 1);
+    EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::windowShown);
     EXPECT_TRUE (config->lastCapturePath.isEmpty()) << "a new session starts without a path";
     tick (2);
     EXPECT_EQ (block (2).getLook(), Look::capturing);
@@ -30,7 +30,7 @@ TEST_F (IrPanelTest, CaptureButtonAndMenuAskForACaptureIntoTheirSlot)
     pump (50);
     EXPECT_TRUE (answer.answered);
     EXPECT_EQ (config->captureSlot.load(), 5);
-    EXPECT_EQ (config->captureState.load(), 1);
+    EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::windowShown);
     EXPECT_EQ (config->lastCapturePath.get(), "/pending/result.vir");
     tick (2);
     EXPECT_EQ (block (2).getLook(), Look::empty) << "slot 2 no longer waits";
@@ -47,12 +47,12 @@ TEST_F (IrPanelTest, CaptureRequestNeedsADeviceWithInputs)
     manager->closeAudioDevice();
     ASSERT_EQ (manager->getCurrentAudioDevice(), nullptr);
     click (block (0).getCaptureButton());
-    EXPECT_EQ (config->captureState.load(), 0);
+    EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::idle);
     EXPECT_EQ (config->captureSlot.load(), -1);
 
     ASSERT_TRUE (reopenSharedDeviceForTests());
     click (block (0).getCaptureButton());
-    EXPECT_EQ (config->captureState.load(), 1);
+    EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::windowShown);
     EXPECT_EQ (config->captureSlot.load(), 0);
 }
 
@@ -68,7 +68,7 @@ TEST (IrBlockCaptureWithoutInputs, RequestIsIgnored)
     b.timerCallback();
     auto& button = b.getCaptureButton();
     screen.click (panel.getLocalPoint (&button, button.getLocalBounds().getCentre()).toFloat());
-    EXPECT_EQ (env.config->captureState.load(), 0);
+    EXPECT_EQ (env.config->captureState.load(), PellmixCaptureHandOff::idle);
     EXPECT_EQ (env.config->captureSlot.load(), -1);
     b.timerCallback();
     EXPECT_EQ (b.getLook(), PellmixIrBlock::Look::empty);
@@ -119,7 +119,7 @@ TEST_F (IrPanelTest, HandOffCompletesInEveryLook)
         MenuAnswer answer (2);
         screen->click (at (3, {12, 100}));
         pump (50);
-        ASSERT_EQ (config->captureState.load(), 1);
+        ASSERT_EQ (config->captureState.load(), PellmixCaptureHandOff::windowShown);
         tick (3);
         EXPECT_EQ (block (3).getLook(), c.slotLoaded ? Look::loaded : Look::capturing);
 
@@ -127,12 +127,13 @@ TEST_F (IrPanelTest, HandOffCompletesInEveryLook)
         if (c.result != juce::File())
             config->lastCapturePath.set (c.result.getFullPathName());
         tick (3);
-        EXPECT_EQ (config->captureState.load(), 1) << "nothing is taken while the window is open";
-        config->captureState = 2;
+        EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::windowShown)
+            << "nothing is taken while the window is open";
+        config->captureState = PellmixCaptureHandOff::windowClosed;
         tick (3);
         pump (50);
 
-        EXPECT_EQ (config->captureState.load(), 0);
+        EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::idle);
         EXPECT_TRUE (config->lastCapturePath.isEmpty());
         EXPECT_EQ (record (3).path, c.expectedPath);
         EXPECT_EQ (block (3).getLook(), c.expectedPath == juce::File() ? Look::empty : Look::loaded);
@@ -153,10 +154,10 @@ TEST_F (IrPanelTest, StalePathNeverLandsInANewSession)
     config->lastCapturePath.set (someIr ("stale.wav").getFullPathName());
     click (block (1).getCaptureButton());
     // The window closes without a new result.
-    config->captureState = 2;
+    config->captureState = PellmixCaptureHandOff::windowClosed;
     tick (1);
     EXPECT_EQ (record (1).path, juce::File());
-    EXPECT_EQ (config->captureState.load(), 0);
+    EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::idle);
     EXPECT_FALSE (engine().isLoaded (1));
 }
 
@@ -164,16 +165,16 @@ TEST_F (IrPanelTest, OnlyTheBlockOfTheCaptureSlotTakesTheResult)
 {
     const auto captured = someIr ("mine.wav");
     config->captureSlot = 6;
-    config->captureState = 2;
+    config->captureState = PellmixCaptureHandOff::windowClosed;
     config->lastCapturePath.set (captured.getFullPathName());
     for (int i = 0; i < 8; ++i)
         if (i != 6)
             tick (i);
-    EXPECT_EQ (config->captureState.load(), 2);
+    EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::windowClosed);
     EXPECT_EQ (config->lastCapturePath.get(), captured.getFullPathName());
     tick (6);
     EXPECT_EQ (record (6).path, captured);
-    EXPECT_EQ (config->captureState.load(), 0);
+    EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::idle);
     for (int i = 0; i < 8; ++i)
     {
         if (i != 6)

@@ -1,11 +1,10 @@
 // What the blocks' timers take over from a loaded project, and the rules that keep the knobs,
 // the records, the buttons and the sound in agreement.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "IrPanelTestSupport.h"
 
 using namespace irpanel_test;
-
-using ui_test::picture;
 
 namespace
 {
@@ -42,12 +41,12 @@ TEST_F (IrPanelTest, LoadedProjectIsTakenOverByTheTimers)
     // Slot 0 is muted, slot 1 soloed: only slot 1 sounds.
     EXPECT_FALSE (engine().getSlot (0).active.load());
     EXPECT_TRUE (engine().getSlot (1).active.load());
-    EXPECT_EQ (ui_test::differingPixels (block (0).getMuteButton().getNormalImage(),
-                                         picture (BinaryData::mute_on_png, BinaryData::mute_on_pngSize)),
-               0);
-    EXPECT_EQ (ui_test::differingPixels (block (1).getSoloButton().getNormalImage(),
-                                         picture (BinaryData::solo_on_png, BinaryData::solo_on_pngSize)),
-               0);
+    EXPECT_EQ (
+        ui_test::differingPixels (block (0).getMuteButton().getNormalImage(), PELLMIX_PICTURE (mute_on_png)),
+        0);
+    EXPECT_EQ (
+        ui_test::differingPixels (block (1).getSoloButton().getNormalImage(), PELLMIX_PICTURE (solo_on_png)),
+        0);
     for (int i = 2; i < 8; ++i)
         EXPECT_EQ (block (i).getLook(), Look::empty) << i;
 }
@@ -97,18 +96,16 @@ TEST_F (IrPanelTest, InvertButtonFollowsTheRecordOfALoadedProject)
     project().setIrRecord (0, f, false, false, 2048, 0, 0.0f, false, 0.0f);
     project().setIrChanged (0, true);
     tick (0);
-    EXPECT_EQ (
-        ui_test::differingPixels (block (0).getInvertButton().getNormalImage(),
-                                  picture (BinaryData::invert_normal_png, BinaryData::invert_normal_pngSize)),
-        0);
+    EXPECT_EQ (ui_test::differingPixels (block (0).getInvertButton().getNormalImage(),
+                                         PELLMIX_PICTURE (invert_normal_png)),
+               0);
     EXPECT_EQ (band0 (engine(), 0), shapedBand0 (f, record (0)));
 
     project().setIrRecord (0, f, false, false, 2048, 0, 0.0f, true, 0.0f);
     project().setIrChanged (0, true);
     tick (0);
-    EXPECT_EQ (ui_test::differingPixels (
-                   block (0).getInvertButton().getNormalImage(),
-                   picture (BinaryData::invert_inverted_png, BinaryData::invert_inverted_pngSize)),
+    EXPECT_EQ (ui_test::differingPixels (block (0).getInvertButton().getNormalImage(),
+                                         PELLMIX_PICTURE (invert_inverted_png)),
                0);
 }
 

@@ -1,12 +1,11 @@
 // One IR block with the real engine: drops, the pop-up menu, the buttons, the knobs, the three
 // looks and the tooltip, all through the window's peer.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "IrPanelTestSupport.h"
 #include "ir/HostileAudioFiles.h"
 
 using namespace irpanel_test;
-
-using ui_test::picture;
 
 namespace
 {
@@ -21,7 +20,6 @@ void expectImages (const juce::ImageButton& b, const juce::Image& normal, const 
     EXPECT_EQ (ui_test::differingPixels (button.getDownImage(), down), 0);
 }
 
-#define PICTURE(name) picture (BinaryData::name, BinaryData::name##Size)
 } // namespace
 
 // --- Drops --------------------------------------------------------------------------------------
@@ -191,7 +189,7 @@ TEST_F (IrPanelTest, MenuOnALoadedBlockWithAnyButtonAndCancelledChoices)
         EXPECT_TRUE (answer.answered);
         EXPECT_TRUE (chooser.requests.empty());
         EXPECT_EQ (record (4).path, f);
-        EXPECT_EQ (config->captureState.load(), 0);
+        EXPECT_EQ (config->captureState.load(), PellmixCaptureHandOff::idle);
     }
     {
         SCOPED_TRACE ("a click on a child opens no menu");
@@ -237,14 +235,16 @@ TEST_F (IrPanelTest, MuteAndSoloWriteTheRecordRecolourTheButtonAndReblend)
         EXPECT_GT (engine().getSum().changedTime, sumTime) << "re-blended";
         if (s.mute)
             expectImages (block (s.slot).getMuteButton(),
-                          s.recordValue ? PICTURE (mute_on_png) : PICTURE (mute_off_png),
-                          s.recordValue ? PICTURE (mute_on_png) : PICTURE (mute_off_png),
-                          s.recordValue ? PICTURE (mute_on_pressed_png) : PICTURE (mute_off_pressed_png));
+                          s.recordValue ? PELLMIX_PICTURE (mute_on_png) : PELLMIX_PICTURE (mute_off_png),
+                          s.recordValue ? PELLMIX_PICTURE (mute_on_png) : PELLMIX_PICTURE (mute_off_png),
+                          s.recordValue ? PELLMIX_PICTURE (mute_on_pressed_png)
+                                        : PELLMIX_PICTURE (mute_off_pressed_png));
         else
             expectImages (block (s.slot).getSoloButton(),
-                          s.recordValue ? PICTURE (solo_on_png) : PICTURE (solo_off_png),
-                          s.recordValue ? PICTURE (solo_on_png) : PICTURE (solo_off_png),
-                          s.recordValue ? PICTURE (solo_on_pressed_png) : PICTURE (solo_off_pressed_png));
+                          s.recordValue ? PELLMIX_PICTURE (solo_on_png) : PELLMIX_PICTURE (solo_off_png),
+                          s.recordValue ? PELLMIX_PICTURE (solo_on_png) : PELLMIX_PICTURE (solo_off_png),
+                          s.recordValue ? PELLMIX_PICTURE (solo_on_pressed_png)
+                                        : PELLMIX_PICTURE (solo_off_pressed_png));
     }
 }
 
@@ -258,14 +258,14 @@ TEST_F (IrPanelTest, InvertReadsTheFileAgain)
     click (block (0).getInvertButton());
     EXPECT_TRUE (record (0).invert);
     EXPECT_EQ (band0 (engine(), 0), shapedBand0 (f, record (0)));
-    expectImages (block (0).getInvertButton(), PICTURE (invert_inverted_png),
-                  PICTURE (invert_inverted_over_png), PICTURE (invert_inverted_pressed_png));
+    expectImages (block (0).getInvertButton(), PELLMIX_PICTURE (invert_inverted_png),
+                  PELLMIX_PICTURE (invert_inverted_over_png), PELLMIX_PICTURE (invert_inverted_pressed_png));
 
     click (block (0).getInvertButton());
     EXPECT_FALSE (record (0).invert);
     EXPECT_EQ (band0 (engine(), 0), shapedBand0 (f, record (0)));
-    expectImages (block (0).getInvertButton(), PICTURE (invert_normal_png), PICTURE (invert_normal_over_png),
-                  PICTURE (invert_normal_pressed_png));
+    expectImages (block (0).getInvertButton(), PELLMIX_PICTURE (invert_normal_png),
+                  PELLMIX_PICTURE (invert_normal_over_png), PELLMIX_PICTURE (invert_normal_pressed_png));
 }
 
 TEST_F (IrPanelTest, RemoveEmptiesThePathAndKeepsEverythingElse)
@@ -314,10 +314,10 @@ TEST_F (IrPanelTest, PlotSelectorsChooseTheCurve)
                           {&b.getPhasePlotButton(), 2},
                           {&b.getTimePlotButton(), 0},
                           {&b.getPhasePlotButton(), 2}};
-    const juce::Image on[] = {PICTURE (plot_time_on_png), PICTURE (plot_frequency_on_png),
-                              PICTURE (plot_phase_on_png)};
-    const juce::Image off[] = {PICTURE (plot_time_off_png), PICTURE (plot_frequency_off_png),
-                               PICTURE (plot_phase_off_png)};
+    const juce::Image on[] = {PELLMIX_PICTURE (plot_time_on_png), PELLMIX_PICTURE (plot_frequency_on_png),
+                              PELLMIX_PICTURE (plot_phase_on_png)};
+    const juce::Image off[] = {PELLMIX_PICTURE (plot_time_off_png), PELLMIX_PICTURE (plot_frequency_off_png),
+                               PELLMIX_PICTURE (plot_phase_off_png)};
     juce::ImageButton* buttons[] = {&b.getTimePlotButton(), &b.getFrequencyPlotButton(),
                                     &b.getPhasePlotButton()};
     for (const auto& c : cases)
@@ -441,10 +441,10 @@ TEST_F (IrPanelTest, LooksShowTheirChildren)
     expectLook (PellmixIrBlock::Look::empty, "No audio file selected");
 
     config->captureSlot = 0;
-    config->captureState = 1;
+    config->captureState = PellmixCaptureHandOff::windowShown;
     tick (0);
     expectLook (PellmixIrBlock::Look::capturing, "Capturing ...");
-    config->captureState = 0;
+    config->captureState = PellmixCaptureHandOff::idle;
 
     loadInto (0, someIr ("Room Take 3.wav"));
     expectLook (PellmixIrBlock::Look::loaded, "Room Take 3");
@@ -500,7 +500,7 @@ TEST_F (IrPanelTest, EmptyLookShowsNoSocketsAndNothingOverlaps)
                 sum += shot.getPixelAt (x, y).getPerceivedBrightness();
         return sum / (r.getWidth() * r.getHeight());
     };
-    const auto loaded = PICTURE (ir_block_background_jpg);
+    const auto loaded = PELLMIX_PICTURE (ir_block_background_jpg);
     for (const int knobX : {55, 145, 235})
     {
         // The socket below the display, as the loaded look draws it on the light panel; the empty
@@ -532,10 +532,10 @@ TEST_F (IrPanelTest, EmptyLookDrawsTheDropPictureAndLoadedLookTheCurveInTheIrCol
 {
     auto& b = block (0);
     tick (0);
-    auto expected = PICTURE (ir_block_empty_background_jpg).createCopy();
+    auto expected = PELLMIX_PICTURE (ir_block_empty_background_jpg).createCopy();
     {
         juce::Graphics g (expected);
-        g.drawImageAt (PICTURE (ir_drop_png), 30, 25);
+        g.drawImageAt (PELLMIX_PICTURE (ir_drop_png), 30, 25);
     }
     const auto shot = ui_test::snapshot (b);
     const juce::Rectangle<int> dropArea (30, 25, 122, 136);

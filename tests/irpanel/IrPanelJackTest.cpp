@@ -15,6 +15,51 @@ namespace
 constexpr int rate = 44100;
 constexpr int burstLength = rate / 2;
 
+// Plays the burst once through the device, records the device's four outputs with a JACK client
+// of its own and lets numpy compare them with the blend now in force (or the dry burst).
+struct BurstCheck
+{
+    const std::vector<float>& burst;
+    juce::AudioTransportSource& transport;
+    PellmixConfig& config;
+    const pellmix_test::TempDir& dir;
+    int stageNumber = 0;
+
+    void playAndCheck (const char* name, bool processed)
+    {
+        SCOPED_TRACE (name);
+        engine_test::JackRecorder recorder (4, (size_t)rate * 3);
+        std::string error;
+        ASSERT_TRUE (recorder.open (
+            "irpanel_rec_" + std::to_string (getpid()) + "_" + std::to_string (stageNumber++), error))
+            << error;
+        const auto outputs = recorder.findOutputs ("^JUCEJack[^:]*:out_");
+        ASSERT_EQ (outputs.size(), 4u);
+        ASSERT_TRUE (recorder.connect (outputs));
+        recorder.start();
+        OnScreen::pump (100);
+        transport.setPosition (0.0);
+        transport.start();
+        for (int waited = 0; transport.getNextReadPosition() < burstLength && waited < 5000; waited += 20)
+            OnScreen::pump (20);
+        OnScreen::pump (250); // the convolution tail
+        const auto recording = recorder.finish();
+        EXPECT_FALSE (recorder.overflowed());
+
+        const auto folder = dir.child ("stage" + std::to_string (stageNumber));
+        juce::File (folder).createDirectory();
+        for (int i = 0; i < 4; ++i)
+            engine_test::writeFloats (folder + "/rec" + std::to_string (i) + ".f32", recording[(size_t)i]);
+        engine_test::writeFloats (folder + "/source.f32", burst);
+        engine_test::writeFloats (folder + "/irrate.f32",
+                                  engine_test::irAtRate (config.engine.getSum().bands[0], (double)rate));
+        std::cout << name << ": "
+                  << pellmix_test::runPythonScript (
+                         "engine_jack_oracle.py",
+                         {folder, std::to_string (rate), processed ? "1" : "0", "0", "-1"});
+    }
+};
+
 } // namespace
 
 TEST (IrPanelJack, RecordingFollowsTheBlocks)
@@ -49,43 +94,8 @@ TEST (IrPanelJack, RecordingFollowsTheBlocks)
     manager->addAudioCallback (&player);
     ASSERT_EQ (manager->getCurrentAudioDevice()->getCurrentSampleRate(), (double)rate);
 
-    int stageNumber = 0;
-    // Plays the burst once, records it and lets numpy compare it with the blend now in force.
-    auto playAndCheck = [&] (const char* name, bool processed)
-    {
-        SCOPED_TRACE (name);
-        engine_test::JackRecorder recorder (4, (size_t)rate * 3);
-        std::string error;
-        ASSERT_TRUE (recorder.open (
-            "irpanel_rec_" + std::to_string (getpid()) + "_" + std::to_string (stageNumber++), error))
-            << error;
-        const auto outputs = recorder.findOutputs ("^JUCEJack[^:]*:out_");
-        ASSERT_EQ (outputs.size(), 4u);
-        ASSERT_TRUE (recorder.connect (outputs));
-        recorder.start();
-        OnScreen::pump (100);
-        transport.setPosition (0.0);
-        transport.start();
-        for (int waited = 0; transport.getNextReadPosition() < burstLength && waited < 5000; waited += 20)
-            OnScreen::pump (20);
-        OnScreen::pump (250); // the convolution tail
-        const auto recording = recorder.finish();
-        EXPECT_FALSE (recorder.overflowed());
-
-        const auto folder = dir.child ("stage" + std::to_string (stageNumber));
-        juce::File (folder).createDirectory();
-        for (int i = 0; i < 4; ++i)
-            engine_test::writeFloats (folder + "/rec" + std::to_string (i) + ".f32", recording[(size_t)i]);
-        engine_test::writeFloats (folder + "/source.f32", burst);
-        engine_test::writeFloats (folder + "/irrate.f32",
-                                  engine_test::irAtRate (config.engine.getSum().bands[0], (double)rate));
-        std::cout << name << ": "
-                  << pellmix_test::runPythonScript (
-                         "engine_jack_oracle.py",
-                         {folder, std::to_string (rate), processed ? "1" : "0", "0", "-1"});
-    };
-
-    playAndCheck ("dry before any IR", false);
+    BurstCheck check{burst, transport, config, dir};
+    check.playAndCheck ("dry before any IR", false);
 
     const auto a =
         writeAudio (juce::File (dir.child ("a.wav")), engine_test::decayingIr (3000, 48000.0, 1.0), 48000.0);
@@ -103,7 +113,7 @@ TEST (IrPanelJack, RecordingFollowsTheBlocks)
     panel.getBlock (0).timerCallback();
     panel.getBlock (1).timerCallback();
     const auto bothAtZeroDb = sumBand0 (config.engine);
-    playAndCheck ("blocks 0 and 1", true);
+    check.playAndCheck ("blocks 0 and 1", true);
 
     // Block 1's gain knob down by 6 dB, notch by notch through the peer.
     for (int i = 0; i < 6; ++i)
@@ -117,15 +127,15 @@ TEST (IrPanelJack, RecordingFollowsTheBlocks)
         largest = std::max (largest, std::abs (bothAtZeroDb[i]));
     }
     EXPECT_GT (largestChange, 0.05f * largest) << "the knob changes the blend audibly";
-    playAndCheck ("block 1 at -6 dB", true);
+    check.playAndCheck ("block 1 at -6 dB", true);
 
     screen.click (centre (panel.getBlock (1).getRemoveButton()));
     ASSERT_FALSE (config.engine.isLoaded (1));
-    playAndCheck ("block 0 alone", true);
+    check.playAndCheck ("block 0 alone", true);
 
     screen.click (centre (panel.getBlock (0).getRemoveButton()));
     ASSERT_FALSE (config.engine.isLoaded (0));
-    playAndCheck ("dry again after the last block is removed", false);
+    check.playAndCheck ("dry again after the last block is removed", false);
 
     EXPECT_TRUE (alerts.boxes.empty());
     manager->removeAudioCallback (&player);

@@ -4,14 +4,13 @@
 // two blocks show their curves. Both screenshots are kept in the build folder
 // (screenshots/irpanel-start.png and screenshots/irpanel-loaded.png) for people to look at.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "IrPanelTestSupport.h"
 #include "support/AppOnDisplay.h"
 
 #include <chrono>
 #include <optional>
 #include <thread>
-
-using ui_test::picture;
 
 namespace
 {
@@ -75,7 +74,7 @@ int samePixels (const juce::Image& shot, juce::Point<int> origin, const juce::Im
 // row of the background picture is found.
 std::optional<juce::Point<int>> findContent (const juce::Image& shot)
 {
-    const auto background = picture (BinaryData::main_background_png, BinaryData::main_background_pngSize);
+    const auto background = PELLMIX_PICTURE (main_background_png);
     const juce::Rectangle<int> probe (40, 10, 400, 14);
     for (int oy = 0; oy + 818 <= shot.getHeight(); ++oy)
         for (int ox = 0; ox + 1289 <= shot.getWidth(); ++ox)
@@ -122,11 +121,8 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
     const auto window = waitForWindow ("Vantrel Melvane", 40s);
     ASSERT_FALSE (window.empty()) << appOutput();
 
-    auto emptyBlock =
-        picture (BinaryData::ir_block_empty_background_jpg, BinaryData::ir_block_empty_background_jpgSize)
-            .createCopy();
-    juce::Graphics (emptyBlock)
-        .drawImageAt (picture (BinaryData::ir_drop_png, BinaryData::ir_drop_pngSize), 30, 25);
+    auto emptyBlock = PELLMIX_PICTURE (ir_block_empty_background_jpg).createCopy();
+    juce::Graphics (emptyBlock).drawImageAt (PELLMIX_PICTURE (ir_drop_png), 30, 25);
     const juce::Rectangle<int> dropArea (30, 25, 122, 136);
     auto dropPixels = [&] (const juce::Image& shot, juce::Point<int> origin, int slot)
     {
@@ -158,7 +154,7 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
     for (int slot = 0; slot < 8; ++slot)
         EXPECT_EQ (dropPixels (start, origin, slot), wholeDropArea)
             << "block " << slot << " shows the drop picture";
-    const auto eqBackground = picture (BinaryData::eq_background_jpg, BinaryData::eq_background_jpgSize);
+    const auto eqBackground = PELLMIX_PICTURE (eq_background_jpg);
     const juce::Rectangle<int> eqMargin (1182, 4, 26, 112); // right of the help text
     const juce::Point<int> eqOrigin (panelX, panelY + 360);
     EXPECT_EQ (samePixels (start, origin, eqBackground, eqMargin + eqOrigin, eqOrigin),

@@ -33,7 +33,7 @@ TEST_F (Config, DefaultsAfterTheFirstInstance)
     EXPECT_EQ (config->getColourByIndex (-1), nullptr);
 
     EXPECT_EQ (config->captureSlot, -1);
-    EXPECT_EQ (config->captureState, 0);
+    EXPECT_EQ (config->captureState, PellmixCaptureHandOff::idle);
     EXPECT_TRUE (config->toolTip);
     EXPECT_TRUE (config->processingEnabled);
     EXPECT_TRUE (config->project.eqOn);

@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include "settings/PellmixPaths.h"
+#include "platform/SupportFolders.h"
 #include "support/Fixtures.h"
 
 TEST (Paths, ApplicationDataFolderFollowsHome)

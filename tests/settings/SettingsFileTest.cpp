@@ -136,6 +136,8 @@ TEST_F (SettingsFile, EmptyMasksAreWrittenAsOneDigit)
     EXPECT_TRUE (text.contains ("<OutputChannnels value=\"0\"/>"));
 }
 
+namespace
+{
 struct SettingsCase
 {
     const char* name;
@@ -144,127 +146,129 @@ struct SettingsCase
     std::function<void (PellmixConfig&)> check;
 };
 
+// Hand-written settings files (a primary, a fallback, both or neither) and what the
+// configuration holds after reading them.
+const SettingsCase handWrittenCases[] = {
+    {"only ToolTip 0: only the tooltip switch changes",
+     R"(<Vantrel><Melvane Version="2"><ToolTip value="0"/></Melvane></Vantrel>)", nullptr,
+     [] (PellmixConfig& c)
+     {
+         EXPECT_FALSE (c.toolTip);
+         EXPECT_EQ (c.settings.sampleRate, 44100);
+         EXPECT_EQ (c.settings.bufferSize, 512);
+         EXPECT_EQ (c.inputColour.getARGB(), 0xffffff00u);
+         EXPECT_TRUE (c.settings.tempFolder.getFullPathName().endsWith ("Harnwick/Temp"));
+     }},
+    {"tag names are found whatever their case; the root's name is ignored",
+     R"(<whatever><MELVANE><samplerate value="48000"/><TOOLTIP value="1"/><inputchannnels value="101"/><GRIDCOLOUR value="-1"/></MELVANE></whatever>)",
+     nullptr,
+     [] (PellmixConfig& c)
+     {
+         EXPECT_EQ (c.settings.sampleRate, 48000);
+         EXPECT_TRUE (c.toolTip);
+         EXPECT_EQ (c.settings.inputChannels.toString (2), "101");
+         EXPECT_EQ (c.gridColour.getARGB(), 0xffffffffu);
+     }},
+    {"a missing attribute reads as 0, empty or false",
+     R"(<Vantrel><Melvane><SampleRate/><BufferSize/><AudioInput/><Type/><InputChannnels/><inputColour/><ToolTip/><mainAudioOut/></Melvane></Vantrel>)",
+     nullptr,
+     [] (PellmixConfig& c)
+     {
+         EXPECT_EQ (c.settings.sampleRate, 8000) << "0, held to the lowest rate a device offers";
+         EXPECT_EQ (c.settings.bufferSize, 16) << "0, held to the smallest block a device offers";
+         EXPECT_EQ (c.settings.audioInput, "");
+         EXPECT_EQ (c.settings.inputChannels.countNumberOfSetBits(), 0);
+         EXPECT_EQ (c.inputColour.getARGB(), 0u) << "transparent black";
+         EXPECT_FALSE (c.toolTip);
+         EXPECT_EQ (c.mainAudioOut, 0);
+     }},
+    {"an empty or relative folder path keeps the folder's default",
+     R"(<Vantrel><Melvane><TempFolder/><ImpulsesFolder Path=""/><SamplesFolder Path="relative/dir"/><SourceDirectory Path="/abs/src"/></Melvane></Vantrel>)",
+     nullptr,
+     [] (PellmixConfig& c)
+     {
+         EXPECT_TRUE (c.settings.tempFolder.getFullPathName().endsWith ("Harnwick/Temp"));
+         EXPECT_TRUE (c.settings.impulsesFolder.getFullPathName().endsWith ("Harnwick/Impulses"));
+         EXPECT_TRUE (c.settings.samplesFolder.getFullPathName().endsWith ("Harnwick/Samples"));
+         EXPECT_EQ (c.settings.sourceDirectory, juce::File ("/abs/src"));
+     }},
+    {"stored copy and live routing are different keys",
+     R"(<Vantrel><Melvane><MainAudioOutput value="5"/><mainAudioOut value="7"/><CaptureAudioInput value="8"/><captureAudioIn value="9"/></Melvane></Vantrel>)",
+     nullptr,
+     [] (PellmixConfig& c)
+     {
+         EXPECT_EQ (c.settings.mainAudioOutput, 5);
+         EXPECT_EQ (c.mainAudioOut, 7);
+         EXPECT_EQ (c.settings.captureAudioInput, 8);
+         EXPECT_EQ (c.captureAudioIn, 9);
+     }},
+    {"rates and block sizes are held to what a device offers; routing no dialog offers is none",
+     R"(<Vantrel><Melvane><SampleRate value="2000000000"/><BufferSize value="-512"/><MainAudioOutput value="99"/><CaptureAudioInput value="-7"/><CaptureAudioOutput value="-2"/><mainAudioOut value="-100"/><captureAudioIn value="-2147483648"/><captureAudioOut value="5"/></Melvane></Vantrel>)",
+     nullptr,
+     [] (PellmixConfig& c)
+     {
+         EXPECT_EQ (c.settings.sampleRate, 768000);
+         EXPECT_EQ (c.settings.bufferSize, 16);
+         EXPECT_EQ (c.settings.mainAudioOutput, -1) << "99 is neither a channel nor a pair";
+         EXPECT_EQ (c.settings.captureAudioInput, -1);
+         EXPECT_EQ (c.settings.captureAudioOutput, -1);
+         EXPECT_EQ (c.mainAudioOut, -1);
+         EXPECT_EQ (c.captureAudioIn, -1);
+         EXPECT_EQ (c.captureAudioOut, 5) << "whether a position exists is the device's";
+     }},
+    {"the largest block, a pair and none are kept",
+     R"(<Vantrel><Melvane><SampleRate value="8000"/><BufferSize value="9000"/><mainAudioOut value="103"/><captureAudioIn value="-1"/><MainAudioOutput value="98"/></Melvane></Vantrel>)",
+     nullptr,
+     [] (PellmixConfig& c)
+     {
+         EXPECT_EQ (c.settings.sampleRate, 8000);
+         EXPECT_EQ (c.settings.bufferSize, 8192);
+         EXPECT_EQ (c.mainAudioOut, 103);
+         EXPECT_EQ (c.captureAudioIn, -1);
+         EXPECT_EQ (c.settings.mainAudioOutput, 98);
+     }},
+    {"a primary that does not parse leaves the defaults and the fallback unread",
+     "<Vantrel><Melvane><SampleRate value=\"1\"", R"(<V><Capture><SampleRate value="22050"/></Capture></V>)",
+     [] (PellmixConfig& c)
+     {
+         EXPECT_EQ (c.settings.sampleRate, 44100);
+         EXPECT_TRUE (c.toolTip);
+     }},
+    {"a primary without Melvane leaves the defaults and the fallback unread",
+     R"(<Vantrel><Other><SampleRate value="1"/></Other></Vantrel>)",
+     R"(<V><Capture><SampleRate value="22050"/></Capture></V>)",
+     [] (PellmixConfig& c) { EXPECT_EQ (c.settings.sampleRate, 44100); }},
+    {"both files: only the primary is read",
+     R"(<Vantrel><Melvane><BufferSize value="256"/></Melvane></Vantrel>)",
+     R"(<V><Capture><SampleRate value="22050"/><BufferSize value="128"/></Capture></V>)",
+     [] (PellmixConfig& c)
+     {
+         EXPECT_EQ (c.settings.bufferSize, 256);
+         EXPECT_EQ (c.settings.sampleRate, 44100);
+     }},
+    {"only the fallback: its folders and audio settings, never colours or live routing", nullptr,
+     R"(<Old><Capture><TempFolder Path="/cap/temp"/><SampleRate value="22050"/><Type value="ALSA"/><OutputChannnels value="1100"/><MainAudioOutput value="4"/><inputColour value="0"/><ToolTip value="0"/><mainAudioOut value="3"/></Capture></Old>)",
+     [] (PellmixConfig& c)
+     {
+         EXPECT_EQ (c.settings.tempFolder, juce::File ("/cap/temp"));
+         EXPECT_EQ (c.settings.sampleRate, 22050);
+         EXPECT_EQ (c.settings.type, "ALSA");
+         EXPECT_EQ (c.settings.outputChannels.toString (2), "1100");
+         EXPECT_EQ (c.settings.mainAudioOutput, 4);
+         EXPECT_EQ (c.inputColour.getARGB(), 0xffffff00u);
+         EXPECT_TRUE (c.toolTip);
+         EXPECT_EQ (c.mainAudioOut, 0);
+     }},
+    {"a fallback without Capture: nothing read", nullptr,
+     R"(<Old><Melvane><SampleRate value="22050"/></Melvane></Old>)",
+     [] (PellmixConfig& c) { EXPECT_EQ (c.settings.sampleRate, 44100); }},
+};
+} // namespace
+
 TEST_F (SettingsFile, HandWrittenFilesTable)
 {
-    const SettingsCase cases[] = {
-        {"only ToolTip 0: only the tooltip switch changes",
-         R"(<Vantrel><Melvane Version="2"><ToolTip value="0"/></Melvane></Vantrel>)", nullptr,
-         [] (PellmixConfig& c)
-         {
-             EXPECT_FALSE (c.toolTip);
-             EXPECT_EQ (c.settings.sampleRate, 44100);
-             EXPECT_EQ (c.settings.bufferSize, 512);
-             EXPECT_EQ (c.inputColour.getARGB(), 0xffffff00u);
-             EXPECT_TRUE (c.settings.tempFolder.getFullPathName().endsWith ("Harnwick/Temp"));
-         }},
-        {"tag names are found whatever their case; the root's name is ignored",
-         R"(<whatever><MELVANE><samplerate value="48000"/><TOOLTIP value="1"/><inputchannnels value="101"/><GRIDCOLOUR value="-1"/></MELVANE></whatever>)",
-         nullptr,
-         [] (PellmixConfig& c)
-         {
-             EXPECT_EQ (c.settings.sampleRate, 48000);
-             EXPECT_TRUE (c.toolTip);
-             EXPECT_EQ (c.settings.inputChannels.toString (2), "101");
-             EXPECT_EQ (c.gridColour.getARGB(), 0xffffffffu);
-         }},
-        {"a missing attribute reads as 0, empty or false",
-         R"(<Vantrel><Melvane><SampleRate/><BufferSize/><AudioInput/><Type/><InputChannnels/><inputColour/><ToolTip/><mainAudioOut/></Melvane></Vantrel>)",
-         nullptr,
-         [] (PellmixConfig& c)
-         {
-             EXPECT_EQ (c.settings.sampleRate, 8000) << "0, held to the lowest rate a device offers";
-             EXPECT_EQ (c.settings.bufferSize, 16) << "0, held to the smallest block a device offers";
-             EXPECT_EQ (c.settings.audioInput, "");
-             EXPECT_EQ (c.settings.inputChannels.countNumberOfSetBits(), 0);
-             EXPECT_EQ (c.inputColour.getARGB(), 0u) << "transparent black";
-             EXPECT_FALSE (c.toolTip);
-             EXPECT_EQ (c.mainAudioOut, 0);
-         }},
-        {"an empty or relative folder path keeps the folder's default",
-         R"(<Vantrel><Melvane><TempFolder/><ImpulsesFolder Path=""/><SamplesFolder Path="relative/dir"/><SourceDirectory Path="/abs/src"/></Melvane></Vantrel>)",
-         nullptr,
-         [] (PellmixConfig& c)
-         {
-             EXPECT_TRUE (c.settings.tempFolder.getFullPathName().endsWith ("Harnwick/Temp"));
-             EXPECT_TRUE (c.settings.impulsesFolder.getFullPathName().endsWith ("Harnwick/Impulses"));
-             EXPECT_TRUE (c.settings.samplesFolder.getFullPathName().endsWith ("Harnwick/Samples"));
-             EXPECT_EQ (c.settings.sourceDirectory, juce::File ("/abs/src"));
-         }},
-        {"stored copy and live routing are different keys",
-         R"(<Vantrel><Melvane><MainAudioOutput value="5"/><mainAudioOut value="7"/><CaptureAudioInput value="8"/><captureAudioIn value="9"/></Melvane></Vantrel>)",
-         nullptr,
-         [] (PellmixConfig& c)
-         {
-             EXPECT_EQ (c.settings.mainAudioOutput, 5);
-             EXPECT_EQ (c.mainAudioOut, 7);
-             EXPECT_EQ (c.settings.captureAudioInput, 8);
-             EXPECT_EQ (c.captureAudioIn, 9);
-         }},
-        {"rates and block sizes are held to what a device offers; routing no dialog offers is none",
-         R"(<Vantrel><Melvane><SampleRate value="2000000000"/><BufferSize value="-512"/><MainAudioOutput value="99"/><CaptureAudioInput value="-7"/><CaptureAudioOutput value="-2"/><mainAudioOut value="-100"/><captureAudioIn value="-2147483648"/><captureAudioOut value="5"/></Melvane></Vantrel>)",
-         nullptr,
-         [] (PellmixConfig& c)
-         {
-             EXPECT_EQ (c.settings.sampleRate, 768000);
-             EXPECT_EQ (c.settings.bufferSize, 16);
-             EXPECT_EQ (c.settings.mainAudioOutput, -1) << "99 is neither a channel nor a pair";
-             EXPECT_EQ (c.settings.captureAudioInput, -1);
-             EXPECT_EQ (c.settings.captureAudioOutput, -1);
-             EXPECT_EQ (c.mainAudioOut, -1);
-             EXPECT_EQ (c.captureAudioIn, -1);
-             EXPECT_EQ (c.captureAudioOut, 5) << "whether a position exists is the device's";
-         }},
-        {"the largest block, a pair and none are kept",
-         R"(<Vantrel><Melvane><SampleRate value="8000"/><BufferSize value="9000"/><mainAudioOut value="103"/><captureAudioIn value="-1"/><MainAudioOutput value="98"/></Melvane></Vantrel>)",
-         nullptr,
-         [] (PellmixConfig& c)
-         {
-             EXPECT_EQ (c.settings.sampleRate, 8000);
-             EXPECT_EQ (c.settings.bufferSize, 8192);
-             EXPECT_EQ (c.mainAudioOut, 103);
-             EXPECT_EQ (c.captureAudioIn, -1);
-             EXPECT_EQ (c.settings.mainAudioOutput, 98);
-         }},
-        {"a primary that does not parse leaves the defaults and the fallback unread",
-         "<Vantrel><Melvane><SampleRate value=\"1\"",
-         R"(<V><Capture><SampleRate value="22050"/></Capture></V>)",
-         [] (PellmixConfig& c)
-         {
-             EXPECT_EQ (c.settings.sampleRate, 44100);
-             EXPECT_TRUE (c.toolTip);
-         }},
-        {"a primary without Melvane leaves the defaults and the fallback unread",
-         R"(<Vantrel><Other><SampleRate value="1"/></Other></Vantrel>)",
-         R"(<V><Capture><SampleRate value="22050"/></Capture></V>)",
-         [] (PellmixConfig& c) { EXPECT_EQ (c.settings.sampleRate, 44100); }},
-        {"both files: only the primary is read",
-         R"(<Vantrel><Melvane><BufferSize value="256"/></Melvane></Vantrel>)",
-         R"(<V><Capture><SampleRate value="22050"/><BufferSize value="128"/></Capture></V>)",
-         [] (PellmixConfig& c)
-         {
-             EXPECT_EQ (c.settings.bufferSize, 256);
-             EXPECT_EQ (c.settings.sampleRate, 44100);
-         }},
-        {"only the fallback: its folders and audio settings, never colours or live routing", nullptr,
-         R"(<Old><Capture><TempFolder Path="/cap/temp"/><SampleRate value="22050"/><Type value="ALSA"/><OutputChannnels value="1100"/><MainAudioOutput value="4"/><inputColour value="0"/><ToolTip value="0"/><mainAudioOut value="3"/></Capture></Old>)",
-         [] (PellmixConfig& c)
-         {
-             EXPECT_EQ (c.settings.tempFolder, juce::File ("/cap/temp"));
-             EXPECT_EQ (c.settings.sampleRate, 22050);
-             EXPECT_EQ (c.settings.type, "ALSA");
-             EXPECT_EQ (c.settings.outputChannels.toString (2), "1100");
-             EXPECT_EQ (c.settings.mainAudioOutput, 4);
-             EXPECT_EQ (c.inputColour.getARGB(), 0xffffff00u);
-             EXPECT_TRUE (c.toolTip);
-             EXPECT_EQ (c.mainAudioOut, 0);
-         }},
-        {"a fallback without Capture: nothing read", nullptr,
-         R"(<Old><Melvane><SampleRate value="22050"/></Melvane></Old>)",
-         [] (PellmixConfig& c) { EXPECT_EQ (c.settings.sampleRate, 44100); }},
-    };
-
     auto& s = config->settings;
-    for (const auto& c : cases)
+    for (const auto& c : handWrittenCases)
     {
         SCOPED_TRACE (c.name);
         s.getSettingsFile().deleteFile();

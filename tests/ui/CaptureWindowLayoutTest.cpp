@@ -2,12 +2,11 @@
 // close button's pictures, the meters' modes and timers, and the background picture drawn
 // unscaled from the top-left corner.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "UiTestSupport.h"
 #include "ui/PellmixCapture.h"
 
 using ui_test::differingPixels;
-
-using ui_test::picture;
 
 TEST (CaptureWindowLayout, ChildrenPicturesAndMetersAsBuilt)
 {
@@ -78,9 +77,9 @@ TEST (CaptureWindowLayout, ChildrenPicturesAndMetersAsBuilt)
     {
         juce::Image shown, expected;
     } looks[] = {
-        {close.getNormalImage(), picture (BinaryData::close_normal_png, BinaryData::close_normal_pngSize)},
-        {close.getOverImage(), picture (BinaryData::close_over_png, BinaryData::close_over_pngSize)},
-        {close.getDownImage(), picture (BinaryData::close_pressed_png, BinaryData::close_pressed_pngSize)},
+        {close.getNormalImage(), PELLMIX_PICTURE (close_normal_png)},
+        {close.getOverImage(), PELLMIX_PICTURE (close_over_png)},
+        {close.getDownImage(), PELLMIX_PICTURE (close_pressed_png)},
     };
     for (const auto& look : looks)
     {
@@ -90,8 +89,7 @@ TEST (CaptureWindowLayout, ChildrenPicturesAndMetersAsBuilt)
 
     // White under the picture, which shows unscaled from the top-left corner; the title band has
     // no child over it.
-    const auto background =
-        picture (BinaryData::capture_background_png, BinaryData::capture_background_pngSize);
+    const auto background = PELLMIX_PICTURE (capture_background_png);
     ASSERT_EQ (background.getBounds(), juce::Rectangle<int> (473, 200));
     const auto drawn = ui_test::snapshot (capture);
     const juce::Rectangle<int> band (0, 0, 471, 40);

@@ -4,6 +4,7 @@
 // repaint on colour changes. Lines are taken from a recording graphics context; pixels from
 // snapshots.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "ResultTestSupport.h"
 #include "UiTestSupport.h"
 #include "ui/PellmixExportBlock.h"
@@ -149,8 +150,7 @@ TEST_F (ExportBlock, EmptyBlendDrawsFlatCurvesOverTheBackground)
     // Pixels: the background picture at (0, 0), the flat time curve in the output colour on the
     // two rows around y = 90 and nothing red above or below.
     const auto shot = ui_test::snapshot (block);
-    const auto picture = juce::ImageCache::getFromMemory (BinaryData::results_background_png,
-                                                          BinaryData::results_background_pngSize);
+    const auto picture = PELLMIX_PICTURE (results_background_png);
     ASSERT_EQ (picture.getBounds(), juce::Rectangle<int> (1212, 180));
     for (auto p : {juce::Point<int> (5, 5), juce::Point<int> (76, 100), juce::Point<int> (1136, 30),
                    juce::Point<int> (1180, 90), juce::Point<int> (420, 170)})

@@ -2,14 +2,13 @@
 // embedded pictures pixel by pixel, the film-strip frames, the colour bars of the player sliders,
 // the fonts of labels, combo boxes and value boxes, the embedded typefaces and the tooltip.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "UiTestSupport.h"
 #include "ui/PellmixLookAndFeel.h"
 
 using ui_test::blankImage;
 using ui_test::differingPixels;
 using ui_test::snapshot;
-
-using ui_test::picture;
 
 namespace
 {
@@ -66,10 +65,10 @@ TEST (LookAndFeelNames, LinearSlidersAreDrawnByTheirExactName)
         {"", 100, Drawing::base},
     };
     juce::LookAndFeel_V2 base;
-    const auto eqTrack = picture (BinaryData::eq_slider_track_png, BinaryData::eq_slider_track_pngSize);
-    const auto eqThumb = picture (BinaryData::eq_slider_thumb_png, BinaryData::eq_slider_thumb_pngSize);
-    const auto irTrack = picture (BinaryData::ir_gain_track_png, BinaryData::ir_gain_track_pngSize);
-    const auto irThumb = picture (BinaryData::ir_gain_thumb_png, BinaryData::ir_gain_thumb_pngSize);
+    const auto eqTrack = PELLMIX_PICTURE (eq_slider_track_png);
+    const auto eqThumb = PELLMIX_PICTURE (eq_slider_thumb_png);
+    const auto irTrack = PELLMIX_PICTURE (ir_gain_track_png);
+    const auto irThumb = PELLMIX_PICTURE (ir_gain_thumb_png);
     ASSERT_EQ (eqTrack.getBounds(), juce::Rectangle<int> (16, 100));
     ASSERT_EQ (eqThumb.getBounds(), juce::Rectangle<int> (16, 18));
     ASSERT_EQ (irTrack.getBounds(), juce::Rectangle<int> (16, 120));
@@ -123,8 +122,7 @@ TEST (LookAndFeelNames, ThumbPictureTopEdgeFollowsTheTruncatedSliderPosition)
         slider.setName (c.name);
         slider.setSize (16, c.height);
         const bool eq = juce::String (c.name) == "EQ Slider";
-        const auto thumb = eq ? picture (BinaryData::eq_slider_thumb_png, BinaryData::eq_slider_thumb_pngSize)
-                              : picture (BinaryData::ir_gain_thumb_png, BinaryData::ir_gain_thumb_pngSize);
+        const auto thumb = eq ? PELLMIX_PICTURE (eq_slider_thumb_png) : PELLMIX_PICTURE (ir_gain_thumb_png);
 
         auto drawn = blankImage (16, c.height);
         {
@@ -158,7 +156,7 @@ struct Knob
 
 juce::Image stripFrame (int frame, int size = 45)
 {
-    const auto strip = picture (BinaryData::knob_strip_png, BinaryData::knob_strip_pngSize);
+    const auto strip = PELLMIX_PICTURE (knob_strip_png);
     auto image = blankImage (size, size);
     juce::Graphics (image).drawImage (strip, 0, 0, size, size, 0, frame * 45, 45, 45);
     return image;
@@ -167,7 +165,7 @@ juce::Image stripFrame (int frame, int size = 45)
 
 TEST (LookAndFeelFilmStrip, StripHas128SquareFrames)
 {
-    const auto strip = picture (BinaryData::knob_strip_png, BinaryData::knob_strip_pngSize);
+    const auto strip = PELLMIX_PICTURE (knob_strip_png);
     ASSERT_EQ (strip.getWidth(), 45);
     ASSERT_EQ (strip.getHeight(), 5760);
     // Every frame differs from the one before it: the pointer turns through all of them.

@@ -2,6 +2,7 @@
 // over the background picture, the bypass button and the processing state, the space key to the
 // player, the tooltip switch, and the one-second device and capture timer.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "UiTestSupport.h"
 #include "app/MainContentComponent.h"
 #include "ui/PellmixCapture.h"
@@ -15,7 +16,6 @@
 using ui_test::differingPixels;
 using ui_test::OnScreen;
 
-using ui_test::picture;
 using ui_test::ProcessingRecorder;
 
 namespace
@@ -51,11 +51,9 @@ protected:
 
 void expectImages (juce::ImageButton& button, bool processingOn)
 {
-    const auto normal = processingOn ? picture (BinaryData::bypass_on_png, BinaryData::bypass_on_pngSize)
-                                     : picture (BinaryData::bypass_off_png, BinaryData::bypass_off_pngSize);
+    const auto normal = processingOn ? PELLMIX_PICTURE (bypass_on_png) : PELLMIX_PICTURE (bypass_off_png);
     const auto pressed =
-        processingOn ? picture (BinaryData::bypass_on_pressed_png, BinaryData::bypass_on_pressed_pngSize)
-                     : picture (BinaryData::bypass_off_pressed_png, BinaryData::bypass_off_pressed_pngSize);
+        processingOn ? PELLMIX_PICTURE (bypass_on_pressed_png) : PELLMIX_PICTURE (bypass_off_pressed_png);
     EXPECT_EQ (differingPixels (button.getNormalImage(), normal), 0);
     EXPECT_EQ (differingPixels (button.getOverImage(), normal), 0);
     EXPECT_EQ (differingPixels (button.getDownImage(), pressed), 0);
@@ -100,7 +98,7 @@ TEST_F (MainContent, ChildrenInTheirOrderAndPlaces)
 TEST_F (MainContent, BackgroundPictureIsDrawnUnscaledBehindTheChildren)
 {
     build();
-    const auto background = picture (BinaryData::main_background_png, BinaryData::main_background_pngSize);
+    const auto background = PELLMIX_PICTURE (main_background_png);
     ASSERT_EQ (background.getBounds(), juce::Rectangle<int> (1289, 818));
     const auto drawn = ui_test::snapshot (*content);
 
@@ -297,8 +295,10 @@ TEST_F (MainContent, CaptureWindowIsShownExactlyWhileCaptureStateIsOne)
         bool visibleBefore;
         bool visible;
     };
-    const Case cases[] = {{1, false, true}, {1, true, true},   {2, true, false},
-                          {0, true, false}, {0, false, false}, {2, false, false}};
+    using HandOff = PellmixCaptureHandOff;
+    const Case cases[] = {{HandOff::windowShown, false, true},  {HandOff::windowShown, true, true},
+                          {HandOff::windowClosed, true, false}, {HandOff::idle, true, false},
+                          {HandOff::idle, false, false},        {HandOff::windowClosed, false, false}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE (testing::Message() << "state " << c.state << ", visible before " << c.visibleBefore);
@@ -309,11 +309,11 @@ TEST_F (MainContent, CaptureWindowIsShownExactlyWhileCaptureStateIsOne)
     }
 
     // The real timer shows it within a second.
-    env.config->captureState = 1;
+    env.config->captureState = PellmixCaptureHandOff::windowShown;
     capture->setVisible (false);
     OnScreen::pump (1300);
     EXPECT_TRUE (capture->isVisible());
-    env.config->captureState = 0;
+    env.config->captureState = PellmixCaptureHandOff::idle;
 }
 
 namespace
@@ -353,7 +353,7 @@ bool curvesAtFloor (const PellmixPlayerInOutSpectroGramme& view)
 TEST_F (MainContent, PanelsAtRestRepaintNothingOnTheirTicks)
 {
     build();
-    env.config->captureState = 0; // no capture holds the player
+    env.config->captureState = PellmixCaptureHandOff::idle; // no capture holds the player
     env.config->audioDeviceReady = 1;
     auto& view = *content->getPlayer()->spectrumView;
     // The analysers of the silent device settle at the floor.
@@ -405,7 +405,7 @@ TEST_F (MainContent, HiddenCaptureWindowRestsUntilShownOrARunIsUnderWay)
     EXPECT_FALSE (capture.getProgressMeter().isTimerRunning());
     EXPECT_EQ (repaints.requests, 0);
 
-    env.config->captureState = 1;
+    env.config->captureState = PellmixCaptureHandOff::windowShown;
     content->timerCallback();
     ASSERT_TRUE (capture.isVisible());
     EXPECT_TRUE (capture.isTimerRunning());
@@ -415,7 +415,7 @@ TEST_F (MainContent, HiddenCaptureWindowRestsUntilShownOrARunIsUnderWay)
     env.config->captureAudioIn = 0;
     capture.buttonClicked (&capture.getToneButton());
     ASSERT_EQ (capture.getRun().getState(), PellmixCaptureRun::State::tone);
-    env.config->captureState = 0;
+    env.config->captureState = PellmixCaptureHandOff::idle;
     content->timerCallback();
     ASSERT_FALSE (capture.isVisible());
     capture.timerCallback();

@@ -2,13 +2,12 @@
 // background picture, the bypass button and the panels in their places. The screenshot is kept in
 // the build folder (screenshots/main-window.png) for people to look at.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "UiTestSupport.h"
 #include "support/AppOnDisplay.h"
 
 #include <chrono>
 #include <thread>
-
-using ui_test::picture;
 
 namespace
 {
@@ -61,7 +60,7 @@ TEST_F (MainWindowScreenshot, WindowShowsBackgroundBypassButtonAndPanels)
 
     // The window's first paint: the content's background picture on the screen (the whole window
     // is drawn, then shown at once).
-    const auto background = picture (BinaryData::main_background_png, BinaryData::main_background_pngSize);
+    const auto background = PELLMIX_PICTURE (main_background_png);
     const auto shot = ui_test::screenshotShowing (display, "main-window.png",
                                                   [&] (const juce::Image& s)
                                                   { return findContent (s, background).has_value(); });
@@ -78,15 +77,14 @@ TEST_F (MainWindowScreenshot, WindowShowsBackgroundBypassButtonAndPanels)
             << area.toString();
 
     // The result plots at (38, 638) over their own picture (its right end holds no curve).
-    const auto plots = picture (BinaryData::results_background_png, BinaryData::results_background_pngSize);
+    const auto plots = PELLMIX_PICTURE (results_background_png);
     const juce::Rectangle<int> plotsEnd (1140, 0, 72, 180);
     EXPECT_EQ (samePixels (shot, *origin + juce::Point<int> (38, 638), plots, plotsEnd),
                plotsEnd.getWidth() * plotsEnd.getHeight());
 
     // The bypass button in its processing-on look, over the background.
     auto expected = background.createCopy();
-    juce::Graphics (expected).drawImageAt (picture (BinaryData::bypass_on_png, BinaryData::bypass_on_pngSize),
-                                           1110, 7);
+    juce::Graphics (expected).drawImageAt (PELLMIX_PICTURE (bypass_on_png), 1110, 7);
     const juce::Rectangle<int> button (1110, 7, 109, 24);
     EXPECT_EQ (samePixels (shot, *origin, expected, button), button.getWidth() * button.getHeight());
 

@@ -8,6 +8,7 @@
 #include "support/HostileFiles.h"
 #include "engine/FFTReal.h"
 #include "engine/PellmixVirFile.h"
+#include "platform/DocumentOpener.h"
 #include "ui/PellmixMenu.h"
 
 #include <juce_gui_extra/juce_gui_extra.h>
@@ -834,7 +835,7 @@ TEST_F (Menu, DocumentsGoToTheDesktopOpenerAndAreNeverRun)
 
     // No opener on the path: reported as not opened, and still nothing run.
     pellmix_test::ScopedEnv empty ("PATH", file ("empty").getFullPathName().toStdString());
-    EXPECT_FALSE (PellmixMenu::openWithDesktop (document));
+    EXPECT_FALSE (openWithDesktop (document));
     EXPECT_FALSE (marker.exists());
 }
 

@@ -8,6 +8,7 @@
 //   test's own blends it;
 // - "Save project" then "Open project" brings back what was set through the blocks and the EQ.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "PlayerTestSupport.h"
 #include "ResultTestSupport.h"
 #include "UiTestSupport.h"
@@ -22,8 +23,6 @@
 #include <vector>
 
 using ui_test::OnScreen;
-
-using ui_test::picture;
 
 namespace
 {
@@ -169,10 +168,8 @@ protected:
             EXPECT_EQ (b.getOffsetSlider().getValue(), r.offset);
             EXPECT_EQ (b.getLengthSlider().getValue(), r.length);
             EXPECT_NEAR (b.getPhaseSlider().getValue(), r.phase, 1e-4);
-            const auto mute = r.mute ? picture (BinaryData::mute_on_png, BinaryData::mute_on_pngSize)
-                                     : picture (BinaryData::mute_off_png, BinaryData::mute_off_pngSize);
-            const auto solo = r.solo ? picture (BinaryData::solo_on_png, BinaryData::solo_on_pngSize)
-                                     : picture (BinaryData::solo_off_png, BinaryData::solo_off_pngSize);
+            const auto mute = r.mute ? PELLMIX_PICTURE (mute_on_png) : PELLMIX_PICTURE (mute_off_png);
+            const auto solo = r.solo ? PELLMIX_PICTURE (solo_on_png) : PELLMIX_PICTURE (solo_off_png);
             EXPECT_EQ (ui_test::differingPixels (b.getMuteButton().getNormalImage(), mute), 0);
             EXPECT_EQ (ui_test::differingPixels (b.getSoloButton().getNormalImage(), solo), 0);
         }
@@ -180,8 +177,7 @@ protected:
         for (int band = 0; band < PellmixEq::numBands; ++band)
             EXPECT_EQ (eq().getBandSlider (band).getValue(), p.eqGainsDb[band]) << "band " << band;
         const auto switchLook =
-            p.eqOn ? picture (BinaryData::eq_switch_on_png, BinaryData::eq_switch_on_pngSize)
-                   : picture (BinaryData::eq_switch_off_png, BinaryData::eq_switch_off_pngSize);
+            p.eqOn ? PELLMIX_PICTURE (eq_switch_on_png) : PELLMIX_PICTURE (eq_switch_off_png);
         EXPECT_EQ (ui_test::differingPixels (eq().getEqButton().getNormalImage(), switchLook), 0);
 
         // The plots show the project's blend: the points of a blend made apart, and the same IR

@@ -1,6 +1,7 @@
 // The playlist model's stepping operations, the rule by which files become entries, and the list
 // on a virtual display: drops through the peer, Delete and Backspace, rows, tooltips and the hint.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "PlayerTestSupport.h"
 #include "ui/PellmixPlayList.h"
 
@@ -436,8 +437,7 @@ TEST_F (PlayListOnScreen, DeleteAndBackspaceRemoveTheSelectedRowsOtherKeysGoOn)
 
 TEST_F (PlayListOnScreen, WhiteBoxOutlineAndHintWhileEmpty)
 {
-    const auto hint = juce::ImageCache::getFromMemory (BinaryData::player_empty_hint_png,
-                                                       BinaryData::player_empty_hint_pngSize);
+    const auto hint = PELLMIX_PICTURE (player_empty_hint_png);
     ASSERT_EQ (hint.getBounds(), juce::Rectangle<int> (92, 103));
     EXPECT_EQ (list.emptyListImage.getBounds(), hint.getBounds());
     // Faded once to 70 % (the cached picture itself is left alone).

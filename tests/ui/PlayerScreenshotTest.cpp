@@ -47,16 +47,10 @@ int countPixels (const juce::Image& image, juce::Rectangle<int> area,
             n += test (image.getPixelAt (x, y)) ? 1 : 0;
     return n;
 }
-class PlayerScreenshot : public pellmix_test::AppOnDisplay
+// Media in `media`: a source with a few partials and a dry target, 20 s each; and a playlist
+// file in the maker folder that lists two entries of each in each list.
+void writeMediaAndPlaylist (const juce::File& media, const juce::File& maker)
 {
-};
-} // namespace
-
-TEST_F (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
-{
-
-    // Media: a source with a few partials and a dry target, 20 s each.
-    const juce::File media (home.child ("media"));
     media.createDirectory();
     const double rate = 44100.0;
     const int length = (int)(20 * rate);
@@ -78,7 +72,6 @@ TEST_F (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
     player_test::writeAudio (media.getChildFile ("Cab 4x12 room.wav"),
                              player_test::sines (1, length, rate, {440.0}, 0.2f), rate);
 
-    const juce::File maker (home.path() + "/.config/Application Support/Harnwick");
     maker.createDirectory();
     auto sample = [&] (const char* name, int channel)
     {
@@ -92,6 +85,18 @@ TEST_F (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
             sample ("Guitar DI, neck pickup, take 3.wav", 2) + sample ("Bass DI.wav", 0) +
             "</Samples><Targets>" + sample ("Reference amp.aiff", 1) + sample ("Reference amp.aiff", 2) +
             sample ("Cab 4x12 room.wav", 0) + "</Targets></PellmixPlayList>");
+}
+
+class PlayerScreenshot : public pellmix_test::AppOnDisplay
+{
+};
+} // namespace
+
+TEST_F (PlayerScreenshot, BothListsFilledOneFilePlayingSpectrumMoving)
+{
+    const juce::File media (home.child ("media"));
+    const juce::File maker (home.path() + "/.config/Application Support/Harnwick");
+    writeMediaAndPlaylist (media, maker);
 
     auto& app = startApp (PELLMIX_APP_PATH);
 

@@ -3,6 +3,7 @@
 // buttons, double clicks, the capture guard, colours, the spectrum timer, the menu's add commands
 // and the playlist file kept across two players.
 #include "BinaryData.h"
+#include "ui/PellmixPictures.h"
 #include "PlayerTestSupport.h"
 #include "ir/HostileAudioFiles.h"
 #include "ui/PellmixLookAndFeel.h"
@@ -13,7 +14,6 @@ using player_test::pump;
 using player_test::pumpUntil;
 using ui_test::differingPixels;
 
-using ui_test::picture;
 using ui_test::ProcessingRecorder;
 
 namespace
@@ -48,14 +48,10 @@ protected:
     }
     int currentIndex (PellmixPlayListModel& model) const { return model.indexOfCurrentEntry(); }
 };
-} // namespace
 
-TEST_F (Player, ChildrenFacesAndStartState)
+// Every child in its place, in order, with its name and tooltip.
+void expectChildren (PellmixPlayer& p)
 {
-    auto& p = build();
-    EXPECT_EQ (p.getBounds(), juce::Rectangle<int> (0, 0, 1212, 120));
-    EXPECT_EQ (&p.getLookAndFeel(), PellmixLookAndFeel::getInstance());
-
     struct Child
     {
         juce::Component* component;
@@ -98,7 +94,11 @@ TEST_F (Player, ChildrenFacesAndStartState)
             EXPECT_EQ (tip->getTooltip(), c.tooltip);
         }
     }
+}
 
+// The labels' texts and fonts, the sliders' ranges, the lists' outlines.
+void expectLabelsSlidersAndLists (PellmixPlayer& p, const PellmixConfig& config)
+{
     // Labels.
     struct LabelCase
     {
@@ -139,23 +139,25 @@ TEST_F (Player, ChildrenFacesAndStartState)
     }
 
     // Lists: outline in the source and target colours, 2 pixels.
-    EXPECT_EQ (p.sourceList->findColour (juce::ListBox::outlineColourId), config->sourceColour);
-    EXPECT_EQ (p.targetList->findColour (juce::ListBox::outlineColourId), config->targetColour);
+    EXPECT_EQ (p.sourceList->findColour (juce::ListBox::outlineColourId), config.sourceColour);
+    EXPECT_EQ (p.targetList->findColour (juce::ListBox::outlineColourId), config.targetColour);
     EXPECT_EQ (p.sourceList->getOutlineThickness(), 2);
     EXPECT_EQ (p.sourceList->getRowHeight(), 18);
+}
 
-    // Button faces: the transport pictures, and the listen faces for the source list.
-    const auto face = [] (const char* data, int size) { return picture (data, size); };
+// The transport pictures, and the listen faces for the source list.
+void expectButtonFaces (PellmixPlayer& p)
+{
     struct FaceCase
     {
         juce::ImageButton* button;
         juce::Image normal, over, down;
     };
-    const auto source = face (BinaryData::player_listen_source_png, BinaryData::player_listen_source_pngSize);
-    const auto off = face (BinaryData::player_listen_off_png, BinaryData::player_listen_off_pngSize);
-    const auto target = face (BinaryData::player_listen_target_png, BinaryData::player_listen_target_pngSize);
-    const auto play = face (BinaryData::player_play_png, BinaryData::player_play_pngSize);
-    const auto repeat = face (BinaryData::player_repeat_png, BinaryData::player_repeat_pngSize);
+    const auto source = PELLMIX_PICTURE (player_listen_source_png);
+    const auto off = PELLMIX_PICTURE (player_listen_off_png);
+    const auto target = PELLMIX_PICTURE (player_listen_target_png);
+    const auto play = PELLMIX_PICTURE (player_play_png);
+    const auto repeat = PELLMIX_PICTURE (player_repeat_png);
     EXPECT_EQ (play.getBounds(), juce::Rectangle<int> (20, 20));
     EXPECT_EQ (repeat.getBounds(), juce::Rectangle<int> (60, 35));
     EXPECT_EQ (source.getBounds(), juce::Rectangle<int> (25, 25));
@@ -171,9 +173,12 @@ TEST_F (Player, ChildrenFacesAndStartState)
         EXPECT_EQ (differingPixels (f.button->getOverImage(), f.over), 0);
         EXPECT_EQ (differingPixels (f.button->getDownImage(), f.down), 0);
     }
+}
 
-    // Start state: stopped, repeat "All", elapsed time, volume 76 (+0.1248 dB), both timers, the
-    // audio callback registered (the engine was prepared for the device's blocks), curves at 0.
+// Stopped, repeat "All", elapsed time, volume 76 (+0.1248 dB), both timers, the audio callback
+// registered (the engine was prepared for the device's blocks), curves at 0.
+void expectStartState (PellmixPlayer& p, const PellmixConfig& config)
+{
     EXPECT_EQ (p.transportState, PellmixPlayer::stopped);
     EXPECT_EQ (p.repeatMode, PellmixPlayer::repeatAll);
     EXPECT_FALSE (p.showRemainingTime);
@@ -186,27 +191,42 @@ TEST_F (Player, ChildrenFacesAndStartState)
     EXPECT_EQ (p.getTimerInterval (PellmixPlayer::positionTimer), 500);
     auto* device = getSharedAudioDeviceManager()->getCurrentAudioDevice();
     ASSERT_NE (device, nullptr);
-    EXPECT_EQ (config->engine.getPreparedBlockSize(), device->getCurrentBufferSizeSamples());
+    EXPECT_EQ (config.engine.getPreparedBlockSize(), device->getCurrentBufferSizeSamples());
     for (float v : p.spectrumView->outputCurve)
         ASSERT_EQ (v, PellmixPlayerInOutSpectroGramme::floorValue);
+}
 
-    // Painting: background, the coloured squares behind the listen buttons (seen where the lit
-    // face is clear), the panel and the frame.
+// Background, the coloured squares behind the listen buttons (seen where the lit face is
+// clear), the panel and the frame.
+void expectPainting (PellmixPlayer& p, const PellmixConfig& config)
+{
     const auto shot = ui_test::snapshot (p);
-    const auto background = face (BinaryData::player_background_jpg, BinaryData::player_background_jpgSize);
+    const auto background = PELLMIX_PICTURE (player_background_jpg);
     EXPECT_EQ (background.getBounds(), juce::Rectangle<int> (1212, 120));
     for (auto point : {juce::Point<int> (391, 60), juce::Point<int> (5, 60), juce::Point<int> (1200, 60)})
         EXPECT_EQ (shot.getPixelAt (point.x, point.y), background.getPixelAt (point.x, point.y))
             << point.toString();
-    EXPECT_EQ (shot.getPixelAt (775 + 3, 8 + 20), config->sourceColour);
-    const auto panel =
-        face (BinaryData::player_transport_panel_png, BinaryData::player_transport_panel_pngSize);
+    EXPECT_EQ (shot.getPixelAt (775 + 3, 8 + 20), config.sourceColour);
+    const auto panel = PELLMIX_PICTURE (player_transport_panel_png);
     EXPECT_EQ (panel.getBounds(), juce::Rectangle<int> (370, 110));
-    const auto frame =
-        face (BinaryData::player_spectrum_frame_png, BinaryData::player_spectrum_frame_pngSize);
+    const auto frame = PELLMIX_PICTURE (player_spectrum_frame_png);
     EXPECT_EQ (frame.getBounds(), juce::Rectangle<int> (366, 110));
     ASSERT_EQ (frame.getPixelAt (0, 54).getAlpha(), 255);
     EXPECT_EQ (shot.getPixelAt (809, 60), frame.getPixelAt (0, 54));
+}
+
+} // namespace
+
+TEST_F (Player, ChildrenFacesAndStartState)
+{
+    auto& p = build();
+    EXPECT_EQ (p.getBounds(), juce::Rectangle<int> (0, 0, 1212, 120));
+    EXPECT_EQ (&p.getLookAndFeel(), PellmixLookAndFeel::getInstance());
+    ASSERT_NO_FATAL_FAILURE (expectChildren (p));
+    ASSERT_NO_FATAL_FAILURE (expectLabelsSlidersAndLists (p, *config));
+    ASSERT_NO_FATAL_FAILURE (expectButtonFaces (p));
+    ASSERT_NO_FATAL_FAILURE (expectStartState (p, *config));
+    ASSERT_NO_FATAL_FAILURE (expectPainting (p, *config));
 }
 
 TEST_F (Player, GainLawTable)
@@ -780,11 +800,9 @@ TEST_F (Player, ListenButtonsSwitchTheListAndProcessing)
     ProcessingRecorder recorder;
     config->addListener (&recorder);
 
-    const auto source =
-        picture (BinaryData::player_listen_source_png, BinaryData::player_listen_source_pngSize);
-    const auto off = picture (BinaryData::player_listen_off_png, BinaryData::player_listen_off_pngSize);
-    const auto target =
-        picture (BinaryData::player_listen_target_png, BinaryData::player_listen_target_pngSize);
+    const auto source = PELLMIX_PICTURE (player_listen_source_png);
+    const auto off = PELLMIX_PICTURE (player_listen_off_png);
+    const auto target = PELLMIX_PICTURE (player_listen_target_png);
 
     // Stopped: either button switches to the other list; the entry is loaded, not started.
     struct Step
@@ -857,10 +875,9 @@ TEST_F (Player, DoubleAndSingleClicksInTheLists)
     EXPECT_EQ (loadedName(), "t");
     EXPECT_TRUE (playing());
     EXPECT_EQ (p.transportState, PellmixPlayer::playing);
-    EXPECT_EQ (differingPixels (
-                   p.listenTargetButton->getNormalImage(),
-                   picture (BinaryData::player_listen_target_png, BinaryData::player_listen_target_pngSize)),
-               0);
+    EXPECT_EQ (
+        differingPixels (p.listenTargetButton->getNormalImage(), PELLMIX_PICTURE (player_listen_target_png)),
+        0);
 
     // A click in one list clears the other list's selection.
     EXPECT_TRUE (p.targetList->isRowSelected (1));
@@ -905,7 +922,7 @@ TEST_F (Player, CaptureGuardHoldsThePlayerPaused)
     config->audioDeviceReady = 1;
 
     // While a capture is under way every action only pauses.
-    config->captureState = 1;
+    config->captureState = PellmixCaptureHandOff::windowShown;
     for (int action = 0; action <= 5; ++action)
     {
         p.transportState = PellmixPlayer::stopped;
@@ -916,11 +933,11 @@ TEST_F (Player, CaptureGuardHoldsThePlayerPaused)
 
     // Held paused with nothing loaded, the first play after the capture opens the entry and
     // plays. A player that plays when the capture starts is stopped by the next timer tick.
-    config->captureState = 0;
+    config->captureState = PellmixCaptureHandOff::idle;
     ASSERT_EQ (p.transportState, PellmixPlayer::paused);
     p.transportAction (PellmixPlayer::playAction);
     ASSERT_TRUE (playing());
-    config->captureState = 2;
+    config->captureState = PellmixCaptureHandOff::windowClosed;
     ASSERT_TRUE (pumpUntil ([&] { return !playing(); }, 400));
     EXPECT_EQ (p.transportState, PellmixPlayer::paused);
     const double held = position();
@@ -928,7 +945,7 @@ TEST_F (Player, CaptureGuardHoldsThePlayerPaused)
     EXPECT_EQ (position(), held);
 
     // Only a play action after the capture plays again, from where it stood.
-    config->captureState = 0;
+    config->captureState = PellmixCaptureHandOff::idle;
     pump (300);
     EXPECT_FALSE (playing());
     p.transportAction (PellmixPlayer::playAction);

@@ -114,7 +114,7 @@ protected:
     {
         screen.reset();
         player.reset();
-        config->captureState = 0;
+        config->captureState = PellmixCaptureHandOff::idle;
     }
 
     PellmixPlayer& build()

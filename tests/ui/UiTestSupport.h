@@ -20,12 +20,6 @@
 
 namespace ui_test
 {
-// A picture compiled into the program, as the panels load it.
-inline juce::Image picture (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
 // Hears every processing broadcast; removed again by its owner.
 struct ProcessingRecorder : PellmixConfig::Listener
 {
