@@ -747,7 +747,7 @@ void PellmixCapture::showBlockSizeBox()
 {
     blockSizeBoxOpen = true;
     juce::Component::SafePointer<PellmixCapture> self (this);
-    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::InfoIcon, "Sampling rate",
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, "Sampling rate",
                                             "Wrong buffer size.", {}, nullptr,
                                             juce::ModalCallbackFunction::create (
                                                 [self] (int)

@@ -180,7 +180,7 @@ TEST_F (CaptureWindowTest, EachChangeOfBlockSizeRaisesOneBoxAndTheToneCanBeStopp
         ASSERT_EQ (boxes.boxes.size(), seen + 1);
         EXPECT_EQ (boxes.boxes.back().title, "Sampling rate");
         EXPECT_EQ (boxes.boxes.back().text, "Wrong buffer size.");
-        EXPECT_EQ (boxes.boxes.back().icon, juce::MessageBoxIconType::InfoIcon);
+        EXPECT_EQ (boxes.boxes.back().icon, juce::MessageBoxIconType::WarningIcon);
         pump (500);
         EXPECT_EQ (boxes.boxes.size(), seen + 1);
 
