@@ -91,6 +91,109 @@ double medianCrossfadeBlockUs (PellmixEngine& engine, int block)
     std::nth_element (us.begin(), us.begin() + (long)us.size() / 2, us.end());
     return us[us.size() / 2];
 }
+
+// The audio thread: pinned to `cpu`, at SCHED_FIFO, it plays blocks paced like a device until
+// stopped and keeps its worst block by processor and by wall clock. `setupError` is 0 once it
+// runs, else why it could not (-1: not pinned; else the error of pthread_setschedparam).
+class PacedAudioThread
+{
+public:
+    PacedAudioThread (PellmixEngine& engineToPlay, int cpuToUse, int blockSize, long periodNs)
+        : engine (engineToPlay)
+        , cpu (cpuToUse)
+        , block (blockSize)
+        , period (periodNs)
+    {
+        thread = std::thread ([this] { run(); });
+        while (!ready)
+            std::this_thread::yield();
+        if (setupError != 0)
+            thread.join();
+    }
+
+    ~PacedAudioThread() { stop(); }
+
+    void stop()
+    {
+        stopping = true;
+        if (thread.joinable())
+            thread.join();
+    }
+
+    std::atomic<int> setupError{0};
+    std::atomic<long> blocks{0};
+    std::atomic<double> worstUs{0.0}, worstWallUs{0.0};
+
+private:
+    void run()
+    {
+        const PinnedToCpu here (cpu);
+        sched_param param{};
+        param.sched_priority = 80;
+        setupError = here.pinned ? pthread_setschedparam (pthread_self(), SCHED_FIFO, &param) : -1;
+        ready = true;
+        if (setupError != 0)
+            return;
+
+        auto x = noise (block, 3);
+        const float* in[] = {x.data()};
+        float* out[] = {x.data()};
+        timespec deadline{};
+        clock_gettime (CLOCK_MONOTONIC, &deadline);
+        while (!stopping)
+        {
+            const auto t0 = std::chrono::steady_clock::now();
+            const double cpu0 = threadCpuUs();
+            engine.processBlock (in, out, 1, block, true);
+            worstUs = std::max (worstUs.load(), threadCpuUs() - cpu0);
+            const double us =
+                std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - t0).count();
+            worstWallUs = std::max (worstWallUs.load(), us);
+            ++blocks;
+            for (auto& v : x)
+                v = v * 0.5f + 0.1f;
+
+            // Paced like a device; after a late block the pace starts again from now.
+            deadline = addNanoseconds (deadline, period);
+            timespec now{};
+            clock_gettime (CLOCK_MONOTONIC, &now);
+            if (before (deadline, now))
+                deadline = addNanoseconds (now, period / 2);
+            clock_nanosleep (CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
+        }
+    }
+
+    PellmixEngine& engine;
+    const int cpu, block;
+    const long period;
+    std::atomic<bool> stopping{false}, ready{false};
+    std::thread thread;
+};
+
+// A knob drag: one slot's gain changes and the blend follows, as fast as the thread can (with the
+// EQ off, so that publishes come often). A publish holds the lock for well under a microsecond,
+// so between blends the thread also asks for the crossfade state, under the lock, for as long
+// again: the audio thread then finds the lock taken in many blocks, not only a few times a
+// second. The drag goes on until that has happened a good number of times. Returns the blends.
+int dragAKnob (PellmixEngine& engine)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [&] { return std::chrono::steady_clock::now() - start; };
+    int blends = 0;
+    while (elapsed() < std::chrono::seconds (60) &&
+           (engine.getBusyBlocks() < 20 || elapsed() < std::chrono::seconds (2)))
+    {
+        const auto blendStart = std::chrono::steady_clock::now();
+        engine.setIrParameters (blends % 8, 2048, 0, 0.0f, false, -(float)(blends % 6));
+        engine.blend (nullptr, false, false);
+        ++blends;
+        const auto blendTime = std::chrono::steady_clock::now() - blendStart;
+        for (const auto until = std::chrono::steady_clock::now() + blendTime;
+             std::chrono::steady_clock::now() < until;)
+            (void)engine.isCrossfadePending();
+    }
+    return blends;
+}
 } // namespace
 
 TEST (EngineOneCpu, AudioThreadNeverWaitsForABlendingThread)
@@ -110,101 +213,32 @@ TEST (EngineOneCpu, AudioThreadNeverWaitsForABlendingThread)
     // tells a block that does not wait from one that waits a time slice.
     const double ownBlockUs = medianCrossfadeBlockUs (e.engine, block);
     const double periodUs = std::max (1e6 * block / rate, 8.0 * ownBlockUs);
-    const long periodNs = (long)(1000.0 * periodUs);
 
     const int cpu = sched_getcpu();
     ASSERT_GE (cpu, 0);
     const PinnedToCpu blender (cpu);
     ASSERT_TRUE (blender.pinned);
 
-    std::atomic<bool> stop{false}, ready{false};
-    std::atomic<int> setupError{0};
-    std::atomic<long> blocks{0};
-    std::atomic<double> worstUs{0.0}, worstWallUs{0.0};
-    std::thread audio (
-        [&]
-        {
-            const PinnedToCpu here (cpu);
-            sched_param param{};
-            param.sched_priority = 80;
-            if (!here.pinned)
-                setupError = -1;
-            else
-                setupError = pthread_setschedparam (pthread_self(), SCHED_FIFO, &param);
-            ready = true;
-            if (setupError != 0)
-                return;
-
-            auto x = noise (block, 3);
-            const float* in[] = {x.data()};
-            float* out[] = {x.data()};
-            timespec deadline{};
-            clock_gettime (CLOCK_MONOTONIC, &deadline);
-            while (!stop)
-            {
-                const auto t0 = std::chrono::steady_clock::now();
-                const double cpu0 = threadCpuUs();
-                e.engine.processBlock (in, out, 1, block, true);
-                worstUs = std::max (worstUs.load(), threadCpuUs() - cpu0);
-                const double us =
-                    std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - t0).count();
-                worstWallUs = std::max (worstWallUs.load(), us);
-                ++blocks;
-                for (auto& v : x)
-                    v = v * 0.5f + 0.1f;
-
-                // Paced like a device; after a late block the pace starts again from now.
-                deadline = addNanoseconds (deadline, periodNs);
-                timespec now{};
-                clock_gettime (CLOCK_MONOTONIC, &now);
-                if (before (deadline, now))
-                    deadline = addNanoseconds (now, periodNs / 2);
-                clock_nanosleep (CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
-            }
-        });
-    while (!ready)
-        std::this_thread::yield();
-    if (setupError != 0)
+    PacedAudioThread audio (e.engine, cpu, block, (long)(1000.0 * periodUs));
+    if (const int error = audio.setupError; error != 0)
     {
-        audio.join();
         // Real-time scheduling is a right of root (or of a real-time limit above 0), which the test
         // command has; without it the case cannot be made.
-        if (setupError == EPERM)
+        if (error == EPERM)
             GTEST_SKIP() << "the audio thread may not have SCHED_FIFO: this test needs the right to "
                             "real-time scheduling (root)";
-        FAIL() << "the audio thread could not be pinned or given SCHED_FIFO (error " << setupError.load()
-               << ")";
+        FAIL() << "the audio thread could not be pinned or given SCHED_FIFO (error " << error << ")";
     }
 
-    // A knob drag: one slot's gain changes and the blend follows, as fast as the thread can (with
-    // the EQ off, so that publishes come often). A publish holds the lock for well under a
-    // microsecond, so between blends the thread also asks for the crossfade state, under the lock,
-    // for as long again: the audio thread then finds the lock taken in many blocks, not only a few
-    // times a second. The drag goes on until that has happened a good number of times.
-    const auto start = std::chrono::steady_clock::now();
-    const auto elapsed = [&] { return std::chrono::steady_clock::now() - start; };
-    int blends = 0;
-    while (elapsed() < std::chrono::seconds (60) &&
-           (e.engine.getBusyBlocks() < 20 || elapsed() < std::chrono::seconds (2)))
-    {
-        const auto blendStart = std::chrono::steady_clock::now();
-        e.engine.setIrParameters (blends % 8, 2048, 0, 0.0f, false, -(float)(blends % 6));
-        e.engine.blend (nullptr, false, false);
-        ++blends;
-        const auto blendTime = std::chrono::steady_clock::now() - blendStart;
-        for (const auto until = std::chrono::steady_clock::now() + blendTime;
-             std::chrono::steady_clock::now() < until;)
-            (void)e.engine.isCrossfadePending();
-    }
-    stop = true;
-    audio.join();
+    const int blends = dragAKnob (e.engine);
+    audio.stop();
 
-    std::cout << blocks.load() << " blocks (" << e.engine.getBusyBlocks() << " found the lock taken), "
-              << blends << " blends on CPU " << cpu << "; worst block " << worstUs.load()
-              << " us on the processor, " << worstWallUs.load() << " us by the wall clock (period "
+    std::cout << audio.blocks.load() << " blocks (" << e.engine.getBusyBlocks() << " found the lock taken), "
+              << blends << " blends on CPU " << cpu << "; worst block " << audio.worstUs.load()
+              << " us on the processor, " << audio.worstWallUs.load() << " us by the wall clock (period "
               << periodUs << " us, a crossfade block " << ownBlockUs << " us)\n";
-    RecordProperty ("worst_block_us", std::to_string (worstUs.load()));
-    RecordProperty ("worst_block_wall_us", std::to_string (worstWallUs.load()));
+    RecordProperty ("worst_block_us", std::to_string (audio.worstUs.load()));
+    RecordProperty ("worst_block_wall_us", std::to_string (audio.worstWallUs.load()));
     EXPECT_GT (e.engine.getBusyBlocks(), 0u) << "the audio thread never found the lock taken";
-    EXPECT_LT (worstUs.load(), periodUs);
+    EXPECT_LT (audio.worstUs.load(), periodUs);
 }

@@ -105,63 +105,58 @@ juce::Point<int> blockOrigin (int slot)
     return {panelX + 303 * (slot % 4), panelY + 180 * (slot / 4)};
 }
 
+const juce::Rectangle<int> dropArea (30, 25, 122, 136); // of a block
+
+// Pixels of block `slot`'s drop area that show the empty block's picture with the drop picture.
+int dropPixels (const juce::Image& shot, juce::Point<int> origin, int slot)
+{
+    static const auto emptyBlock = []
+    {
+        auto image = PELLMIX_PICTURE (ir_block_empty_background_jpg).createCopy();
+        juce::Graphics (image).drawImageAt (PELLMIX_PICTURE (ir_drop_png), 30, 25);
+        return image;
+    }();
+    const auto b = blockOrigin (slot);
+    return samePixels (shot, origin, emptyBlock, dropArea + b, b);
+}
+
 class IrPanelScreenshot : public pellmix_test::AppOnDisplay
 {
-};
-} // namespace
-
-TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
-{
-    const auto cab = irpanel_test::writeAudio (juce::File (home.child ("Cab Alpha.wav")),
-                                               engine_test::decayingIr (3000, 96000.0, 1.0), 96000.0);
-    const auto room = irpanel_test::writeAudio (juce::File (home.child ("Room Beta.wav")),
-                                                engine_test::decayingIr (4000, 48000.0, 2.3), 48000.0);
-
-    auto& app = startApp (PELLMIX_APP_PATH);
-    const auto window = waitForWindow ("Vantrel Melvane", 40s);
-    ASSERT_FALSE (window.empty()) << appOutput();
-
-    auto emptyBlock = PELLMIX_PICTURE (ir_block_empty_background_jpg).createCopy();
-    juce::Graphics (emptyBlock).drawImageAt (PELLMIX_PICTURE (ir_drop_png), 30, 25);
-    const juce::Rectangle<int> dropArea (30, 25, 122, 136);
-    auto dropPixels = [&] (const juce::Image& shot, juce::Point<int> origin, int slot)
-    {
-        const auto b = blockOrigin (slot);
-        return samePixels (shot, origin, emptyBlock, dropArea + b, b);
-    };
-    const int wholeDropArea = dropArea.getWidth() * dropArea.getHeight();
-
-    // --- After start, once drawn and settled (the first paint and the blocks' first ticks): eight
+protected:
+    // After start, once drawn and settled (the first paint and the blocks' first ticks): eight
     // empty blocks and the EQ strip.
-    const auto start = ui_test::screenshotShowing (
-        display, "irpanel-start.png",
-        [&] (const juce::Image& shot)
-        {
-            const auto at = findContent (shot);
-            if (!at.has_value())
-                return false;
-            for (int slot = 0; slot < 8; ++slot)
-                if (dropPixels (shot, *at, slot) != wholeDropArea)
+    void startShowsEightEmptyBlocksAndTheEq()
+    {
+        start = ui_test::screenshotShowing (
+            display, "irpanel-start.png",
+            [&] (const juce::Image& shot)
+            {
+                const auto at = findContent (shot);
+                if (!at.has_value())
                     return false;
-            return true;
-        },
-        true);
-    ASSERT_TRUE (start.isValid());
-    const auto found = findContent (start);
-    ASSERT_TRUE (found.has_value()) << "the main window is not on the screen";
-    const auto origin = *found;
+                for (int slot = 0; slot < 8; ++slot)
+                    if (dropPixels (shot, *at, slot) != wholeDropArea)
+                        return false;
+                return true;
+            },
+            true);
+        ASSERT_TRUE (start.isValid());
+        const auto found = findContent (start);
+        ASSERT_TRUE (found.has_value()) << "the main window is not on the screen";
+        origin = *found;
 
-    for (int slot = 0; slot < 8; ++slot)
-        EXPECT_EQ (dropPixels (start, origin, slot), wholeDropArea)
-            << "block " << slot << " shows the drop picture";
-    const auto eqBackground = PELLMIX_PICTURE (eq_background_jpg);
-    const juce::Rectangle<int> eqMargin (1182, 4, 26, 112); // right of the help text
-    const juce::Point<int> eqOrigin (panelX, panelY + 360);
-    EXPECT_EQ (samePixels (start, origin, eqBackground, eqMargin + eqOrigin, eqOrigin),
-               eqMargin.getWidth() * eqMargin.getHeight());
+        for (int slot = 0; slot < 8; ++slot)
+            EXPECT_EQ (dropPixels (start, origin, slot), wholeDropArea)
+                << "block " << slot << " shows the drop picture";
+        const auto eqBackground = PELLMIX_PICTURE (eq_background_jpg);
+        const juce::Rectangle<int> eqMargin (1182, 4, 26, 112); // right of the help text
+        const juce::Point<int> eqOrigin (panelX, panelY + 360);
+        EXPECT_EQ (samePixels (start, origin, eqBackground, eqMargin + eqOrigin, eqOrigin),
+                   eqMargin.getWidth() * eqMargin.getHeight());
+    }
 
-    // --- Two files through the pop-up menu and the file dialog, as a user would.
-    auto load = [&] (int slot, const juce::File& f)
+    // A file through block `slot`'s pop-up menu and the file dialog, as a user would.
+    void loadThroughThePopUpMenu (int slot, const juce::File& f)
     {
         SCOPED_TRACE (f.getFileName().toStdString());
         clickAt (origin + blockOrigin (slot) + juce::Point<int> (12, 100));
@@ -182,62 +177,91 @@ TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
         const auto end = std::chrono::steady_clock::now() + 10s;
         while (!waitForWindow ("Select the folder", 100ms).empty() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for (100ms);
-    };
-    load (0, cab);
-    load (5, room);
+    }
 
-    // Block 0's gain slider six notches down.
-    const auto gain = origin + blockOrigin (0) + juce::Point<int> (287, 60);
-    xdotool ({"mousemove", std::to_string (gain.x), std::to_string (gain.y)});
-    for (int i = 0; i < 6; ++i)
-        xdotool ({"click", "5"});
-    xdotool ({"mousemove", "5", "5"});
+    // Block 0's gain slider six notches down, then the pointer away.
+    void turnTheFirstGainDown()
+    {
+        const auto gain = origin + blockOrigin (0) + juce::Point<int> (287, 60);
+        xdotool ({"mousemove", std::to_string (gain.x), std::to_string (gain.y)});
+        for (int i = 0; i < 6; ++i)
+            xdotool ({"click", "5"});
+        xdotool ({"mousemove", "5", "5"});
+    }
 
-    // The moved gain slider: its thumb sits lower in block 0 than in block 5.
-    auto faderDifference = [&] (const juce::Image& shot)
+    // Pixels where the gain sliders of blocks 0 and 5 differ: the moved thumb sits lower in 0.
+    int faderDifference (const juce::Image& shot) const
     {
         const juce::Rectangle<int> fader (275, 20, 16, 120);
+        const auto at = [&] (int slot, int x, int y) {
+            return shot.getPixelAt (origin.x + blockOrigin (slot).x + x, origin.y + blockOrigin (slot).y + y);
+        };
         int differing = 0;
         for (int y = fader.getY(); y < fader.getBottom(); ++y)
             for (int x = fader.getX(); x < fader.getRight(); ++x)
-                if (!samePixel (
-                        shot.getPixelAt (origin.x + blockOrigin (0).x + x, origin.y + blockOrigin (0).y + y),
-                        shot.getPixelAt (origin.x + blockOrigin (5).x + x, origin.y + blockOrigin (5).y + y)))
-                    ++differing;
+                differing += samePixel (at (0, x, y), at (5, x, y)) ? 0 : 1;
         return differing;
-    };
-    // Once the blocks' ticks have drawn both files and the gain, and the pointer's tooltip is gone.
-    const auto loaded = ui_test::screenshotShowing (
-        display, "irpanel-loaded.png",
-        [&] (const juce::Image& shot)
-        {
-            for (int slot = 0; slot < 8; ++slot)
-            {
-                const auto b = origin + blockOrigin (slot);
-                const bool loadedSlot = slot == 0 || slot == 5;
-                if (loadedSlot ? curvePixels (shot, b) <= 100
-                               : curvePixels (shot, b) != curvePixels (start, b))
-                    return false;
-            }
-            return faderDifference (shot) > 100;
-        },
-        true);
-    ASSERT_TRUE (loaded.isValid());
-    for (int slot = 0; slot < 8; ++slot)
-    {
-        SCOPED_TRACE (slot);
-        const auto b = origin + blockOrigin (slot);
-        if (slot == 0 || slot == 5)
-        {
-            EXPECT_GT (curvePixels (loaded, b), 100) << "the white curve";
-            EXPECT_LT (dropPixels (loaded, origin, slot), wholeDropArea / 2);
-        }
-        else
-        {
-            EXPECT_EQ (curvePixels (loaded, b), curvePixels (start, b));
-        }
     }
-    EXPECT_GT (faderDifference (loaded), 100);
+
+    // Once the blocks' ticks have drawn both files and the gain, and the pointer's tooltip is gone:
+    // blocks 0 and 5 show their curves, the others as at start, and the gain moved.
+    void loadedShowsBothCurvesAndTheMovedGain()
+    {
+        const auto loaded = ui_test::screenshotShowing (
+            display, "irpanel-loaded.png",
+            [&] (const juce::Image& shot)
+            {
+                for (int slot = 0; slot < 8; ++slot)
+                {
+                    const auto b = origin + blockOrigin (slot);
+                    const bool loadedSlot = slot == 0 || slot == 5;
+                    if (loadedSlot ? curvePixels (shot, b) <= 100
+                                   : curvePixels (shot, b) != curvePixels (start, b))
+                        return false;
+                }
+                return faderDifference (shot) > 100;
+            },
+            true);
+        ASSERT_TRUE (loaded.isValid());
+        for (int slot = 0; slot < 8; ++slot)
+        {
+            SCOPED_TRACE (slot);
+            const auto b = origin + blockOrigin (slot);
+            if (slot == 0 || slot == 5)
+            {
+                EXPECT_GT (curvePixels (loaded, b), 100) << "the white curve";
+                EXPECT_LT (dropPixels (loaded, origin, slot), wholeDropArea / 2);
+            }
+            else
+            {
+                EXPECT_EQ (curvePixels (loaded, b), curvePixels (start, b));
+            }
+        }
+        EXPECT_GT (faderDifference (loaded), 100);
+    }
+
+    const int wholeDropArea = dropArea.getWidth() * dropArea.getHeight();
+    juce::Image start;       // the first settled screenshot
+    juce::Point<int> origin; // the main content's corner on the screen
+};
+} // namespace
+
+TEST_F (IrPanelScreenshot, EmptyAtStartThenTwoLoadedBlocksWithCurves)
+{
+    const auto cab = irpanel_test::writeAudio (juce::File (home.child ("Cab Alpha.wav")),
+                                               engine_test::decayingIr (3000, 96000.0, 1.0), 96000.0);
+    const auto room = irpanel_test::writeAudio (juce::File (home.child ("Room Beta.wav")),
+                                                engine_test::decayingIr (4000, 48000.0, 2.3), 48000.0);
+
+    auto& app = startApp (PELLMIX_APP_PATH);
+    const auto window = waitForWindow ("Vantrel Melvane", 40s);
+    ASSERT_FALSE (window.empty()) << appOutput();
+
+    ASSERT_NO_FATAL_FAILURE (startShowsEightEmptyBlocksAndTheEq());
+    ASSERT_NO_FATAL_FAILURE (loadThroughThePopUpMenu (0, cab));
+    ASSERT_NO_FATAL_FAILURE (loadThroughThePopUpMenu (5, room));
+    turnTheFirstGainDown();
+    ASSERT_NO_FATAL_FAILURE (loadedShowsBothCurvesAndTheMovedGain());
 
     app.signal (SIGINT);
     EXPECT_EQ (app.wait (15000ms).exitCode, 0);
