@@ -53,7 +53,14 @@ MapRequestRecorder::~MapRequestRecorder()
         thread.join();
     if (display != nullptr)
     {
-        XCloseDisplay (static_cast<Display*> (display));
+        // Only one client may redirect the root's map requests. Closing the connection gives the
+        // redirect up only when the server gets to it, which on a busy machine may come after a
+        // window manager started next asked for it and was refused; so it is given up first, and
+        // the server has taken that in when the recorder is gone.
+        auto* d = static_cast<Display*> (display);
+        XSelectInput (d, DefaultRootWindow (d), NoEventMask);
+        XSync (d, False);
+        XCloseDisplay (d);
         XSetErrorHandler (previousHandler);
     }
 }

@@ -161,7 +161,8 @@ TEST_F (Startup, SizeLimitsComeWithTheFirstMapAndFitTheContent)
             return pellmix_test::run ({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})
                        .output.find ("window id") != std::string::npos;
         },
-        30s));
+        30s))
+        << pellmix_test::readTextFile (home.child ("openbox.txt"));
     const auto window = startWithWindow (server);
     ASSERT_FALSE (window.empty());
     ASSERT_TRUE (
