@@ -249,4 +249,23 @@ std::vector<std::string> jackDummyReport()
             "Output channel names: playback_1, playback_2, playback_3, playback_4",
             "Active output channels: 0, 1, 2, 3"};
 }
+
+std::unique_ptr<pellmix_test::Process> startWindowManager (const std::string& home,
+                                                           const std::string& logPath)
+{
+    auto windowManager = std::make_unique<pellmix_test::Process> (
+        std::vector<std::string>{"openbox"}, pellmix_test::Environment{{"HOME", home}}, logPath);
+    const bool running = waitUntil (
+        []
+        {
+            return pellmix_test::run ({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})
+                       .output.find ("window id") != std::string::npos;
+        },
+        30s);
+    if (running)
+        return windowManager;
+    ADD_FAILURE() << "openbox did not take the screen:\n" << pellmix_test::readTextFile (logPath);
+    return nullptr;
+}
+
 } // namespace app_test

@@ -93,6 +93,12 @@ std::string waitForWindow (const std::string& title, std::chrono::milliseconds t
 int visibleAppWindows();
 // True while some window, shown or not, has exactly this title.
 bool windowExists (const std::string& title);
+
+// Starts openbox on the display (its HOME `home`, its output in `logPath`) and waits, 30 s at
+// most, until it has taken the screen; null, with a test failure that shows openbox's output,
+// when it did not.
+std::unique_ptr<pellmix_test::Process> startWindowManager (const std::string& home,
+                                                           const std::string& logPath);
 // Waits until no window has this title.
 bool waitForWindowGone (const std::string& title, std::chrono::milliseconds timeout = 10s);
 Geometry windowGeometry (const std::string& windowId);

@@ -85,15 +85,8 @@ TEST_F (Startup, WindowManagerCloseEndsCleanly)
 {
     JackServer server;
     ASSERT_TRUE (server.started()) << server.logText();
-    pellmix_test::Process windowManager ({"openbox"}, {{"HOME", layout.home}}, home.child ("openbox.txt"));
-    ASSERT_TRUE (waitUntil (
-        []
-        {
-            return pellmix_test::run ({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})
-                       .output.find ("window id") != std::string::npos;
-        },
-        30s))
-        << pellmix_test::readTextFile (home.child ("openbox.txt"));
+    auto windowManager = startWindowManager (layout.home, home.child ("openbox.txt"));
+    ASSERT_NE (windowManager, nullptr);
 
     auto window = startWithWindow (server);
     ASSERT_FALSE (window.empty());
@@ -107,7 +100,7 @@ TEST_F (Startup, WindowManagerCloseEndsCleanly)
     EXPECT_FALSE (result.timedOut);
     EXPECT_EQ (result.exitCode, 0) << appOutput();
     EXPECT_EQ (jackPorts (server).find ("JUCEJack"), std::string::npos);
-    windowManager.stop();
+    windowManager->stop();
 }
 
 namespace
@@ -154,15 +147,8 @@ TEST_F (Startup, SizeLimitsComeWithTheFirstMapAndFitTheContent)
         app.reset();
     }
 
-    pellmix_test::Process windowManager ({"openbox"}, {{"HOME", layout.home}}, home.child ("openbox.txt"));
-    ASSERT_TRUE (waitUntil (
-        []
-        {
-            return pellmix_test::run ({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})
-                       .output.find ("window id") != std::string::npos;
-        },
-        30s))
-        << pellmix_test::readTextFile (home.child ("openbox.txt"));
+    auto windowManager = startWindowManager (layout.home, home.child ("openbox.txt"));
+    ASSERT_NE (windowManager, nullptr);
     const auto window = startWithWindow (server);
     ASSERT_FALSE (window.empty());
     ASSERT_TRUE (
@@ -181,7 +167,7 @@ TEST_F (Startup, SizeLimitsComeWithTheFirstMapAndFitTheContent)
         5s))
         << windowGeometry (window).width << " x " << windowGeometry (window).height;
     EXPECT_EQ (app->interrupt().exitCode, 0) << appOutput();
-    windowManager.stop();
+    windowManager->stop();
 }
 
 TEST_F (Startup, SecondCopyRunsBesideTheFirst)

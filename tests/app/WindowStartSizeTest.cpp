@@ -102,16 +102,8 @@ TEST_P (WindowStartSize, TwentyStartsInARowOpenWhole)
     std::unique_ptr<pellmix_test::Process> windowManager;
     if (GetParam().windowManager)
     {
-        windowManager = std::make_unique<pellmix_test::Process> (
-            std::vector<std::string>{"openbox"}, pellmix_test::Environment{{"HOME", home.path()}},
-            home.child ("openbox.txt"));
-        ASSERT_TRUE (waitUntil (
-            []
-            {
-                return pellmix_test::run ({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})
-                           .output.find ("window id") != std::string::npos;
-            },
-            30s));
+        windowManager = startWindowManager (home.path(), home.child ("openbox.txt"));
+        ASSERT_NE (windowManager, nullptr);
     }
     std::unique_ptr<pellmix_test::JackServer> jack;
     if (GetParam().device)
